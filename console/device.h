@@ -1,0 +1,133 @@
+// The platform seam of the console: the few console primitives the engine
+// needs, shaped after the Windows console calls.
+//
+// Everything the user sees (wrapping, scrolling, the pending line feed, key
+// decoding, line editing) is decided above this interface, in portable code.
+// A device only carries out primitives: the Win32 device passes them to the
+// console API, the terminal device emulates them over a VT terminal, and the
+// memory device records them so that tests can look at the resulting screen.
+#ifndef PATCONV_CONSOLE_DEVICE_H_
+#define PATCONV_CONSOLE_DEVICE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "console/key_event.h"
+#include "console/key_map.h"
+
+namespace console {
+
+/// A cell position in the screen buffer: 0-based absolute column and row.
+struct Coord {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(Coord a, Coord b) { return a.x == b.x && a.y == b.y; }
+};
+
+/// A rectangle of cells, edges included (SMALL_RECT).
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  friend bool operator==(Rect a, Rect b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  }
+};
+
+/// What the screen buffer query reports (CONSOLE_SCREEN_BUFFER_INFO).
+struct BufferInfo {
+  Coord size;          // buffer width and height in cells
+  Coord cursor;        // absolute cursor position
+  uint16_t attribute = 7;
+  Rect window;         // the visible window, absolute
+};
+
+/// Control events the system may send (CTRL_*_EVENT).
+inline constexpr uint32_t kCtrlCEvent = 0;
+inline constexpr uint32_t kCtrlBreakEvent = 1;
+inline constexpr uint32_t kCtrlCloseEvent = 2;
+inline constexpr uint32_t kCtrlLogoffEvent = 5;
+inline constexpr uint32_t kCtrlShutdownEvent = 6;
+
+/// Called by the system, possibly on a thread of its own; returns true when
+/// the event was handled.
+using ControlHandler = bool (*)(uint32_t event, void* context);
+
+/// Input mode bit that lets the system handle Ctrl+C (ENABLE_PROCESSED_INPUT).
+inline constexpr uint32_t kProcessedInput = 0x0001;
+
+/// The console primitives.  Every primitive that can fail says so by its
+/// result; the engine decides what a failure means.  Abstract so that tests
+/// can run the engine on the memory device.
+class Device {
+ public:
+  virtual ~Device() = default;
+
+  // --- Standard input ------------------------------------------------------
+  /// GetConsoleMode on standard input: succeeds exactly when standard input
+  /// is a console.
+  virtual bool GetInputMode(uint32_t* mode) = 0;
+  /// SetConsoleMode on standard input.
+  virtual bool SetInputMode(uint32_t mode) = 0;
+  /// Takes the next console input event without waiting; false when none is
+  /// waiting (PeekConsoleInputA, then ReadConsoleInputA).
+  virtual bool NextInputEvent(InputEvent* event) = 0;
+  /// Reads raw bytes of a redirected standard input: the count read, 0 at
+  /// its end, -1 when the read fails.
+  virtual long ReadStdin(char* data, size_t size) = 0;
+
+  // --- Screen buffer of standard output -------------------------------------
+  /// GetConsoleScreenBufferInfo on standard output; fails when standard
+  /// output is not a console.
+  virtual bool GetBufferInfo(BufferInfo* info) = 0;
+  /// FillConsoleOutputCharacterA: `length` cells from `at`, row by row.
+  virtual bool FillCharacter(char character, int length, Coord at) = 0;
+  /// FillConsoleOutputAttribute: `length` cells from `at`, row by row.
+  virtual bool FillAttribute(uint16_t attribute, int length, Coord at) = 0;
+  /// WriteConsoleOutputA of one row: `length` cells from `at`, in one
+  /// attribute.  Fails when the cells do not lie inside the buffer.
+  virtual bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) = 0;
+  /// ScrollConsoleScreenBufferA without a clip rectangle: moves `source` so
+  /// that its top left lands on `destination`; the cells of `source` that
+  /// the move leaves behind get `fill` in `attribute`.
+  virtual bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) = 0;
+  /// SetConsoleWindowInfo with an absolute rectangle.
+  virtual bool SetWindow(Rect window) = 0;
+  /// SetConsoleCursorPosition.
+  virtual bool SetCursorPosition(Coord at) = 0;
+  /// GetConsoleCursorInfo, the visible flag.
+  virtual bool GetCursorVisible(bool* visible) = 0;
+  /// SetConsoleCursorInfo, the visible flag; the cursor size is kept.
+  virtual bool SetCursorVisible(bool visible) = 0;
+  /// Says that one console print is complete.  A device that gathers its
+  /// output may show it now; the Win32 console has nothing to do.
+  virtual void Flush() = 0;
+  /// Writes raw bytes to a redirected standard output (WriteFile): the count
+  /// written, -1 when the write fails.
+  virtual long WriteStdout(const char* data, size_t size) = 0;
+
+  // --- System --------------------------------------------------------------
+  /// SetConsoleCtrlHandler(handler, TRUE).
+  virtual bool AddControlHandler(ControlHandler handler, void* context) = 0;
+  /// SetConsoleCtrlHandler(handler, FALSE) for the handler added before.
+  virtual void RemoveControlHandler() = 0;
+  /// A tone (Beep).
+  virtual void Beep(int frequency, int milliseconds) = 0;
+  /// A pause (Sleep).  A device may end it early when input arrives.
+  virtual void Sleep(int milliseconds) = 0;
+  /// The keyboard layout's mapping services.
+  virtual const KeyMap& key_map() const = 0;
+  /// Turns a typed answer line (bytes of the console's input code page) into
+  /// the bytes the platform's file names use.
+  virtual std::string TypedLineToNative(const std::string& line) const = 0;
+};
+
+/// The device of the platform the program was built for.
+std::unique_ptr<Device> MakePlatformDevice();
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_DEVICE_H_

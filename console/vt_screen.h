@@ -1,0 +1,103 @@
+// The console screen buffer as the terminal device keeps it in memory, and
+// the renderer that brings a VT terminal in line with it.
+//
+// The model is the truth: cells of one Windows-1251 byte and an attribute,
+// the cursor and its visibility.  The terminal is only a view of it; each
+// render sends the differences.  No byte of a cell ever reaches the terminal
+// as it is: cells are drawn through a fixed table, control bytes as
+// pictures, so text can never carry escape sequences to the terminal.
+#ifndef PATCONV_CONSOLE_VT_SCREEN_H_
+#define PATCONV_CONSOLE_VT_SCREEN_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "console/device.h"
+
+namespace console {
+
+class VtScreen {
+ public:
+  struct Options {
+    /// The terminal shows UTF-8; otherwise only bytes 0x20-0x7E are drawn
+    /// as they are and every other byte as '?'.
+    bool utf8 = true;
+    /// The Linux console: a bell may first set its pitch and length.
+    bool linux_console = false;
+  };
+
+  /// A model of width x height cells, all unknown (what the terminal showed
+  /// before is never repainted until the program writes there).
+  VtScreen(int width, int height, Options options);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // The screen primitives, with the meaning the device seam gives them.  The
+  // window is the whole buffer.
+  bool FillCharacter(char character, int length, Coord at);
+  bool FillAttribute(uint16_t attribute, int length, Coord at);
+  bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at);
+  /// A move of the whole buffer up by k rows sends k line feeds at the
+  /// terminal's last row, so the rows that leave the top enter the
+  /// terminal's scroll-back with the content they showed; any other move is
+  /// repainted from the model.
+  bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute);
+  bool SetCursorPosition(Coord at);
+  Coord cursor() const { return cursor_; }
+  bool cursor_visible() const { return cursor_visible_; }
+  void SetCursorVisible(bool visible);
+  /// Adds a bell to the output, in order with the cells drawn before it.
+  void Beep(int frequency, int milliseconds);
+
+  /// The terminal changed size: cells that still fit are kept, the cursor is
+  /// kept inside, and the next render repaints everything.
+  void Resize(int width, int height);
+  /// The terminal's content is unknown (after a suspend): the next render
+  /// repaints every known cell.
+  void Invalidate();
+
+  /// Adds to the pending output what the terminal needs to show the model.
+  void Render();
+  /// Takes the pending output (rendered differences, line feeds of scrolls,
+  /// bells), leaving it empty.
+  std::string TakeOutput();
+  bool has_output() const { return !output_.empty(); }
+
+  /// Bytes that set the terminal up for drawing (auto-wrap off, keypad in
+  /// application mode).
+  static std::string StartSequence();
+  /// Bytes that put back what StartSequence changed, reset the attributes
+  /// and show the cursor.
+  static std::string RestoreSequence();
+
+  // For tests: the model's cells.
+  uint8_t CharacterAt(int x, int y) const;
+  uint16_t AttributeAt(int x, int y) const;
+  bool KnownAt(int x, int y) const;
+
+ private:
+  struct Cell {
+    uint8_t character = ' ';
+    uint16_t attribute = 7;
+    bool known = false;
+    friend bool operator==(const Cell& a, const Cell& b) {
+      return a.character == b.character && a.attribute == b.attribute && a.known == b.known;
+    }
+  };
+
+  int width_;
+  int height_;
+  Options options_;
+  std::vector<Cell> cells_;   // the model, row by row
+  std::vector<Cell> front_;   // what the terminal shows
+  std::vector<bool> dirty_;   // rows that may differ from front_
+  Coord cursor_;
+  bool cursor_visible_ = true;
+  std::string output_;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_VT_SCREEN_H_
