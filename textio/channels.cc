@@ -1,0 +1,243 @@
+#include "textio/channels.h"
+
+#include <cctype>
+#include <utility>
+
+#include "textio/disk_file.h"
+#include "textio/field_reader.h"
+#include "textio/os_file.h"
+
+namespace textio {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(std::string_view text, std::string_view upper) {
+  return text.size() == upper.size() && StartsWithNoCase(text, upper);
+}
+
+// "COM" or "LPT", zero or more digits, a colon, anything.
+bool IsPortName(std::string_view name) {
+  if (!StartsWithNoCase(name, "COM") && !StartsWithNoCase(name, "LPT")) return false;
+  size_t i = 3;
+  while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
+  return i < name.size() && name[i] == ':';
+}
+
+// The field reader's view of a channel: its put-back store first, then its
+// translated input.
+class ChannelSource {
+ public:
+  explicit ChannelSource(ChannelRecord* record) : record_(record), input_(record->kind->input()) {}
+  int Get() {
+    if (record_->put_back_count > 0) return record_->put_back[--record_->put_back_count];
+    return input_ != nullptr ? input_->Get() : kEnd;
+  }
+  void PutBack(int byte) {
+    // The field reader never puts back more than one byte.
+    if (record_->put_back_count < 4) {
+      record_->put_back[record_->put_back_count++] = static_cast<unsigned char>(byte);
+    }
+  }
+  size_t TakePlain(char* out, size_t room) {
+    if (record_->put_back_count > 0 || input_ == nullptr) return 0;
+    return input_->TakePlain(out, room);
+  }
+
+ private:
+  ChannelRecord* record_;
+  TextInput* input_;
+};
+
+// The field reader's view of the typed answer line.
+class AnswerSource {
+ public:
+  AnswerSource(const std::string& line, size_t* index) : line_(line), index_(index) {}
+  int Get() {
+    if (*index_ >= line_.size()) return kEnd;
+    return static_cast<unsigned char>(line_[(*index_)++]);
+  }
+  void PutBack(int) {
+    if (*index_ > 0) --*index_;
+  }
+  size_t TakePlain(char* out, size_t room) {
+    size_t taken = 0;
+    while (taken < room && *index_ < line_.size()) {
+      char c = line_[*index_];
+      if (c == '\n' || c == '\r' || c == '"' || c == ',') break;
+      out[taken++] = c;
+      ++*index_;
+    }
+    return taken;
+  }
+
+ private:
+  const std::string& line_;
+  size_t* index_;
+};
+
+}  // namespace
+
+bool IsReservedDeviceName(std::string_view name) {
+  if (name.size() <= 3) return false;
+  return IsPortName(name) || EqualsNoCase(name, "PRN:") || EqualsNoCase(name, "CONS:") ||
+         EqualsNoCase(name, "SCRN:") || EqualsNoCase(name, "PIPE:");
+}
+
+ChannelRecord* Channels::Lookup(int number) {
+  if (number < 0 || number > kLastChannel) return nullptr;
+  return &records_[static_cast<size_t>(number)];
+}
+
+int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock*/, int number,
+                   int /*record_length*/) {
+  last_error_.clear();
+  if (number < 1 || number > kLastChannel) return SetStatus(kStatusBadCall);
+  if (name.empty()) return SetStatus(kStatusBadCall);
+  // Reserved names would reach a port, a printer or a command; they are
+  // never opened.
+  if (IsReservedDeviceName(name)) {
+    last_error_ = "reserved device name, not opened";
+    return SetStatus(kStatusCannotOpen);
+  }
+  ChannelRecord* record = Lookup(number);
+  if (record->is_open()) return SetStatus(kStatusBadCall);
+  record->mode = mode;
+  return SetStatus(OpenDiskFile(name, mode, record));
+}
+
+int Channels::OpenDiskFile(const std::string& name, int mode, ChannelRecord* record) {
+  // A name with a NUL byte in it names no file; it is never cut short.
+  if (name.find('\0') != std::string::npos) {
+    last_error_ = "the name contains a NUL byte";
+    return kStatusCannotOpen;
+  }
+  int error = 0;
+  int64_t size = 0;
+  std::unique_ptr<OsFile> file;
+  if (mode == kModeInput) {
+    file = OsFile::OpenForReading(name, &error);
+    if (!file) {
+      last_error_ = SystemErrorText(error);
+      return kStatusCannotOpen;
+    }
+    if (!file->MeasureSize(&size, &error)) {
+      last_error_ = "cannot measure its size: " + SystemErrorText(error);
+      return kStatusBadCall;
+    }
+  } else {
+    file = OsFile::OpenForWriting(name, &error);
+    if (!file) {
+      last_error_ = SystemErrorText(error);
+      return kStatusCannotOpen;
+    }
+    // Emptying the file that another channel reads would destroy the
+    // source; such a file is left as it is and not opened.
+    FileIdentity identity = file->Identity();
+    for (const ChannelRecord& other : records_) {
+      auto* disk = dynamic_cast<DiskFile*>(other.kind);
+      if (disk != nullptr && disk->mode() == kModeInput && disk->identity() == identity) {
+        last_error_ = "it is the file being read; left unchanged";
+        return kStatusCannotOpen;
+      }
+    }
+    if (!file->Truncate(&error)) {
+      last_error_ = SystemErrorText(error);
+      return kStatusCannotOpen;
+    }
+  }
+  record->size = size;
+  record->put_back_count = 0;
+  record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode);
+  record->kind = record->owned_kind.get();
+  return kStatusOk;
+}
+
+int Channels::EndTest(int number) {
+  ChannelRecord* record = Lookup(number);
+  if (record == nullptr || !record->is_open()) return -1;
+  if (record->put_back_count > 0) return 0;
+  return record->kind->EndTest(*record);
+}
+
+int Channels::SelectInput(int number) {
+  ChannelRecord* record = Lookup(number);
+  if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
+  selected_ = record;
+  answer_line_.clear();
+  answer_index_ = 0;
+  return SetStatus(kStatusOk);
+}
+
+void Channels::SetAnswerLine(std::string line) {
+  selected_ = nullptr;
+  answer_line_ = std::move(line);
+  answer_index_ = 0;
+}
+
+int Channels::ReadField(std::string* destination) {
+  if (selected_ != nullptr && selected_->is_open()) {
+    ChannelSource source(selected_);
+    ReadFieldFrom(source, destination);
+  } else {
+    AnswerSource source(answer_line_, &answer_index_);
+    ReadFieldFrom(source, destination);
+  }
+  return SetStatus(kStatusOk);
+}
+
+int Channels::Print(int number, std::string_view text, int flags) {
+  ChannelRecord* record = Lookup(number);
+  if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
+  int status = kStatusOk;
+  if (!text.empty() && record->kind->Write(text.data(), text.size()) < text.size()) {
+    status = kStatusWriteCut;
+  }
+  if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0 && record->kind->Write("\r\n", 2) < 2) {
+    status = kStatusWriteCut;
+  }
+  return SetStatus(status);
+}
+
+int Channels::PrintLineEnd(int number, int flags) { return Print(number, {}, flags); }
+
+int Channels::Close(int number) {
+  if (number == kConsoleChannel) {
+    CloseAll();
+    return SetStatus(kStatusOk);
+  }
+  ChannelRecord* record = Lookup(number);
+  if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
+  CloseRecord(record);
+  return SetStatus(kStatusOk);
+}
+
+void Channels::CloseRecord(ChannelRecord* record) {
+  last_error_ = record->kind->Close();
+  record->kind = nullptr;
+  record->owned_kind.reset();
+  record->put_back_count = 0;
+  record->mode = 0;
+  record->size = 0;
+}
+
+void Channels::CloseAll() {
+  for (int number = 1; number <= kLastChannel; ++number) {
+    ChannelRecord* record = Lookup(number);
+    if (record->is_open()) CloseRecord(record);
+  }
+}
+
+void Channels::AttachConsole(ChannelKind* console) {
+  ChannelRecord* record = Lookup(kConsoleChannel);
+  record->kind = console;
+  record->mode = kModeInput;
+}
+
+}  // namespace textio

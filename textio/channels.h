@@ -1,0 +1,133 @@
+// Numbered text channels: 0 is the console, 1 to 255 are files.  Every
+// operation leaves a status number; failures never print anything here.
+#ifndef PATCONV_TEXTIO_CHANNELS_H_
+#define PATCONV_TEXTIO_CHANNELS_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "textio/text_input.h"
+
+namespace textio {
+
+/// Status numbers left by the channel operations.
+inline constexpr int kStatusOk = 0;
+inline constexpr int kStatusBadCall = 1;
+inline constexpr int kStatusCannotOpen = 2;
+inline constexpr int kStatusWriteCut = 3;
+
+/// Channel modes.
+inline constexpr int kModeInput = 2;
+inline constexpr int kModeOutput = 3;
+
+/// Print flags: either bit asks for a line end after the text; kFlagLast
+/// marks the last item of a print and changes nothing.
+inline constexpr int kFlagLineEnd = 0x01;
+inline constexpr int kFlagLineEndToo = 0x04;
+inline constexpr int kFlagLast = 0x10;
+
+/// The numbers of the console and of the last file channel.
+inline constexpr int kConsoleChannel = 0;
+inline constexpr int kLastChannel = 255;
+
+/// A field holds at most this many bytes.
+inline constexpr size_t kFieldLimit = 4096;
+
+struct ChannelRecord;
+
+/// The operations of one kind of channel (a disk file, the console).
+class ChannelKind {
+ public:
+  virtual ~ChannelKind() = default;
+  /// -1 when the channel is at its end, 0 otherwise (the put-back store has
+  /// been looked at already).
+  virtual int EndTest(const ChannelRecord& record) = 0;
+  /// Where the field reader takes the channel's bytes from; null when the
+  /// channel cannot be read.
+  virtual TextInput* input() = 0;
+  /// Takes bytes to write; the count accepted.
+  virtual size_t Write(const char* data, size_t size) = 0;
+  /// Ends the channel's use of its stream.  Returns the reason a read or
+  /// write of the channel failed while it was open, empty when none did.
+  virtual std::string Close() = 0;
+};
+
+/// One channel of the table.  Open exactly while `kind` is set.
+struct ChannelRecord {
+  int mode = 0;
+  int64_t size = 0;
+  unsigned char put_back[4] = {};
+  int put_back_count = 0;
+  ChannelKind* kind = nullptr;
+  std::unique_ptr<ChannelKind> owned_kind;  // a disk file's stream
+  bool is_open() const { return kind != nullptr; }
+};
+
+/// The channel table, the input selection and the status number of one run.
+class Channels {
+ public:
+  Channels() = default;
+  ~Channels() { CloseAll(); }
+  Channels(const Channels&) = delete;
+  Channels& operator=(const Channels&) = delete;
+
+  /// Opens a disk file on a file channel: mode 2 reads (the size measured
+  /// now), mode 3 writes (the file created or emptied).  `access`, `lock`
+  /// and `record_length` change nothing.  A failure leaves the channel not
+  /// open; last_error() then tells why.
+  int Open(const std::string& name, int mode, int access, int lock, int number,
+           int record_length);
+  /// -1 when the channel is at its end or not open, 0 otherwise.
+  int EndTest(int number);
+  /// Makes an open channel the one read field reads from.
+  int SelectInput(int number);
+  /// Reads the next field of the input selection into *destination.
+  int ReadField(std::string* destination);
+  /// Writes the text, then CR LF when the flags ask for a line end.
+  int Print(int number, std::string_view text, int flags);
+  /// Writes CR LF when the flags ask for a line end.
+  int PrintLineEnd(int number, int flags);
+  /// Closes a channel; 0 closes all file channels.
+  int Close(int number);
+  /// Closes every open file channel, in increasing order.
+  void CloseAll();
+
+  /// Opens channel 0 on the console's operations.
+  void AttachConsole(ChannelKind* console);
+  /// Stores a typed answer line as the input selection (no channel).
+  void SetAnswerLine(std::string line);
+
+  /// The status number of the last operation that left one.
+  int status() const { return status_; }
+  /// Why the last failed open failed, or why the last channel closed had a
+  /// failed read or write; empty when the last open or close went well.
+  const std::string& last_error() const { return last_error_; }
+
+  /// The record of a channel number, null when the number names none.
+  ChannelRecord* Lookup(int number);
+
+ private:
+  int SetStatus(int status) { return status_ = status; }
+  int OpenDiskFile(const std::string& name, int mode, ChannelRecord* record);
+  void CloseRecord(ChannelRecord* record);
+
+  std::array<ChannelRecord, kLastChannel + 1> records_;
+  // The input selection.
+  ChannelRecord* selected_ = nullptr;
+  std::string answer_line_;
+  size_t answer_index_ = 0;
+  int status_ = kStatusOk;
+  std::string last_error_;
+};
+
+/// True for the names that would name a device or a command pipe instead of
+/// a file (COM...:, LPT...:, PRN:, CONS:, SCRN:, PIPE:, any letter case).
+bool IsReservedDeviceName(std::string_view name);
+
+}  // namespace textio
+
+#endif  // PATCONV_TEXTIO_CHANNELS_H_

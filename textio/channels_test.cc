@@ -1,0 +1,216 @@
+#include "textio/channels.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "textio/test_support.h"
+
+namespace textio {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+class ChannelsTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) const { return dir_.File(name); }
+  int OpenInput(const std::string& name, int number = 1) {
+    return channels_.Open(name, kModeInput, 0, 0, number, 0);
+  }
+  int OpenOutput(const std::string& name, int number = 2) {
+    return channels_.Open(name, kModeOutput, 0, 0, number, 0);
+  }
+
+  ScopedTempDir dir_;
+  Channels channels_;
+};
+
+TEST_F(ChannelsTest, RefusesBadCalls) {
+  WriteFile(Path("in"), "a\r\n");
+  EXPECT_EQ(OpenInput(Path("in"), 0), kStatusBadCall);    // the console
+  EXPECT_EQ(OpenInput(Path("in"), 256), kStatusBadCall);  // names no channel
+  EXPECT_EQ(OpenInput(Path("in"), -1), kStatusBadCall);
+  EXPECT_EQ(OpenInput(""), kStatusBadCall);
+  EXPECT_EQ(channels_.EndTest(300), -1);
+  EXPECT_EQ(channels_.SelectInput(300), kStatusBadCall);
+  EXPECT_EQ(channels_.Print(300, "x", kFlagLast), kStatusBadCall);
+  EXPECT_EQ(channels_.Close(300), kStatusBadCall);
+  EXPECT_EQ(channels_.Close(7), kStatusBadCall);  // not open
+}
+
+TEST_F(ChannelsTest, MissingInputStaysClosed) {
+  EXPECT_EQ(OpenInput(Path("missing")), kStatusCannotOpen);
+  EXPECT_FALSE(channels_.last_error().empty());
+  EXPECT_EQ(channels_.EndTest(1), -1);
+  EXPECT_EQ(channels_.SelectInput(1), kStatusBadCall);
+  EXPECT_EQ(channels_.Print(1, "x", kFlagLast | kFlagLineEnd), kStatusBadCall);
+}
+
+TEST_F(ChannelsTest, OpenOnAnOpenChannelLeavesItUndisturbed) {
+  WriteFile(Path("a"), "first\r\nsecond\r\n");
+  WriteFile(Path("b"), "other\r\n");
+  ASSERT_EQ(OpenInput(Path("a")), kStatusOk);
+  channels_.SelectInput(1);
+  std::string field;
+  channels_.ReadField(&field);
+  EXPECT_EQ(OpenInput(Path("b")), kStatusBadCall);
+  EXPECT_EQ(ReadAllFields(channels_), Fields{"second"});
+}
+
+TEST_F(ChannelsTest, DirectoryAsInputCannotBeOpened) {
+  EXPECT_EQ(OpenInput(dir_.path()), kStatusCannotOpen);
+  EXPECT_EQ(channels_.EndTest(1), -1);
+}
+
+TEST_F(ChannelsTest, UnmeasurableInputIsNotOpened) {
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Keep a writer on the pipe so that opening it for reading does not wait.
+  int keep = ::open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(keep, 0);
+  EXPECT_EQ(OpenInput(fifo), kStatusBadCall);
+  EXPECT_NE(channels_.last_error().find("size"), std::string::npos);
+  EXPECT_EQ(channels_.EndTest(1), -1);
+  ::close(keep);
+}
+
+TEST_F(ChannelsTest, NamesWithNulNameNoFile) {
+  WriteFile(Path("a"), "x\r\n");
+  const std::string name = Path("a") + std::string("\0tail", 5);
+  EXPECT_EQ(OpenInput(name), kStatusCannotOpen);
+  EXPECT_EQ(OpenOutput(name), kStatusCannotOpen);
+  EXPECT_EQ(ReadFile(Path("a")), "x\r\n");  // not emptied through the cut name
+}
+
+TEST_F(ChannelsTest, ReservedDeviceNamesAreNeverOpened) {
+  const char* reserved[] = {"COM1:", "com:", "LPT2:x", "lpt:", "PRN:", "cons:", "SCRN:", "pipe:",
+                            "COM12:settings"};
+  for (const char* name : reserved) {
+    EXPECT_TRUE(IsReservedDeviceName(name)) << name;
+    EXPECT_EQ(OpenOutput(name), kStatusCannotOpen) << name;
+  }
+  const char* ordinary[] = {"COM", "COM1", "CO:", "PRN", "PRN:x", "LPTX:", "COMA:", "CONS:x", "a:"};
+  for (const char* name : ordinary) EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+}
+
+TEST_F(ChannelsTest, PrintWritesBytesAndLineEnds) {
+  ASSERT_EQ(OpenOutput(Path("out")), kStatusOk);
+  EXPECT_EQ(channels_.Print(2, "Vortex Tracker II v1.0 Pattern", 0x11), kStatusOk);
+  EXPECT_EQ(channels_.Print(2, "no end", 0x10), kStatusOk);
+  EXPECT_EQ(channels_.Print(2, "lone\nlf", 0x10), kStatusOk);
+  EXPECT_EQ(channels_.Print(2, "", 0x10), kStatusOk);
+  EXPECT_EQ(channels_.Print(2, "", 0x04), kStatusOk);
+  EXPECT_EQ(channels_.PrintLineEnd(2, 0x11), kStatusOk);
+  EXPECT_EQ(channels_.PrintLineEnd(2, 0x10), kStatusOk);
+  EXPECT_EQ(channels_.EndTest(2), 0);  // output never ends
+  EXPECT_EQ(channels_.Close(2), kStatusOk);
+  EXPECT_EQ(ReadFile(Path("out")), "Vortex Tracker II v1.0 Pattern\r\nno endlone\nlf\r\n\r\n");
+  EXPECT_TRUE(channels_.last_error().empty());
+}
+
+TEST_F(ChannelsTest, OutputIsBufferedUntilFullOrClosed) {
+  ASSERT_EQ(OpenOutput(Path("out")), kStatusOk);
+  channels_.Print(2, std::string(8000, 'a'), 0x10);
+  EXPECT_EQ(ReadFile(Path("out")).size(), 0u);
+  channels_.Print(2, std::string(500, 'b'), 0x10);
+  EXPECT_EQ(ReadFile(Path("out")).size(), 8192u);  // one full buffer
+  channels_.Close(0);                              // close all
+  EXPECT_EQ(ReadFile(Path("out")).size(), 8500u);
+}
+
+TEST_F(ChannelsTest, OpeningForOutputEmptiesAFile) {
+  WriteFile(Path("out"), "old content\r\n");
+  ASSERT_EQ(OpenOutput(Path("out")), kStatusOk);
+  EXPECT_EQ(ReadFile(Path("out")), "");
+}
+
+TEST_F(ChannelsTest, ChannelsLeftOpenAreClosedAtTheEnd) {
+  {
+    Channels channels;
+    ASSERT_EQ(channels.Open(Path("out"), kModeOutput, 0, 0, 9, 0), kStatusOk);
+    channels.Print(9, "kept", 0x11);
+  }
+  EXPECT_EQ(ReadFile(Path("out")), "kept\r\n");
+}
+
+TEST_F(ChannelsTest, TheInputFileIsNeverEmptiedAsOutput) {
+  WriteFile(Path("same"), "ModPlug\r\n|C-5\r\n");
+  ::symlink(Path("same").c_str(), Path("link").c_str());
+  ASSERT_EQ(OpenInput(Path("same")), kStatusOk);
+  EXPECT_EQ(OpenOutput(Path("same")), kStatusCannotOpen);
+  EXPECT_EQ(OpenOutput(dir_.path() + "/./same"), kStatusCannotOpen);
+  EXPECT_EQ(OpenOutput(Path("link")), kStatusCannotOpen);
+  EXPECT_FALSE(channels_.last_error().empty());
+  EXPECT_EQ(channels_.Print(2, "x", 0x11), kStatusBadCall);
+  EXPECT_EQ(ReadAllFields(channels_), (Fields{"ModPlug", "|C-5"}));
+  EXPECT_EQ(ReadFile(Path("same")), "ModPlug\r\n|C-5\r\n");
+}
+
+TEST_F(ChannelsTest, WriteFailureIsReportedAtClose) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  ASSERT_EQ(channels_.Open("/dev/full", kModeOutput, 0, 0, 2, 0), kStatusOk);
+  EXPECT_EQ(channels_.Print(2, "header", 0x11), kStatusOk);  // still in the buffer
+  EXPECT_EQ(channels_.Close(2), kStatusOk);
+  EXPECT_NE(channels_.last_error().find("write"), std::string::npos);
+}
+
+TEST_F(ChannelsTest, WriteFailureWhenTheBufferFills) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  ASSERT_EQ(channels_.Open("/dev/full", kModeOutput, 0, 0, 2, 0), kStatusOk);
+  channels_.Print(2, std::string(8192, 'a'), 0x10);
+  EXPECT_EQ(channels_.Print(2, "b", 0x11), kStatusWriteCut);
+  channels_.Close(2);
+  EXPECT_FALSE(channels_.last_error().empty());
+}
+
+TEST_F(ChannelsTest, SelectionAndClosedChannels) {
+  WriteFile(Path("in"), "a,b\r\n");
+  ASSERT_EQ(OpenInput(Path("in")), kStatusOk);
+  EXPECT_EQ(channels_.SelectInput(5), kStatusBadCall);  // selection unchanged: none
+  std::string field = "old";
+  channels_.SetAnswerLine("typed");
+  EXPECT_EQ(channels_.SelectInput(1), kStatusOk);
+  channels_.ReadField(&field);
+  EXPECT_EQ(field, "a");
+  EXPECT_EQ(channels_.EndTest(1), 0);  // "b" is still to come
+  channels_.Close(1);
+  EXPECT_EQ(channels_.ReadField(&field), kStatusOk);
+  EXPECT_EQ(field, "");  // the emptied answer line
+  EXPECT_EQ(channels_.EndTest(1), -1);
+}
+
+TEST_F(ChannelsTest, PutBackCountsAsData) {
+  // `"a"b` leaves b in the put-back store when the file has no more bytes.
+  WriteFile(Path("in"), "\"a\"b");
+  ASSERT_EQ(OpenInput(Path("in")), kStatusOk);
+  channels_.SelectInput(1);
+  std::string field;
+  channels_.ReadField(&field);
+  EXPECT_EQ(field, "a");
+  EXPECT_EQ(channels_.EndTest(1), 0);
+  channels_.ReadField(&field);
+  EXPECT_EQ(field, "b");
+  EXPECT_EQ(channels_.EndTest(1), -1);
+}
+
+TEST_F(ChannelsTest, OutputChannelReadsNothing) {
+  ASSERT_EQ(OpenOutput(Path("out")), kStatusOk);
+  EXPECT_EQ(channels_.SelectInput(2), kStatusOk);
+  std::string field = "x";
+  channels_.ReadField(&field);
+  EXPECT_EQ(field, "");
+}
+
+TEST_F(ChannelsTest, SlashesSeparateDirectories) {
+  ::mkdir(Path("sub").c_str(), 0700);
+  WriteFile(Path("sub/in"), "x\r\n");
+  EXPECT_EQ(OpenInput(Path("sub/in")), kStatusOk);
+  EXPECT_EQ(OpenOutput(Path("nodir/out")), kStatusCannotOpen);
+}
+
+}  // namespace
+}  // namespace textio

@@ -1,0 +1,46 @@
+// The disk-file channel kind: a file with its own 8192-byte buffer.
+#ifndef PATCONV_TEXTIO_DISK_FILE_H_
+#define PATCONV_TEXTIO_DISK_FILE_H_
+
+#include <memory>
+#include <string>
+
+#include "textio/channels.h"
+#include "textio/os_file.h"
+#include "textio/text_input.h"
+
+namespace textio {
+
+class DiskFile final : public ChannelKind {
+ public:
+  static constexpr size_t kBufferSize = 8192;
+
+  /// A file open for input (read with text translation) or output (written
+  /// byte for byte through the buffer).
+  DiskFile(std::unique_ptr<OsFile> file, int mode);
+  ~DiskFile() override;
+
+  int EndTest(const ChannelRecord& record) override;
+  TextInput* input() override { return input_.get(); }
+  size_t Write(const char* data, size_t size) override;
+  std::string Close() override;
+
+  FileIdentity identity() const { return identity_; }
+  int mode() const { return mode_; }
+
+ private:
+  /// Writes the buffered bytes to the file; false once a write has failed.
+  bool FlushBuffer();
+
+  std::unique_ptr<OsFile> file_;
+  int mode_;
+  FileIdentity identity_;
+  std::unique_ptr<TextInput> input_;
+  std::unique_ptr<char[]> buffer_;  // output only
+  size_t buffered_ = 0;
+  int write_error_ = 0;
+};
+
+}  // namespace textio
+
+#endif  // PATCONV_TEXTIO_DISK_FILE_H_

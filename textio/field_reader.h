@@ -1,0 +1,86 @@
+// The field reader: cuts the next field out of an input.
+//
+//   field     := blank* ( END | body )
+//   body      := LF | CR [LF] | ',' | quoted | plain
+//   quoted    := '"' (any byte but CR LF '"')* ( '"' finish | CR [LF] | LF | END )
+//   plain     := (any byte but CR LF ',')* ( ',' | CR [LF] | LF | END )
+//   finish    := blank* ( ',' | LF | CR [LF] | END | other, put back )
+//
+// Leading blanks (space, tab) are skipped; inside a field they are ordinary.
+// A '"' opens a quoted field only as the field's first character and is an
+// ordinary byte anywhere else; a quoted field still ends at a line end.  A
+// field holds at most kFieldLimit bytes: the byte after a full field is
+// handled as after a closing quote.  Every byte value is an ordinary
+// character, 0x00 included.
+#ifndef PATCONV_TEXTIO_FIELD_READER_H_
+#define PATCONV_TEXTIO_FIELD_READER_H_
+
+#include <string>
+
+#include "textio/channels.h"
+#include "textio/text_input.h"
+
+namespace textio {
+
+/// Reads one field from `source` into *field.  The source supplies
+/// `int Get()` (a byte or kEnd), `void PutBack(int byte)` and
+/// `size_t TakePlain(char* out, size_t room)` (bytes that need no attention,
+/// see TextInput::TakePlain).
+template <class Source>
+void ReadFieldFrom(Source& source, std::string* field) {
+  char stored[kFieldLimit];
+  size_t length = 0;
+  bool quoted = false;
+  auto line_end_after_cr = [&source] {
+    int next = source.Get();
+    if (next != '\n' && next != kEnd) source.PutBack(next);
+  };
+
+  int c;
+  do {
+    c = source.Get();
+  } while (c == ' ' || c == '\t');
+  if (c == kEnd) {
+    field->clear();
+    return;
+  }
+  for (;;) {
+    if (c == '\n') {
+      field->assign(stored, length);
+      return;
+    }
+    if (c == '\r') {
+      line_end_after_cr();
+      field->assign(stored, length);
+      return;
+    }
+    if (c == '"' && quoted) {
+      c = source.Get();
+      break;  // the closing quote: finish below
+    }
+    if (c == '"' && length == 0) {
+      quoted = true;  // the opening quote
+    } else if (c == ',' && !quoted) {
+      field->assign(stored, length);
+      return;
+    } else {
+      stored[length++] = static_cast<char>(c);
+      length += source.TakePlain(stored + length, kFieldLimit - length);
+    }
+    c = source.Get();
+    if (c == kEnd || length == kFieldLimit) break;
+  }
+  field->assign(stored, length);
+  // After a closing quote, at the end, or with a full field: blanks and one
+  // terminator are consumed; anything else begins the next field.
+  while (c == ' ' || c == '\t') c = source.Get();
+  if (c == '\r') {
+    line_end_after_cr();
+  } else if (c != '\n' && c != ',' && c != kEnd) {
+    source.PutBack(c);
+  }
+}
+
+}  // namespace textio
+
+#endif  // PATCONV_TEXTIO_FIELD_READER_H_

@@ -1,0 +1,127 @@
+#include "textio/field_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "textio/channels.h"
+#include "textio/test_support.h"
+
+namespace textio {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+struct FieldCase {
+  const char* name;
+  std::string data;
+  Fields fields;
+};
+
+Fields FieldsOfFile(const std::string& data) {
+  ScopedTempDir dir;
+  WriteFile(dir.File("in.txt"), data);
+  Channels channels;
+  EXPECT_EQ(channels.Open(dir.File("in.txt"), kModeInput, 0, 0, 1, 0), kStatusOk);
+  return ReadAllFields(channels);
+}
+
+// Fields of one line typed as an answer: read until the line is used up.
+Fields FieldsOfAnswer(const std::string& line, size_t count) {
+  Channels channels;
+  channels.SetAnswerLine(line);
+  Fields fields;
+  for (size_t i = 0; i < count; ++i) {
+    std::string field;
+    channels.ReadField(&field);
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+TEST(FieldReader, CutsFieldsOfAFile) {
+  const std::string long_line(5000, 'x');
+  const FieldCase cases[] = {
+      {"comma", "a,b\r\n", {"a", "b"}},
+      {"blanks", "  a b  ,c\r\n", {"a b  ", "c"}},
+      {"tab_blanks", "\t a\tb\t,c\r\n", {"a\tb\t", "c"}},
+      {"quoted_comma", "\"a,b\",c\r\n", {"a,b", "c"}},
+      {"blanks_after_quote", "\"a\" , b\r\n", {"a", "b"}},
+      {"text_after_quote", "\"a\"b,c\r\n", {"a", "b", "c"}},
+      {"inner_quote", "a\"b\"\r\n", {"a\"b\""}},
+      {"empty_quotes", "\"\"\r\n", {""}},
+      {"unclosed_quote", "\"ab\r\n", {"ab"}},
+      {"quote_spans_no_lines", "\"a\r\nb\"\r\n", {"a", "b\""}},
+      {"quoted_blanks_kept", "\"  a  \"\r\n", {"  a  "}},
+      {"empty_line", "\r\n", {""}},
+      {"blank_line", "   \r\n", {""}},
+      {"trailing_comma", "a,\r\n", {"a", ""}},
+      {"leading_comma", ",a\r\n", {"", "a"}},
+      {"long_line", long_line + "\r\n", {std::string(4096, 'x'), std::string(904, 'x')}},
+      {"lf_before_cr", "a\n\rb", {"a", "", "b"}},
+      {"lone_cr", "a\rb", {"a", "b"}},
+      {"lf_lines", "a\nb\n", {"a", "b"}},
+      {"byte_order_mark", "\xEF\xBB\xBFModPlug\r\n", {"\xEF\xBB\xBFModPlug"}},
+      {"cp1251", "\xC7\xE0\xEF\xFF\r\n", {"\xC7\xE0\xEF\xFF"}},
+      {"nul_kept", std::string("a\0b,c\0", 6) + "\r\n", {std::string("a\0b", 3), std::string("c\0", 2)}},
+      {"quote_after_blanks_opens", "  \"a,b\"\r\n", {"a,b"}},
+      {"cr_after_quote", "\"a\"\rb\r\n", {"a", "b"}},
+  };
+  for (const FieldCase& c : cases) {
+    EXPECT_EQ(FieldsOfFile(c.data), c.fields) << c.name;
+  }
+}
+
+TEST(FieldReader, FindsTheEndOfAFile) {
+  const FieldCase cases[] = {
+      {"empty_file", "", {}},
+      {"two_lines", "a\r\nb\r\n", {"a", "b"}},
+      {"last_line_without_end", "a\r\nb", {"a", "b"}},
+      {"empty_last_line", "a\r\n\r\n", {"a", ""}},
+      {"lone_cr_at_end", "a\r", {"a"}},
+      {"eof_mark_after_line_end", "a\r\n\x1A", {"a", ""}},
+      {"eof_mark_mid_line", "ab\x1A" "cd\r\nef\r\n", {"ab"}},
+      {"eof_mark_first", "\x1A" "abc\r\n", {""}},
+      {"blanks_after_last_line", "a\r\n  ", {"a", ""}},
+      {"only_blanks", "   ", {""}},
+      {"cr_before_eof_mark", "a\r\x1A", {"a"}},
+  };
+  for (const FieldCase& c : cases) {
+    EXPECT_EQ(FieldsOfFile(c.data), c.fields) << c.name;
+  }
+}
+
+TEST(FieldReader, FullFieldIsFinishedLikeAClosedQuote) {
+  // The byte after 4096 stored bytes is handled as after a closing quote:
+  // blanks and one terminator are consumed, anything else starts a field.
+  std::string full(4096, 'y');
+  EXPECT_EQ(FieldsOfFile(full + "  ,z\r\n"), (Fields{full, "z"}));
+  EXPECT_EQ(FieldsOfFile(full + "\r\nz\r\n"), (Fields{full, "z"}));
+  EXPECT_EQ(FieldsOfFile("\"" + full + ",q\"\r\n"), (Fields{full, "q\""}));
+  EXPECT_EQ(FieldsOfFile(full + "  z"), (Fields{full, "z"}));
+}
+
+TEST(FieldReader, LongFieldsAcrossBufferBoundaries) {
+  // Lines that straddle the 8192-byte buffer, with CR LF split over it.
+  std::string data;
+  Fields expected;
+  for (int i = 0; i < 600; ++i) {
+    std::string row = "|C-5" + std::to_string(i) + std::string(static_cast<size_t>(i % 37), '.');
+    data += row + "\r\n";
+    expected.push_back(row);
+  }
+  EXPECT_EQ(FieldsOfFile(data), expected);
+}
+
+TEST(FieldReader, CutsTheAnswerLineTheSameWay) {
+  EXPECT_EQ(FieldsOfAnswer("  in.txt,out.txt", 3), (Fields{"in.txt", "out.txt", ""}));
+  EXPECT_EQ(FieldsOfAnswer("\"a,b\"c", 2), (Fields{"a,b", "c"}));
+  EXPECT_EQ(FieldsOfAnswer("\"a\"  ", 2), (Fields{"a", ""}));
+  EXPECT_EQ(FieldsOfAnswer(std::string(4100, 'n'), 2), (Fields{std::string(4096, 'n'), "nnnn"}));
+  EXPECT_EQ(FieldsOfAnswer("x\x1Ay", 1), (Fields{"x\x1Ay"}));  // no translation on typed lines
+  EXPECT_EQ(FieldsOfAnswer("", 2), (Fields{"", ""}));
+}
+
+}  // namespace
+}  // namespace textio

@@ -1,0 +1,64 @@
+// Files of the operating system, read and written as raw bytes.  The text
+// translation of input files is this program's own (text_input.h), so every
+// platform opens files in binary mode and behaves the same.
+#ifndef PATCONV_TEXTIO_OS_FILE_H_
+#define PATCONV_TEXTIO_OS_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "textio/text_input.h"
+
+namespace textio {
+
+/// What tells two names of one file apart from two files (device and inode,
+/// or volume and file index).
+struct FileIdentity {
+  bool valid = false;
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.valid && b.valid && a.volume == b.volume && a.index == b.index;
+  }
+};
+
+/// An open file.  Closed by Close() or the destructor.
+class OsFile final : public ByteSource {
+ public:
+  /// Opens an existing file for reading.  Returns null with an errno value
+  /// in *error when it cannot be opened, or when it is a directory.
+  static std::unique_ptr<OsFile> OpenForReading(const std::string& name, int* error);
+  /// Opens a file for writing, creating it when it is missing.  It is not
+  /// emptied yet: see Truncate.
+  static std::unique_ptr<OsFile> OpenForWriting(const std::string& name, int* error);
+
+  ~OsFile() override;
+  OsFile(const OsFile&) = delete;
+  OsFile& operator=(const OsFile&) = delete;
+
+  long Read(char* data, size_t size, int* error) override;
+  /// Writes every byte, retrying partial writes; false with *error when the
+  /// system refuses the rest.
+  bool WriteAll(const char* data, size_t size, int* error);
+  /// The position of the file's end; the file is then positioned at its
+  /// first byte again.
+  bool MeasureSize(int64_t* size, int* error);
+  /// Empties a regular file; other kinds (devices, pipes) are left alone.
+  bool Truncate(int* error);
+  FileIdentity Identity() const;
+  /// Closes the file: 0, or the errno value of a failed close.
+  int Close();
+
+ private:
+  explicit OsFile(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_;
+};
+
+/// The system's text for an errno value.
+std::string SystemErrorText(int error);
+
+}  // namespace textio
+
+#endif  // PATCONV_TEXTIO_OS_FILE_H_

@@ -1,0 +1,117 @@
+// Files on POSIX systems.
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "textio/os_file.h"
+
+namespace textio {
+
+std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, int* error) {
+  int fd;
+  do {
+    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    *error = errno;
+    return nullptr;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    *error = EISDIR;
+    return nullptr;
+  }
+  return std::unique_ptr<OsFile>(new OsFile(fd));
+}
+
+std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, int* error) {
+  int fd;
+  do {
+    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    *error = errno;
+    return nullptr;
+  }
+  return std::unique_ptr<OsFile>(new OsFile(fd));
+}
+
+OsFile::~OsFile() { Close(); }
+
+long OsFile::Read(char* data, size_t size, int* error) {
+  for (;;) {
+    ssize_t n = ::read(descriptor_, data, size);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno != EINTR) {
+      *error = errno;
+      return -1;
+    }
+  }
+}
+
+bool OsFile::WriteAll(const char* data, size_t size, int* error) {
+  while (size > 0) {
+    ssize_t n = ::write(descriptor_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = errno;
+      return false;
+    }
+    if (n == 0) {
+      *error = EIO;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool OsFile::MeasureSize(int64_t* size, int* error) {
+  off_t end = ::lseek(descriptor_, 0, SEEK_END);
+  if (end < 0 || ::lseek(descriptor_, 0, SEEK_SET) < 0) {
+    *error = errno;
+    return false;
+  }
+  *size = static_cast<int64_t>(end);
+  return true;
+}
+
+bool OsFile::Truncate(int* error) {
+  struct stat st;
+  if (::fstat(descriptor_, &st) != 0) {
+    *error = errno;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) return true;
+  if (::ftruncate(descriptor_, 0) != 0) {
+    *error = errno;
+    return false;
+  }
+  return true;
+}
+
+FileIdentity OsFile::Identity() const {
+  FileIdentity id;
+  struct stat st;
+  if (::fstat(descriptor_, &st) == 0) {
+    id.valid = true;
+    id.volume = static_cast<uint64_t>(st.st_dev);
+    id.index = static_cast<uint64_t>(st.st_ino);
+  }
+  return id;
+}
+
+int OsFile::Close() {
+  if (descriptor_ < 0) return 0;
+  int result = ::close(descriptor_) == 0 || errno == EINTR ? 0 : errno;
+  descriptor_ = -1;
+  return result;
+}
+
+std::string SystemErrorText(int error) { return ::strerror(error); }
+
+}  // namespace textio

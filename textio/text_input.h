@@ -1,0 +1,81 @@
+// Buffered input with the text translation of input files.
+#ifndef PATCONV_TEXTIO_TEXT_INPUT_H_
+#define PATCONV_TEXTIO_TEXT_INPUT_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace textio {
+
+/// The mark that no further character can be had; distinct from every byte.
+inline constexpr int kEnd = -1;
+
+/// Raw bytes below a text input: a disk file, a redirected standard input,
+/// or a test's string.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  /// Reads up to `size` bytes: the count, 0 at the end, -1 on failure with
+  /// an errno value in *error.
+  virtual long Read(char* data, size_t size, int* error) = 0;
+};
+
+/// Delivers the bytes of a source through a buffer of 8192 bytes with the
+/// text translation of input files:
+///   - CR LF is delivered as one LF (the pair still counts as two bytes);
+///   - a CR not followed by LF is delivered as it is;
+///   - the first 0x1A ends the data: neither it nor anything after it is
+///     ever delivered;
+///   - every other byte, 0x00 included, is delivered unchanged.
+/// A failed read also ends the data; error() then tells why.
+class TextInput {
+ public:
+  static constexpr size_t kBufferSize = 8192;
+
+  explicit TextInput(ByteSource* source) : source_(source) {}
+  TextInput(const TextInput&) = delete;
+  TextInput& operator=(const TextInput&) = delete;
+
+  /// The next translated byte (0-255), or kEnd.
+  int Get() {
+    if (next_ < end_) {
+      unsigned char c = buffer_[next_];
+      if (c != '\r' && c != 0x1A) {
+        ++next_;
+        return c;
+      }
+    }
+    return GetSlow();
+  }
+
+  /// Copies up to `room` bytes that are none of LF, CR, '"', ',' and 0x1A
+  /// into `out`, stopping before the first that is; the count copied.  The
+  /// field reader's fast path: those bytes would each be taken and stored.
+  size_t TakePlain(char* out, size_t room);
+
+  /// The offset in the source just past the last byte delivered.
+  int64_t position() const { return base_ + static_cast<int64_t>(next_); }
+  /// A read has met the end of the data (its end, a 0x1A or a failure).
+  bool ended() const { return ended_; }
+  /// The errno value of a failed read; 0 when none failed.
+  int error() const { return error_; }
+
+ private:
+  int GetSlow();
+  /// Moves the bytes not yet delivered to the front of the buffer and reads
+  /// more after them; false when the source gives nothing more.
+  bool Refill();
+
+  ByteSource* source_;
+  unsigned char buffer_[kBufferSize];
+  size_t next_ = 0;          // index of the next byte to deliver
+  size_t end_ = 0;           // bytes held in the buffer
+  int64_t base_ = 0;         // source offset of buffer_[0]
+  bool source_done_ = false; // the source reported its end or a failure
+  bool ended_ = false;
+  int error_ = 0;
+};
+
+}  // namespace textio
+
+#endif  // PATCONV_TEXTIO_TEXT_INPUT_H_

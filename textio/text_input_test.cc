@@ -1,0 +1,113 @@
+#include "textio/text_input.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+namespace textio {
+namespace {
+
+// A source that hands out its bytes in pieces of a fixed size and can fail
+// after a number of bytes.
+class PieceSource : public ByteSource {
+ public:
+  PieceSource(std::string data, size_t piece, long fail_after = -1)
+      : data_(std::move(data)), piece_(piece), fail_after_(fail_after) {}
+  long Read(char* out, size_t size, int* error) override {
+    if (fail_after_ >= 0 && static_cast<long>(offset_) >= fail_after_) {
+      *error = EIO;
+      return -1;
+    }
+    size_t n = std::min({size, piece_, data_.size() - offset_});
+    data_.copy(out, n, offset_);
+    offset_ += n;
+    return static_cast<long>(n);
+  }
+
+ private:
+  std::string data_;
+  size_t piece_;
+  long fail_after_;
+  size_t offset_ = 0;
+};
+
+struct Delivered {
+  std::string bytes;
+  std::vector<int64_t> positions;  // after each byte
+};
+
+Delivered DeliverAll(TextInput& input) {
+  Delivered out;
+  for (int c = input.Get(); c != kEnd; c = input.Get()) {
+    out.bytes.push_back(static_cast<char>(c));
+    out.positions.push_back(input.position());
+  }
+  return out;
+}
+
+TEST(TextInput, TranslatesLineEndsAndStopsAtTheEndMark) {
+  struct Case {
+    std::string data;
+    std::string delivered;
+    std::vector<int64_t> positions;
+  } cases[] = {
+      {"a\r\nb", "a\nb", {1, 3, 4}},
+      {"a\rb", "a\rb", {1, 2, 3}},
+      {"\r\r\n", "\r\n", {1, 3}},
+      {"a\n\r", "a\n\r", {1, 2, 3}},
+      {"ab\x1A" "cd", "ab", {1, 2}},
+      {"\r\x1A\n", "\r", {1}},
+      {std::string("\0\xFF", 2), std::string("\0\xFF", 2), {1, 2}},
+  };
+  for (size_t piece : {1u, 2u, 8192u}) {
+    for (const Case& c : cases) {
+      PieceSource source(c.data, piece);
+      TextInput input(&source);
+      Delivered got = DeliverAll(input);
+      EXPECT_EQ(got.bytes, c.delivered) << "piece " << piece;
+      EXPECT_EQ(got.positions, c.positions) << "piece " << piece;
+      EXPECT_TRUE(input.ended());
+      EXPECT_EQ(input.Get(), kEnd);  // stays at its end
+    }
+  }
+}
+
+TEST(TextInput, CrLfSplitAcrossTheBuffer) {
+  std::string data(TextInput::kBufferSize - 1, 'x');
+  data += "\r\nyz";
+  PieceSource source(data, 8192);
+  TextInput input(&source);
+  Delivered got = DeliverAll(input);
+  EXPECT_EQ(got.bytes, std::string(TextInput::kBufferSize - 1, 'x') + "\nyz");
+  EXPECT_EQ(got.positions.back(), static_cast<int64_t>(data.size()));
+}
+
+TEST(TextInput, TakePlainStopsAtBytesThatNeedAttention) {
+  PieceSource source("abc,de\"f\r\ng\x1Ah", 3);
+  TextInput input(&source);
+  char out[16];
+  EXPECT_EQ(input.TakePlain(out, sizeof out), 3u);
+  EXPECT_EQ(std::string(out, 3), "abc");
+  EXPECT_EQ(input.Get(), ',');
+  EXPECT_EQ(input.TakePlain(out, 1), 1u);  // room for one only
+  EXPECT_EQ(input.TakePlain(out, sizeof out), 1u);
+  EXPECT_EQ(input.Get(), '"');
+  EXPECT_EQ(input.TakePlain(out, sizeof out), 1u);
+  EXPECT_EQ(input.Get(), '\n');
+  EXPECT_EQ(input.TakePlain(out, sizeof out), 1u);
+  EXPECT_EQ(input.TakePlain(out, sizeof out), 0u);
+  EXPECT_EQ(input.Get(), kEnd);
+  EXPECT_EQ(input.position(), 11);
+}
+
+TEST(TextInput, FailedReadEndsTheData) {
+  PieceSource source("abcdef", 2, 4);
+  TextInput input(&source);
+  EXPECT_EQ(DeliverAll(input).bytes, "abcd");
+  EXPECT_TRUE(input.ended());
+  EXPECT_EQ(input.error(), EIO);
+}
+
+}  // namespace
+}  // namespace textio
