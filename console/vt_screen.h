@@ -9,7 +9,9 @@
 #ifndef PATCONV_CONSOLE_VT_SCREEN_H_
 #define PATCONV_CONSOLE_VT_SCREEN_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,16 +87,48 @@ class VtScreen {
     friend bool operator==(const Cell& a, const Cell& b) {
       return a.character == b.character && a.attribute == b.attribute && a.known == b.known;
     }
+    friend bool operator!=(const Cell& a, const Cell& b) { return !(a == b); }
   };
+
+  // Rows live in a ring so that scrolling the whole buffer costs the rows it
+  // brings in, not the size of the screen.
+  size_t RowBase(int y) const;
+  Cell& ModelCell(int x, int y) { return cells_[RowBase(y) + static_cast<size_t>(x)]; }
+  const Cell& ModelCell(int x, int y) const {
+    return cells_[RowBase(y) + static_cast<size_t>(x)];
+  }
+  bool Inside(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
+  void MarkDirty(int y);
+  template <typename Change>
+  bool ChangeRun(int length, Coord at, Change change);
+
+  void ScrollWholeBufferUp(int rows, char fill, uint16_t attribute);
+  void MoveRect(Rect source, Coord destination, char fill, uint16_t attribute);
+
+  void PaintChanges();
+  void ClearTerminal();
+  void PaintRow(int y);
+  void SyncCursor();
+  void HideCursorWhileDrawing();
+  void MoveTerminalCursor(Coord at);
+  void SetTerminalAttribute(uint16_t attribute);
+  void AppendGlyph(uint8_t byte);
 
   int width_;
   int height_;
   Options options_;
-  std::vector<Cell> cells_;   // the model, row by row
-  std::vector<Cell> front_;   // what the terminal shows
-  std::vector<bool> dirty_;   // rows that may differ from front_
+  std::vector<Cell> cells_;   // the model, row by row from ring row top_row_
+  std::vector<Cell> front_;   // what the terminal shows, same layout
+  std::vector<bool> dirty_;   // screen rows that may differ from front_
+  std::vector<int> dirty_rows_;  // the rows flagged in dirty_, unordered
+  int top_row_ = 0;           // ring row that is screen row 0
   Coord cursor_;
   bool cursor_visible_ = true;
+  bool repaint_all_ = false;  // the terminal's content is unknown
+  // What the terminal is known to have; empty when unknown.
+  std::optional<Coord> terminal_cursor_;
+  std::optional<bool> terminal_cursor_visible_;
+  std::optional<uint16_t> terminal_attribute_;
   std::string output_;
 };
 

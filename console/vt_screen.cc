@@ -1,0 +1,321 @@
+#include "console/vt_screen.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "console/cp1251.h"
+
+namespace console {
+namespace {
+
+constexpr uint16_t kDefaultAttribute = 7;  // drawn in the terminal's own colours
+constexpr char kCsi[] = "\x1b[";
+
+// The ANSI colour number of the low three Windows colour bits, whose blue
+// and red sit the other way round (Windows blue = 1, ANSI blue = 4).
+int AnsiColour(unsigned windows_bits) {
+  return ((windows_bits & 1u) ? 4 : 0) | (windows_bits & 2u) | ((windows_bits & 4u) ? 1 : 0);
+}
+
+// The SGR that selects an attribute: the terminal's defaults for the usual
+// light grey on black, otherwise both colours spelt out.  Bits above the two
+// colour nibbles (grid lines, reverse video) are not drawn.
+std::string SgrFor(uint16_t attribute) {
+  if (attribute == kDefaultAttribute) return std::string(kCsi) + "0m";
+  const unsigned foreground = attribute & 0x0Fu;
+  const unsigned background = (attribute >> 4) & 0x0Fu;
+  const int fg = ((foreground & 8u) ? 90 : 30) + AnsiColour(foreground);
+  const int bg = ((background & 8u) ? 100 : 40) + AnsiColour(background);
+  return std::string(kCsi) + "0;" + std::to_string(fg) + ";" + std::to_string(bg) + "m";
+}
+
+// A rectangle cut down to the cells of a width x height buffer; its right
+// edge falls left of its left edge when nothing is left.
+Rect ClipRect(Rect rect, int width, int height) {
+  return Rect{std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, width - 1),
+              std::min(rect.bottom, height - 1)};
+}
+
+bool IsEmpty(Rect rect) { return rect.left > rect.right || rect.top > rect.bottom; }
+
+}  // namespace
+
+VtScreen::VtScreen(int width, int height, Options options)
+    : width_(std::max(width, 1)), height_(std::max(height, 1)), options_(options) {
+  const size_t count = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  cells_.assign(count, Cell{});
+  front_.assign(count, Cell{});
+  dirty_.assign(static_cast<size_t>(height_), false);
+}
+
+size_t VtScreen::RowBase(int y) const {
+  const int ring_row = (top_row_ + y) % height_;
+  return static_cast<size_t>(ring_row) * static_cast<size_t>(width_);
+}
+
+void VtScreen::MarkDirty(int y) {
+  if (dirty_[static_cast<size_t>(y)]) return;
+  dirty_[static_cast<size_t>(y)] = true;
+  dirty_rows_.push_back(y);
+}
+
+// Applies `change` to `length` cells from `at`, row after row, up to the end
+// of the buffer (the way the console fills runs of cells).
+template <typename Change>
+bool VtScreen::ChangeRun(int length, Coord at, Change change) {
+  if (!Inside(at.x, at.y)) return false;
+  int x = at.x;
+  for (int y = at.y; y < height_ && length > 0; ++y) {
+    const int end = std::min(width_, x + length);
+    for (int column = x; column < end; ++column) change(ModelCell(column, y));
+    length -= end - x;
+    MarkDirty(y);
+    x = 0;
+  }
+  return true;
+}
+
+bool VtScreen::FillCharacter(char character, int length, Coord at) {
+  const uint8_t byte = static_cast<uint8_t>(character);
+  return ChangeRun(length, at, [byte](Cell& cell) {
+    if (!cell.known) cell.attribute = kDefaultAttribute;
+    cell.character = byte;
+    cell.known = true;
+  });
+}
+
+bool VtScreen::FillAttribute(uint16_t attribute, int length, Coord at) {
+  return ChangeRun(length, at, [attribute](Cell& cell) {
+    if (!cell.known) cell.character = ' ';
+    cell.attribute = attribute;
+    cell.known = true;
+  });
+}
+
+bool VtScreen::WriteCells(const char* characters, int length, uint16_t attribute, Coord at) {
+  if (!Inside(at.x, at.y)) return false;
+  if (length <= 0) return true;
+  if (characters == nullptr) return false;
+  const int count = std::min(length, width_ - at.x);
+  for (int i = 0; i < count; ++i) {
+    ModelCell(at.x + i, at.y) = Cell{static_cast<uint8_t>(characters[i]), attribute, true};
+  }
+  MarkDirty(at.y);
+  return true;
+}
+
+bool VtScreen::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
+  const Rect clipped = ClipRect(source, width_, height_);
+  if (IsEmpty(clipped)) return false;
+  const bool whole_buffer_up = clipped.left == 0 && clipped.right == width_ - 1 &&
+                               clipped.top >= 1 && clipped.bottom == height_ - 1 &&
+                               destination == Coord{0, 0};
+  if (whole_buffer_up) {
+    ScrollWholeBufferUp(clipped.top, fill, attribute);
+  } else {
+    MoveRect(clipped, destination, fill, attribute);
+  }
+  return true;
+}
+
+// The terminal scrolls itself by line feeds on its last row, which is the
+// one way every terminal keeps the lines that leave its top in the
+// scroll-back.  They must show their final content first, hence the paint.
+void VtScreen::ScrollWholeBufferUp(int rows, char fill, uint16_t attribute) {
+  PaintChanges();
+  HideCursorWhileDrawing();
+  SetTerminalAttribute(kDefaultAttribute);  // new rows come in blank, in default colours
+  // Column 0, so that a terminal that adds a CR to each LF ends up there too.
+  MoveTerminalCursor(Coord{0, height_ - 1});
+  output_.append(static_cast<size_t>(rows), '\n');
+
+  top_row_ = (top_row_ + rows) % height_;
+  const Cell model_blank{static_cast<uint8_t>(fill), attribute, true};
+  const Cell terminal_blank{' ', kDefaultAttribute, true};
+  for (int y = height_ - rows; y < height_; ++y) {
+    const size_t base = RowBase(y);
+    std::fill_n(cells_.begin() + static_cast<std::ptrdiff_t>(base), width_, model_blank);
+    std::fill_n(front_.begin() + static_cast<std::ptrdiff_t>(base), width_, terminal_blank);
+    MarkDirty(y);
+  }
+}
+
+// Any other move is carried out on the model alone and painted by difference.
+void VtScreen::MoveRect(Rect source, Coord destination, char fill, uint16_t attribute) {
+  const int columns = source.right - source.left + 1;
+  std::vector<Cell> saved;
+  saved.reserve(static_cast<size_t>(columns) * static_cast<size_t>(source.bottom - source.top + 1));
+  const Cell blank{static_cast<uint8_t>(fill), attribute, true};
+  for (int y = source.top; y <= source.bottom; ++y) {
+    for (int x = source.left; x <= source.right; ++x) {
+      saved.push_back(ModelCell(x, y));
+      ModelCell(x, y) = blank;  // what the destination does not cover stays so
+    }
+    MarkDirty(y);
+  }
+  size_t i = 0;
+  for (int y = source.top; y <= source.bottom; ++y) {
+    const int to_y = destination.y + (y - source.top);
+    for (int x = source.left; x <= source.right; ++x, ++i) {
+      const int to_x = destination.x + (x - source.left);
+      if (Inside(to_x, to_y)) ModelCell(to_x, to_y) = saved[i];
+    }
+    if (to_y >= 0 && to_y < height_) MarkDirty(to_y);
+  }
+}
+
+bool VtScreen::SetCursorPosition(Coord at) {
+  if (!Inside(at.x, at.y)) return false;
+  cursor_ = at;
+  return true;
+}
+
+void VtScreen::SetCursorVisible(bool visible) { cursor_visible_ = visible; }
+
+void VtScreen::Beep(int frequency, int milliseconds) {
+  Render();  // the bell comes after what was drawn before it
+  if (options_.linux_console) {
+    // The Linux console's own private sequences for the bell's pitch and
+    // length (setterm); other terminals have no such control.
+    output_ += kCsi + std::string("10;") + std::to_string(std::max(frequency, 0)) + "]";
+    output_ += kCsi + std::string("11;") + std::to_string(std::max(milliseconds, 0)) + "]";
+  }
+  output_ += '\a';
+}
+
+void VtScreen::Resize(int width, int height) {
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  std::vector<Cell> cells(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int y = 0; y < std::min(height, height_); ++y) {
+    for (int x = 0; x < std::min(width, width_); ++x) {
+      cells[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          ModelCell(x, y);
+    }
+  }
+  cells_ = std::move(cells);
+  front_.assign(cells_.size(), Cell{});
+  width_ = width;
+  height_ = height;
+  top_row_ = 0;
+  dirty_.assign(static_cast<size_t>(height_), false);
+  dirty_rows_.clear();
+  cursor_.x = std::min(cursor_.x, width_ - 1);
+  cursor_.y = std::min(cursor_.y, height_ - 1);
+  Invalidate();
+}
+
+void VtScreen::Invalidate() {
+  repaint_all_ = true;
+  terminal_cursor_.reset();
+  terminal_cursor_visible_.reset();
+  terminal_attribute_.reset();
+}
+
+void VtScreen::Render() {
+  PaintChanges();
+  SyncCursor();
+}
+
+// Sends the known cells that differ from what the terminal shows, visiting
+// only the rows touched since the last paint.
+void VtScreen::PaintChanges() {
+  if (repaint_all_) ClearTerminal();
+  std::sort(dirty_rows_.begin(), dirty_rows_.end());
+  for (int y : dirty_rows_) {
+    PaintRow(y);
+    dirty_[static_cast<size_t>(y)] = false;
+  }
+  dirty_rows_.clear();
+}
+
+// Clears the terminal in default colours (never its scroll-back) and marks
+// every row for painting.
+void VtScreen::ClearTerminal() {
+  HideCursorWhileDrawing();
+  SetTerminalAttribute(kDefaultAttribute);
+  output_ += kCsi + std::string("H") + kCsi + "2J";
+  terminal_cursor_ = Coord{0, 0};
+  std::fill(front_.begin(), front_.end(), Cell{' ', kDefaultAttribute, true});
+  for (int y = 0; y < height_; ++y) MarkDirty(y);
+  repaint_all_ = false;
+}
+
+void VtScreen::PaintRow(int y) {
+  const size_t base = RowBase(y);
+  for (int x = 0; x < width_; ++x) {
+    const Cell& wanted = cells_[base + static_cast<size_t>(x)];
+    Cell& shown = front_[base + static_cast<size_t>(x)];
+    if (!wanted.known || wanted == shown) continue;
+    HideCursorWhileDrawing();
+    MoveTerminalCursor(Coord{x, y});
+    SetTerminalAttribute(wanted.attribute);
+    AppendGlyph(wanted.character);
+    shown = wanted;
+    // Auto-wrap is off: the last column holds the cursor.
+    terminal_cursor_ = Coord{std::min(x + 1, width_ - 1), y};
+  }
+}
+
+void VtScreen::SyncCursor() {
+  MoveTerminalCursor(cursor_);
+  if (terminal_cursor_visible_ != cursor_visible_) {
+    output_ += kCsi + std::string(cursor_visible_ ? "?25h" : "?25l");
+    terminal_cursor_visible_ = cursor_visible_;
+  }
+}
+
+void VtScreen::HideCursorWhileDrawing() {
+  if (terminal_cursor_visible_ == false) return;
+  output_ += kCsi + std::string("?25l");
+  terminal_cursor_visible_ = false;
+}
+
+void VtScreen::MoveTerminalCursor(Coord at) {
+  if (terminal_cursor_ == at) return;
+  output_ += kCsi + std::to_string(at.y + 1) + ";" + std::to_string(at.x + 1) + "H";
+  terminal_cursor_ = at;
+}
+
+void VtScreen::SetTerminalAttribute(uint16_t attribute) {
+  attribute = static_cast<uint16_t>(attribute & 0xFFu);  // only the colours are drawn
+  if (terminal_attribute_ == attribute) return;
+  output_ += SgrFor(attribute);
+  terminal_attribute_ = attribute;
+}
+
+// A cell's byte never goes out as it is: a UTF-8 terminal gets the glyph a
+// console shows for it, any other terminal plain ASCII or '?'.
+void VtScreen::AppendGlyph(uint8_t byte) {
+  if (options_.utf8) {
+    AppendUtf8(&output_, CellGlyph(byte));
+  } else if (byte >= 0x20 && byte <= 0x7E) {
+    output_ += static_cast<char>(byte);
+  } else {
+    output_ += byte == 0x00 ? ' ' : '?';
+  }
+}
+
+std::string VtScreen::TakeOutput() {
+  std::string taken;
+  taken.swap(output_);
+  return taken;
+}
+
+std::string VtScreen::StartSequence() { return std::string(kCsi) + "?7l" + "\x1b="; }
+
+std::string VtScreen::RestoreSequence() {
+  return std::string(kCsi) + "0m" + kCsi + "?25h" + kCsi + "?7h" + "\x1b>";
+}
+
+uint8_t VtScreen::CharacterAt(int x, int y) const {
+  return Inside(x, y) ? ModelCell(x, y).character : ' ';
+}
+
+uint16_t VtScreen::AttributeAt(int x, int y) const {
+  return Inside(x, y) ? ModelCell(x, y).attribute : kDefaultAttribute;
+}
+
+bool VtScreen::KnownAt(int x, int y) const { return Inside(x, y) && ModelCell(x, y).known; }
+
+}  // namespace console

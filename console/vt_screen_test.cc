@@ -1,0 +1,504 @@
+#include "console/vt_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace console {
+namespace {
+
+constexpr VtScreen::Options kUtf8{true, false};
+constexpr VtScreen::Options kAscii{false, false};
+
+// The model row by row: a known cell as its byte, an unknown one as '.'.
+std::vector<std::string> Rows(const VtScreen& screen) {
+  std::vector<std::string> rows;
+  for (int y = 0; y < screen.height(); ++y) {
+    std::string row;
+    for (int x = 0; x < screen.width(); ++x) {
+      row += screen.KnownAt(x, y) ? static_cast<char>(screen.CharacterAt(x, y)) : '.';
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// Fills every row of the model with its own letters: "abcde", "fghij" ...
+void FillWithLetters(VtScreen* screen) {
+  char next = 'a';
+  for (int y = 0; y < screen->height(); ++y) {
+    std::string row;
+    for (int x = 0; x < screen->width(); ++x) row += next++;
+    ASSERT_TRUE(screen->WriteCells(row.data(), screen->width(), 7, Coord{0, y}));
+  }
+}
+
+// A rendered output taken apart: our own control sequences, and the text
+// drawn between them.  `error` names the first byte that is neither.
+struct Scanned {
+  std::vector<std::string> sequences;
+  std::string text;
+  std::string error;
+};
+
+Scanned ScanOutput(const std::string& out) {
+  Scanned scanned;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const auto byte = static_cast<uint8_t>(out[i]);
+    if (byte == 0x1B) {
+      size_t end = i + 1;
+      if (end < out.size() && (out[end] == '=' || out[end] == '>')) {
+        scanned.sequences.push_back(out.substr(i, 2));
+        i = end;
+        continue;
+      }
+      if (end >= out.size() || out[end] != '[') {
+        scanned.error = "ESC not starting a CSI at " + std::to_string(i);
+        return scanned;
+      }
+      ++end;
+      while (end < out.size() && std::string("0123456789;?").find(out[end]) != std::string::npos) {
+        ++end;
+      }
+      if (end >= out.size() || std::string("HJmhl]").find(out[end]) == std::string::npos) {
+        scanned.error = "unexpected CSI at " + std::to_string(i);
+        return scanned;
+      }
+      scanned.sequences.push_back(out.substr(i, end + 1 - i));
+      i = end;
+    } else if (byte == '\n' || byte == 0x07) {
+      scanned.sequences.push_back(std::string(1, out[i]));
+    } else if (byte < 0x20 || byte == 0x7F) {
+      scanned.error = "raw control byte " + std::to_string(byte) + " at " + std::to_string(i);
+      return scanned;
+    } else {
+      scanned.text += out[i];
+    }
+  }
+  return scanned;
+}
+
+// Decodes UTF-8 text; false on a malformed sequence.
+bool DecodeUtf8(const std::string& text, std::vector<uint32_t>* code_points) {
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    const int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
+    if (extra < 0 || i + static_cast<size_t>(extra) >= text.size()) return false;
+    uint32_t value = extra == 0 ? lead : lead & (0x3Fu >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<uint8_t>(text[i + static_cast<size_t>(k)]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3Fu);
+    }
+    code_points->push_back(value);
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return true;
+}
+
+std::string Csi(const std::string& body) { return "\x1b[" + body; }
+
+// --- The model ------------------------------------------------------------
+
+TEST(VtScreenModel, StartsUnknown) {
+  VtScreen screen(4, 2, kUtf8);
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"....", "...."}));
+  EXPECT_EQ(screen.cursor(), (Coord{0, 0}));
+  EXPECT_TRUE(screen.cursor_visible());
+}
+
+TEST(VtScreenModel, FillCharacterRunsOverRowsAndClips) {
+  struct Case {
+    int length;
+    Coord at;
+    bool result;
+    std::vector<std::string> rows;
+  };
+  const Case cases[] = {
+      {3, {1, 0}, true, {".xxx.", ".....", "....."}},
+      {7, {3, 0}, true, {"...xx", "xxxxx", "....."}},   // continues on the next row
+      {11, {4, 1}, true, {".....", "....x", "xxxxx"}},  // clipped at the buffer's end
+      {100, {0, 0}, true, {"xxxxx", "xxxxx", "xxxxx"}},
+      {0, {2, 2}, true, {".....", ".....", "....."}},
+      {3, {5, 0}, false, {".....", ".....", "....."}},  // column past the edge
+      {3, {0, 3}, false, {".....", ".....", "....."}},  // row past the bottom
+      {3, {-1, 0}, false, {".....", ".....", "....."}},
+      {3, {0, -1}, false, {".....", ".....", "....."}},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(5, 3, kUtf8);
+    EXPECT_EQ(screen.FillCharacter('x', c.length, c.at), c.result) << c.length;
+    EXPECT_EQ(Rows(screen), c.rows) << c.length << " at " << c.at.x << "," << c.at.y;
+  }
+}
+
+TEST(VtScreenModel, FillAttributeMakesUnknownCellsKnownBlanks) {
+  VtScreen screen(5, 2, kUtf8);
+  ASSERT_TRUE(screen.WriteCells("ab", 2, 7, Coord{0, 0}));
+  EXPECT_TRUE(screen.FillAttribute(0x1E, 6, Coord{1, 0}));
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"ab   ", "  ..."}));
+  EXPECT_EQ(screen.AttributeAt(0, 0), 7);     // before the run
+  EXPECT_EQ(screen.AttributeAt(1, 0), 0x1E);  // the written 'b' keeps its byte
+  EXPECT_EQ(screen.AttributeAt(1, 1), 0x1E);  // the run's last cell
+  EXPECT_EQ(screen.AttributeAt(2, 1), 7);
+  EXPECT_FALSE(screen.FillAttribute(0x1E, 1, Coord{0, 2}));
+}
+
+TEST(VtScreenModel, FillCharacterKeepsTheAttribute) {
+  VtScreen screen(3, 1, kUtf8);
+  ASSERT_TRUE(screen.WriteCells("abc", 3, 0x4F, Coord{0, 0}));
+  EXPECT_TRUE(screen.FillCharacter('-', 2, Coord{1, 0}));
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"a--"}));
+  EXPECT_EQ(screen.AttributeAt(2, 0), 0x4F);
+}
+
+TEST(VtScreenModel, WriteCellsClipsAtTheEdgeAndRefusesOutside) {
+  struct Case {
+    Coord at;
+    bool result;
+    std::string row0;
+  };
+  const Case cases[] = {
+      {{0, 0}, true, "abcd."},
+      {{3, 0}, true, "...ab"},  // the rest is clipped at the right edge
+      {{4, 0}, true, "....a"},
+      {{5, 0}, false, "....."},
+      {{-1, 0}, false, "....."},
+      {{0, -1}, false, "....."},
+      {{0, 2}, false, "....."},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(5, 2, kUtf8);
+    EXPECT_EQ(screen.WriteCells("abcd", 4, 0x1E, c.at), c.result) << c.at.x << "," << c.at.y;
+    EXPECT_EQ(Rows(screen), (std::vector<std::string>{c.row0, "....."}))
+        << c.at.x << "," << c.at.y;
+  }
+}
+
+TEST(VtScreenModel, ScrollRectMovesAndFillsWhatIsLeftBehind) {
+  struct Case {
+    const char* name;
+    Rect source;
+    Coord destination;
+    bool result;
+    std::vector<std::string> rows;
+  };
+  // The model before each move is "abcde" / "fghij" / "klmno" / "pqrst".
+  const Case cases[] = {
+      {"right by two, overlapping", {0, 0, 2, 0}, {2, 0}, true,
+       {"--abc", "fghij", "klmno", "pqrst"}},
+      {"left by one, overlapping", {1, 1, 4, 1}, {0, 1}, true,
+       {"abcde", "ghij-", "klmno", "pqrst"}},
+      {"down by one, overlapping", {1, 0, 3, 1}, {1, 1}, true,
+       {"a---e", "fbcdj", "kghio", "pqrst"}},
+      {"up by one inside a sub-rectangle", {1, 2, 3, 3}, {1, 1}, true,
+       {"abcde", "flmnj", "kqrso", "p---t"}},
+      {"diagonal, no overlap", {0, 0, 1, 1}, {3, 2}, true,
+       {"--cde", "--hij", "klmab", "pqrfg"}},
+      {"source clipped at the right edge", {3, 0, 9, 0}, {0, 0}, true,
+       {"dec--", "fghij", "klmno", "pqrst"}},
+      {"destination partly outside", {0, 3, 4, 3}, {3, 3}, true,
+       {"abcde", "fghij", "klmno", "---pq"}},
+      {"destination wholly outside", {0, 0, 1, 0}, {9, 9}, true,
+       {"--cde", "fghij", "klmno", "pqrst"}},
+      {"source wholly outside", {5, 0, 6, 1}, {0, 0}, false,
+       {"abcde", "fghij", "klmno", "pqrst"}},
+      {"source above the buffer", {0, -3, 4, -1}, {0, 0}, false,
+       {"abcde", "fghij", "klmno", "pqrst"}},
+      {"whole buffer up by one", {0, 1, 4, 3}, {0, 0}, true,
+       {"fghij", "klmno", "pqrst", "-----"}},
+      {"whole buffer up by three", {0, 3, 4, 3}, {0, 0}, true,
+       {"pqrst", "-----", "-----", "-----"}},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(5, 4, kUtf8);
+    FillWithLetters(&screen);
+    EXPECT_EQ(screen.ScrollRect(c.source, c.destination, '-', 0x1E), c.result) << c.name;
+    EXPECT_EQ(Rows(screen), c.rows) << c.name;
+  }
+}
+
+TEST(VtScreenModel, ScrollFillCarriesItsAttribute) {
+  VtScreen screen(3, 3, kUtf8);
+  FillWithLetters(&screen);
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 2, 2}, Coord{0, 0}, ' ', 0x2F));
+  EXPECT_EQ(screen.AttributeAt(0, 1), 7);  // moved up with its cell
+  EXPECT_EQ(screen.AttributeAt(1, 2), 0x2F);
+  ASSERT_TRUE(screen.ScrollRect(Rect{1, 0, 1, 0}, Coord{2, 0}, 'z', 0x61));
+  EXPECT_EQ(screen.CharacterAt(1, 0), 'z');
+  EXPECT_EQ(screen.AttributeAt(1, 0), 0x61);
+  EXPECT_EQ(screen.CharacterAt(2, 0), 'e');
+}
+
+TEST(VtScreenModel, UnknownCellsMoveAsUnknown) {
+  VtScreen screen(3, 2, kUtf8);
+  ASSERT_TRUE(screen.WriteCells("a", 1, 7, Coord{0, 1}));
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 2, 1}, Coord{0, 0}, '-', 7));
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"a..", "---"}));
+}
+
+TEST(VtScreenModel, CursorPositionIsRefusedOutsideTheBuffer) {
+  struct Case {
+    Coord at;
+    bool result;
+  };
+  const Case cases[] = {
+      {{0, 0}, true},   {{4, 2}, true},   {{5, 0}, false},
+      {{0, 3}, false},  {{-1, 1}, false}, {{1, -1}, false},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(5, 3, kUtf8);
+    ASSERT_TRUE(screen.SetCursorPosition(Coord{2, 1}));
+    EXPECT_EQ(screen.SetCursorPosition(c.at), c.result) << c.at.x << "," << c.at.y;
+    EXPECT_EQ(screen.cursor(), (c.result ? c.at : Coord{2, 1})) << c.at.x << "," << c.at.y;
+  }
+  VtScreen screen(5, 3, kUtf8);
+  screen.SetCursorVisible(false);
+  EXPECT_FALSE(screen.cursor_visible());
+}
+
+TEST(VtScreenModel, ResizeKeepsTheCellsThatFitAndClampsTheCursor) {
+  VtScreen screen(5, 3, kUtf8);
+  FillWithLetters(&screen);
+  ASSERT_TRUE(screen.SetCursorPosition(Coord{4, 2}));
+  screen.Resize(3, 4);
+  EXPECT_EQ(screen.width(), 3);
+  EXPECT_EQ(screen.height(), 4);
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"abc", "fgh", "klm", "..."}));
+  EXPECT_EQ(screen.cursor(), (Coord{2, 2}));
+  screen.Resize(6, 2);
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"abc...", "fgh..."}));
+  EXPECT_EQ(screen.cursor(), (Coord{2, 1}));
+}
+
+TEST(VtScreenModel, ResizeAfterWholeBufferScrollsKeepsScreenOrder) {
+  VtScreen screen(3, 3, kUtf8);
+  FillWithLetters(&screen);
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 2, 2}, Coord{0, 0}, '-', 7));
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 2, 2}, Coord{0, 0}, '+', 7));
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"ghi", "---", "+++"}));
+  screen.Resize(2, 3);
+  EXPECT_EQ(Rows(screen), (std::vector<std::string>{"gh", "--", "++"}));
+}
+
+// --- The output -------------------------------------------------------------
+
+TEST(VtScreenOutput, StartAndRestoreSequences) {
+  EXPECT_EQ(VtScreen::StartSequence(), "\x1b[?7l\x1b=");
+  EXPECT_EQ(VtScreen::RestoreSequence(), "\x1b[0m\x1b[?25h\x1b[?7h\x1b>");
+}
+
+TEST(VtScreenOutput, NothingChangedRendersNothing) {
+  VtScreen screen(80, 25, kUtf8);
+  ASSERT_TRUE(screen.FillCharacter(' ', 80 * 25, Coord{0, 0}));
+  ASSERT_TRUE(screen.WriteCells("hello", 5, 7, Coord{3, 4}));
+  screen.Render();
+  EXPECT_TRUE(screen.has_output());
+  screen.TakeOutput();
+  EXPECT_FALSE(screen.has_output());
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), "");
+  // Writing what is already shown is no change either.
+  ASSERT_TRUE(screen.WriteCells("hello", 5, 7, Coord{3, 4}));
+  ASSERT_TRUE(screen.SetCursorPosition(Coord{0, 0}));
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), "");
+}
+
+TEST(VtScreenOutput, OneChangedCellIsOneShortSequence) {
+  VtScreen screen(80, 25, kUtf8);
+  ASSERT_TRUE(screen.FillCharacter(' ', 80 * 25, Coord{0, 0}));
+  screen.Render();
+  screen.TakeOutput();
+  ASSERT_TRUE(screen.WriteCells("x", 1, 7, Coord{10, 5}));
+  screen.Render();
+  // Cursor hidden while drawing, the cell, the cursor back and shown again.
+  EXPECT_EQ(screen.TakeOutput(), Csi("?25l") + Csi("6;11H") + "x" + Csi("1;1H") + Csi("?25h"));
+
+  screen.SetCursorVisible(false);
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), Csi("?25l"));
+  ASSERT_TRUE(screen.WriteCells("y", 1, 7, Coord{79, 24}));
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), Csi("25;80H") + "y" + Csi("1;1H"));
+}
+
+TEST(VtScreenOutput, RunsShareOnePositioning) {
+  VtScreen screen(10, 3, kUtf8);
+  screen.SetCursorVisible(false);
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), Csi("1;1H") + Csi("?25l"));  // the terminal was unknown
+  ASSERT_TRUE(screen.WriteCells("ab", 2, 7, Coord{0, 1}));
+  ASSERT_TRUE(screen.WriteCells("cd", 2, 7, Coord{5, 1}));
+  ASSERT_TRUE(screen.WriteCells("ef", 2, 7, Coord{2, 2}));
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), Csi("2;1H") + Csi("0m") + "ab" + Csi("2;6H") + "cd" +
+                                     Csi("3;3H") + "ef" + Csi("1;1H"));
+}
+
+TEST(VtScreenOutput, CursorStaysInTheLastColumnAfterDrawingThere) {
+  VtScreen screen(5, 2, kUtf8);
+  screen.SetCursorVisible(false);
+  screen.Render();
+  screen.TakeOutput();
+  ASSERT_TRUE(screen.WriteCells("xyz", 3, 7, Coord{3, 0}));
+  ASSERT_TRUE(screen.SetCursorPosition(Coord{4, 0}));
+  screen.Render();
+  // Auto-wrap is off, so after 'y' the terminal cursor is already on (4, 0).
+  EXPECT_EQ(screen.TakeOutput(), Csi("1;4H") + Csi("0m") + "xy");
+}
+
+TEST(VtScreenOutput, AttributesMapToSgrOnlyWhenTheyChange) {
+  struct Case {
+    uint16_t attribute;
+    std::string sgr;
+  };
+  const Case cases[] = {
+      {0x07, "0m"},         // the terminal's default colours
+      {0x00, "0;30;40m"},   {0x01, "0;34;40m"},   {0x02, "0;32;40m"},
+      {0x04, "0;31;40m"},   {0x06, "0;33;40m"},   {0x0F, "0;97;40m"},
+      {0x1E, "0;93;44m"},   {0x4F, "0;97;41m"},   {0x70, "0;30;47m"},
+      {0x80, "0;30;100m"},  {0x9C, "0;91;104m"},  {0xF0, "0;30;107m"},
+      {0x4007, "0m"},       // bits above the colours are not drawn
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(6, 1, kUtf8);
+    screen.SetCursorVisible(false);
+    screen.Render();
+    screen.TakeOutput();
+    ASSERT_TRUE(screen.WriteCells("ab", 2, c.attribute, Coord{2, 0}));
+    screen.Render();
+    EXPECT_EQ(screen.TakeOutput(), Csi("1;3H") + Csi(c.sgr) + "ab" + Csi("1;1H"))
+        << c.attribute;
+    ASSERT_TRUE(screen.WriteCells("cd", 2, c.attribute, Coord{0, 0}));
+    screen.Render();
+    EXPECT_EQ(screen.TakeOutput(), "cd" + Csi("1;1H")) << c.attribute;  // no SGR again
+  }
+}
+
+TEST(VtScreenOutput, CellBytesNeverReachTheTerminalRaw) {
+  const std::string hostile("\x1b[2J\x9b\x07\x08\x00\x0a\x0d\x7f\x90\x9c", 13);
+  struct Case {
+    VtScreen::Options options;
+    std::vector<uint32_t> glyphs;
+  };
+  const Case cases[] = {
+      {kUtf8,
+       {0x2190, '[', '2', 'J', 0x203A, 0x2022, 0x25D8, ' ', 0x25D9, 0x266A, 0x2302, 0x0452,
+        0x045A}},
+      {kAscii, {'?', '[', '2', 'J', '?', '?', '?', ' ', '?', '?', '?', '?', '?'}},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(13, 1, c.options);
+    ASSERT_TRUE(screen.WriteCells(hostile.data(), 13, 7, Coord{0, 0}));
+    screen.Render();
+    const Scanned scanned = ScanOutput(screen.TakeOutput());
+    ASSERT_EQ(scanned.error, "") << c.options.utf8;
+    std::vector<uint32_t> glyphs;
+    ASSERT_TRUE(DecodeUtf8(scanned.text, &glyphs)) << c.options.utf8;
+    EXPECT_EQ(glyphs, c.glyphs) << c.options.utf8;
+  }
+}
+
+TEST(VtScreenOutput, EveryByteIsDrawnAsOneSafeGlyph) {
+  for (const VtScreen::Options& options : {kUtf8, kAscii}) {
+    VtScreen screen(256, 1, options);
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    ASSERT_TRUE(screen.WriteCells(all.data(), 256, 7, Coord{0, 0}));
+    screen.Render();
+    const Scanned scanned = ScanOutput(screen.TakeOutput());
+    ASSERT_EQ(scanned.error, "") << options.utf8;
+    std::vector<uint32_t> glyphs;
+    ASSERT_TRUE(DecodeUtf8(scanned.text, &glyphs)) << options.utf8;
+    ASSERT_EQ(glyphs.size(), 256u) << options.utf8;  // one glyph a cell: one run
+    for (uint32_t glyph : glyphs) {
+      EXPECT_GE(glyph, 0x20u);
+      EXPECT_NE(glyph, 0x7Fu);
+      EXPECT_FALSE(glyph >= 0x80 && glyph <= 0x9F) << glyph;  // no C1 code
+      if (!options.utf8) {
+        EXPECT_LT(glyph, 0x7Fu);
+      }
+    }
+    // Printable ASCII goes through as it is.
+    for (int b = 0x20; b < 0x7F; ++b) EXPECT_EQ(glyphs[static_cast<size_t>(b)], uint32_t(b));
+  }
+}
+
+TEST(VtScreenOutput, WholeBufferScrollIsLineFeedsOnTheLastRow) {
+  VtScreen screen(4, 3, kUtf8);
+  screen.SetCursorVisible(false);
+  FillWithLetters(&screen);
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 2, 3, 2}, Coord{0, 0}, ' ', 7));
+  // The rows are drawn first, so they leave the screen with their content.
+  EXPECT_EQ(screen.TakeOutput(), Csi("?25l") + Csi("1;1H") + Csi("0m") + "abcd" + Csi("2;1H") +
+                                     "efgh" + Csi("3;1H") + "ijkl" + Csi("3;1H") + "\n\n");
+  // The rows brought in are blank on both sides: nothing more to draw.
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), Csi("1;1H"));
+  // A scroll with a visible fill draws it afterwards.
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 3, 2}, Coord{0, 0}, '#', 7));
+  EXPECT_EQ(screen.TakeOutput(), Csi("3;1H") + "\n");
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), "####" + Csi("1;1H"));  // the line feed left it there
+}
+
+TEST(VtScreenOutput, OtherMovesAreRepaintedNotScrolled) {
+  VtScreen screen(4, 3, kUtf8);
+  screen.SetCursorVisible(false);
+  FillWithLetters(&screen);
+  screen.Render();
+  screen.TakeOutput();
+  // Not the whole width: the model moves, the terminal gets the new cells.
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 2, 2}, Coord{0, 0}, ' ', 7));
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), "efg" + Csi("2;1H") + "ijk" + Csi("3;1H") + "   " + Csi("1;1H"));
+}
+
+TEST(VtScreenOutput, InvalidateAndResizeRepaintEveryKnownCell) {
+  VtScreen screen(5, 2, kUtf8);
+  ASSERT_TRUE(screen.WriteCells("ab", 2, 7, Coord{1, 1}));
+  ASSERT_TRUE(screen.WriteCells(" ", 1, 7, Coord{4, 0}));
+  screen.Render();
+  screen.TakeOutput();
+  screen.Invalidate();
+  screen.Render();
+  // A cleared terminal shows blanks: only cells other than a plain blank go.
+  const std::string repaint = Csi("?25l") + Csi("0m") + Csi("H") + Csi("2J") + Csi("2;2H") +
+                              "ab" + Csi("1;1H") + Csi("?25h");
+  EXPECT_EQ(screen.TakeOutput(), repaint);
+  screen.Resize(5, 2);
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(), repaint);
+  screen.Resize(2, 2);
+  screen.Render();
+  EXPECT_EQ(screen.TakeOutput(),
+            Csi("?25l") + Csi("0m") + Csi("H") + Csi("2J") + Csi("2;2H") + "a" + Csi("1;1H") +
+                Csi("?25h"));
+}
+
+TEST(VtScreenOutput, BeepFollowsWhatWasDrawnBeforeIt) {
+  struct Case {
+    VtScreen::Options options;
+    std::string bell;
+  };
+  const Case cases[] = {
+      {kUtf8, "\a"},
+      {VtScreen::Options{true, true}, Csi("10;1000]") + Csi("11;250]") + "\a"},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(5, 1, c.options);
+    screen.SetCursorVisible(false);
+    ASSERT_TRUE(screen.WriteCells("a", 1, 7, Coord{0, 0}));
+    screen.Beep(1000, 250);
+    ASSERT_TRUE(screen.WriteCells("b", 1, 7, Coord{1, 0}));
+    screen.Render();
+    EXPECT_EQ(screen.TakeOutput(), Csi("?25l") + Csi("1;1H") + Csi("0m") + "a" + Csi("1;1H") +
+                                       c.bell + Csi("1;2H") + "b" + Csi("1;1H"));
+  }
+}
+
+}  // namespace
+}  // namespace console
