@@ -50,6 +50,7 @@ constexpr LayoutKey kKeys[] = {
     {0x6D, 0x4A, '-', 0}, {0x6E, 0x53, '.', 0}, {0x6F, 0x35, '/', 0},
     // Keys without characters.
     {0x10, 0x2A, 0, 0}, {0x11, 0x1D, 0, 0}, {0x12, 0x38, 0, 0},  // Shift Ctrl Alt
+    {0x0C, 0x4C, 0, 0},                                          // Clear (keypad 5)
     {0x13, 0x45, 0, 0},                                          // Pause
     {0x14, 0x3A, 0, 0},                                          // Caps Lock
     {0x21, 0x49, 0, 0}, {0x22, 0x51, 0, 0}, {0x23, 0x4F, 0, 0},  // PgUp PgDn End
@@ -88,11 +89,12 @@ class UsLayout final : public KeyMap {
     for (const LayoutKey& key : kKeys) {
       if (IsKeypad(key)) Learn(key.plain, key.virtual_key, 0);
     }
-    // Control characters typed with Ctrl.
+    // Control characters typed with Ctrl.  Line feed belongs to Ctrl+Enter
+    // before Ctrl+J, as the system's own table lists it.
+    Learn(0x0A, 0x0D, 2);  // Ctrl+Enter
     for (int letter = 'A'; letter <= 'Z'; ++letter) {
       Learn(static_cast<uint8_t>(letter - '@'), static_cast<uint8_t>(letter), 2);
     }
-    Learn(0x0A, 0x0D, 2);  // Ctrl+Enter
     Learn(0x1C, 0xDC, 2);  // Ctrl+backslash
     Learn(0x1D, 0xDD, 2);  // Ctrl+]
     Learn(0x00, 0x32, 3);  // Ctrl+Shift+2
