@@ -46,15 +46,62 @@ class VtInputDecoder {
   bool Next(KeyEvent* event);
 
  private:
-  // Implementation state is the decoder's own; see the .cc file.
-  struct State;
+  // What the bytes held back so far have started.
+  enum class Stage : uint8_t {
+    kGround,        // nothing held back
+    kEscape,        // ESC
+    kEscapeEscape,  // ESC ESC
+    kCsi,           // ESC [ and the body so far
+    kCsiLinux,      // ESC [ [ (the Linux console's F1-F5)
+    kSs3,           // ESC O and the body so far
+    kUtf8,          // the first bytes of a UTF-8 character
+  };
+  // The longest sequence body (parameters, intermediates) kept; a longer one
+  // is swallowed up to its final byte and dropped.
+  static constexpr size_t kMaxBody = 16;
+
+  void TakeByte(unsigned char byte);
+  void TakeGround(unsigned char byte);
+  void TakeAfterEscape(unsigned char byte);
+  void TakeAfterEscapeEscape(unsigned char byte);
+  void TakeCsiByte(unsigned char byte);
+  void TakeSs3Byte(unsigned char byte);
+  void TakeLinuxByte(unsigned char byte);
+  void StartUtf8(unsigned char byte, bool alt);
+  void TakeUtf8Byte(unsigned char byte);
+  void StartSequence(Stage stage, bool alt);
+  void AppendBody(unsigned char byte);
+  void Abort(unsigned char byte);
+  void Expire();
+  void FinishSequence(bool csi, unsigned char final_byte);
+  int64_t PendingDeadline() const;
+
+  // Hands a decoded key press on: to the Alt+keypad number when it is a
+  // keypad digit with Alt alone, else as a key-down and key-up record.
+  void Deliver(KeyEvent key);
+  // Ends what is held back without a key (closes an Alt+keypad number too).
+  void Drop();
+  void Press(const KeyEvent& key);
+  void AltDigit(const KeyEvent& key);
+  void CloseAltNumber();
+
   const KeyMap& key_map_;
   Options options_;
   std::deque<KeyEvent> ready_;
-  // Bytes of an unfinished sequence or character, and when the last one came.
-  unsigned char pending_[64] = {};
-  size_t pending_size_ = 0;
+
+  Stage stage_ = Stage::kGround;
+  // The sequence or character held back was prefixed by one more ESC (Alt).
+  bool alt_prefix_ = false;
+  // When the last byte came; what is held back waits from then on.
   int64_t pending_since_ = 0;
+  unsigned char body_[kMaxBody] = {};
+  size_t body_size_ = 0;
+  bool body_overflow_ = false;
+  // The UTF-8 character being assembled.
+  uint32_t utf8_code_ = 0;
+  uint32_t utf8_min_ = 0;
+  int utf8_missing_ = 0;
+
   // An Alt+keypad number under way: Alt is down, waiting for more digits.
   bool alt_number_open_ = false;
   int64_t alt_number_since_ = 0;

@@ -1,0 +1,539 @@
+// Key decoding for VT terminals (xterm, VTE, Konsole, tmux, rxvt, the Linux
+// console).  Accepted input, CSI = ESC [, SS3 = ESC O, m = modifier parameter
+// (m - 1 is a mask: 1 Shift, 2 Alt, 4 Ctrl, 8 Meta taken as Alt):
+//
+//   input     := key*
+//   key       := ESC ESC? sequence         ; the extra ESC adds Alt
+//              | ESC ESC                   ; two Escapes (not followed by [ or O)
+//              | ESC char                  ; char with Alt
+//              | ESC digit                 ; Alt+keypad digit (Alt-number entry)
+//              | ESC                       ; Escape, when nothing follows in 50 ms
+//              | char
+//   char      := 0x0D Enter | 0x0A Ctrl+Enter | 0x09 Tab
+//              | VERASE Backspace | the other of 0x08/0x7F Ctrl+Backspace
+//              | 0x00-0x1F Ctrl+@, Ctrl+A..Z, Ctrl+\ ] ^ _
+//              | 0x20-0x7E | UTF-8 character (or one byte >= 0x80 when the
+//                terminal is not UTF-8), as its Windows-1251 byte
+//   sequence  := CSI cursor | CSI [1] ; m cursor           ; ESC [ 1;5A
+//              | CSI n [; m] ~ | CSI n $ | CSI n ^ | CSI n @   ; rxvt suffixes:
+//                                                         ;   $ Shift ^ Ctrl @ both
+//              | CSI a..d                                 ; rxvt Shift+arrows
+//              | CSI 1 ; m R                              ; F3 (never a report)
+//              | CSI 1 ; m keypad
+//              | CSI [ A..E                               ; Linux console F1-F5
+//              | SS3 [[1 ;] m] (cursor | keypad | a..d)   ; SS3 a..d: rxvt Ctrl+arrows
+//   cursor    := A Up | B Down | C Right | D Left | H Home | F End
+//              | P F1 | Q F2 | R F3 | S F4 | Z Shift+Tab (CSI only)
+//   n         := 1 Home | 2 Insert | 3 Delete | 4 End | 5 PgUp | 6 PgDn
+//              | 7 Home | 8 End (rxvt) | 11-15 F1-F5 | 17-21 F6-F10
+//              | 23 F11 | 24 F12
+//   keypad    := p..y 0-9 | n . | M Enter | j * | k + | m - | o /
+//
+// Everything else that starts with ESC [ or ESC O is dropped up to its final
+// byte.  A sequence waits 100 ms for each next byte; a byte that cannot go on
+// aborts it (the byte itself is decoded afresh).  When the wait runs out,
+// ESC [ and ESC O alone are Alt+[ and Alt+O; longer pieces are dropped.
+#include "console/vt_input_decoder.h"
+
+#include <algorithm>
+
+#include "console/cp1251.h"
+
+namespace console {
+namespace {
+
+constexpr unsigned char kEsc = 0x1B;
+constexpr uint32_t kModifierMask = kAltPressed | kCtrlPressed | kShiftPressed;
+constexpr uint16_t kVkDecimal = 0x6E;
+
+KeyEvent MakeKey(uint16_t virtual_key, uint16_t scan, uint8_t character,
+                 uint32_t state) {
+  KeyEvent key;
+  key.key_down = true;
+  key.virtual_key = virtual_key;
+  key.scan_code = scan;
+  key.character = character;
+  key.control_state = state;
+  return key;
+}
+
+KeyEvent CursorBlockKey(uint16_t virtual_key, uint16_t scan) {
+  return MakeKey(virtual_key, scan, 0, kEnhancedKey);
+}
+
+KeyEvent FunctionKey(int number) {  // 1-based
+  constexpr uint16_t kScans[12] = {0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40,
+                                   0x41, 0x42, 0x43, 0x44, 0x57, 0x58};
+  return MakeKey(static_cast<uint16_t>(kVkF1 + number - 1), kScans[number - 1], 0, 0);
+}
+
+KeyEvent KeypadDigit(int digit) {
+  constexpr uint16_t kScans[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
+                                   0x4C, 0x4D, 0x47, 0x48, 0x49};
+  return MakeKey(static_cast<uint16_t>(kVkNumpad0 + digit), kScans[digit],
+                 static_cast<uint8_t>('0' + digit), kNumLockOn);
+}
+
+KeyEvent EscapeKey() { return MakeKey(kVkEscape, 0x01, kEsc, 0); }
+
+// The final byte of an arrow, Home, End or F1-F4 (CSI or SS3 form).
+bool CursorKey(unsigned char final_byte, KeyEvent* key) {
+  switch (final_byte) {
+    case 'A': *key = CursorBlockKey(kVkUp, 0x48); return true;
+    case 'B': *key = CursorBlockKey(kVkDown, 0x50); return true;
+    case 'C': *key = CursorBlockKey(kVkRight, 0x4D); return true;
+    case 'D': *key = CursorBlockKey(kVkLeft, 0x4B); return true;
+    case 'H': *key = CursorBlockKey(kVkHome, 0x47); return true;
+    case 'F': *key = CursorBlockKey(kVkEnd, 0x4F); return true;
+    case 'P': case 'Q': case 'R': case 'S':
+      *key = FunctionKey(final_byte - 'P' + 1);
+      return true;
+    default: return false;
+  }
+}
+
+// rxvt's arrows with a lower-case final: a Up, b Down, c Right, d Left.
+bool RxvtArrow(unsigned char final_byte, KeyEvent* key) {
+  if (final_byte < 'a' || final_byte > 'd') return false;
+  return CursorKey(static_cast<unsigned char>(final_byte - 'a' + 'A'), key);
+}
+
+// The keypad in application mode.
+bool KeypadKey(unsigned char final_byte, KeyEvent* key) {
+  if (final_byte >= 'p' && final_byte <= 'y') {
+    *key = KeypadDigit(final_byte - 'p');
+    return true;
+  }
+  switch (final_byte) {
+    case 'n': *key = MakeKey(kVkDecimal, 0x53, '.', kNumLockOn); return true;
+    case 'M': *key = MakeKey(kVkReturn, 0x1C, '\r', kEnhancedKey); return true;
+    case 'j': *key = MakeKey(0x6A, 0x37, '*', 0); return true;
+    case 'k': *key = MakeKey(0x6B, 0x4E, '+', 0); return true;
+    case 'm': *key = MakeKey(0x6D, 0x4A, '-', 0); return true;
+    case 'o': *key = MakeKey(0x6F, 0x35, '/', kEnhancedKey); return true;
+    default: return false;
+  }
+}
+
+// The number of CSI n ~ (and of rxvt's n $, n ^, n @).
+bool NumberedKey(int number, KeyEvent* key) {
+  switch (number) {
+    case 1: case 7: *key = CursorBlockKey(kVkHome, 0x47); return true;
+    case 4: case 8: *key = CursorBlockKey(kVkEnd, 0x4F); return true;
+    case 2: *key = CursorBlockKey(kVkInsert, 0x52); return true;
+    case 3: *key = CursorBlockKey(kVkDelete, 0x53); return true;
+    case 5: *key = CursorBlockKey(kVkPrior, 0x49); return true;
+    case 6: *key = CursorBlockKey(kVkNext, 0x51); return true;
+    default: break;
+  }
+  if (number >= 11 && number <= 15) *key = FunctionKey(number - 10);
+  else if (number >= 17 && number <= 21) *key = FunctionKey(number - 11);
+  else if (number == 23 || number == 24) *key = FunctionKey(number - 12);
+  else return false;
+  return true;
+}
+
+// Splits a body of the form "", "a" or "a;b" (decimal, an empty field is 0).
+// Returns the number of fields, or -1 when the body is anything else.
+int ParseParameters(const unsigned char* body, size_t size, int values[2]) {
+  values[0] = values[1] = 0;
+  if (size == 0) return 0;
+  int count = 1;
+  for (size_t i = 0; i < size; ++i) {
+    if (body[i] == ';') {
+      if (++count > 2) return -1;
+    } else if (body[i] >= '0' && body[i] <= '9') {
+      int& value = values[count - 1];
+      value = value * 10 + (body[i] - '0');
+      if (value > 999) return -1;
+    } else {
+      return -1;
+    }
+  }
+  return count;
+}
+
+// The control-key bits of a modifier parameter; 0 and 1 mean none.
+uint32_t ModifierState(int parameter) {
+  if (parameter <= 1) return 0;
+  const int mask = parameter - 1;
+  uint32_t state = 0;
+  if (mask & 1) state |= kShiftPressed;
+  if (mask & 2) state |= kLeftAltPressed;
+  if (mask & 4) state |= kLeftCtrlPressed;
+  if (mask & 8) state |= kLeftAltPressed;  // Meta
+  return state;
+}
+
+// Adds modifiers to a decoded key.  Keypad keys lose their character with
+// Ctrl (Ctrl+keypad Enter is Ctrl+Enter, char 10), keypad digits also with
+// Alt, as a Windows console reports them.
+void AddModifiers(uint32_t state, KeyEvent* key) {
+  key->control_state |= state;
+  const uint16_t vk = key->virtual_key;
+  const bool ctrl = (state & kCtrlPressed) != 0;
+  if (vk == kVkReturn && (key->control_state & kEnhancedKey) != 0) {
+    if (ctrl) key->character = '\n';
+  } else if (vk >= kVkNumpad0 && vk <= kVkNumpad9) {
+    if (ctrl || (state & kAltPressed) != 0) key->character = 0;
+  } else if (vk >= 0x6A && vk <= 0x6F) {
+    if (ctrl) key->character = 0;
+  }
+}
+
+// A key of the main keyboard named by one byte (not ESC): control bytes,
+// Backspace, printable characters and Windows-1251 bytes.
+KeyEvent ByteKey(const KeyMap& key_map, uint8_t erase, unsigned char byte) {
+  const unsigned char ctrl_backspace = erase == 0x08 ? 0x7F : 0x08;
+  if (byte == '\r') return MakeKey(kVkReturn, 0x1C, '\r', 0);
+  if (byte == '\n') return MakeKey(kVkReturn, 0x1C, '\n', kLeftCtrlPressed);
+  if (byte == '\t') return MakeKey(kVkTab, 0x0F, '\t', 0);
+  if (byte == ctrl_backspace) return MakeKey(kVkBack, 0x0E, 0x7F, kLeftCtrlPressed);
+  if (byte == 0x08 || byte == 0x7F) return MakeKey(kVkBack, 0x0E, 0x08, 0);
+  if (byte < 0x20) {
+    const uint16_t vk = byte >= 0x01 && byte <= 0x1A
+                            ? static_cast<uint16_t>(byte + 0x40)  // the letter
+                            : static_cast<uint16_t>(key_map.CharToVirtualKey(byte) & 0xFF);
+    return MakeKey(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
+                   kLeftCtrlPressed);
+  }
+  const int16_t vk_shift = key_map.CharToVirtualKey(byte);
+  if (vk_shift == -1) return MakeKey(0, 0, byte, 0);
+  const uint16_t vk = static_cast<uint16_t>(vk_shift & 0xFF);
+  return MakeKey(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
+                 (vk_shift & 0x100) != 0 ? kShiftPressed : 0);
+}
+
+// The key of CSI <parameters> <final>, modifiers included.
+bool DecodeCsi(unsigned char final_byte, int count, const int values[2], KeyEvent* key) {
+  const bool cursor_form = count == 0 || values[0] <= 1;  // "", "1", "1;m"
+  uint32_t state = ModifierState(values[1]);
+  bool known = false;
+  if (final_byte == '~') {
+    known = NumberedKey(values[0], key);
+  } else if (final_byte == '$' || final_byte == '^' || final_byte == '@') {
+    known = count == 1 && NumberedKey(values[0], key);
+    if (final_byte != '^') state |= kShiftPressed;
+    if (final_byte != '$') state |= kLeftCtrlPressed;
+  } else if (final_byte == 'R') {
+    known = count == 2 && values[0] == 1 && CursorKey('R', key);
+  } else if (final_byte == 'Z') {
+    *key = MakeKey(kVkTab, 0x0F, '\t', kShiftPressed);
+    known = cursor_form;
+  } else if (count == 0 && RxvtArrow(final_byte, key)) {
+    known = true;
+    state |= kShiftPressed;
+  } else {
+    known = (cursor_form && CursorKey(final_byte, key)) ||
+            (count == 2 && values[0] == 1 && KeypadKey(final_byte, key));
+  }
+  if (known) AddModifiers(state, key);
+  return known;
+}
+
+// The key of SS3 <parameters> <final>: SS3 m x (older xterm, the modified
+// keypad) or SS3 1 ; m x, modifiers included.
+bool DecodeSs3(unsigned char final_byte, int count, const int values[2], KeyEvent* key) {
+  if (count == 2 && values[0] > 1) return false;
+  uint32_t state = ModifierState(count == 1 ? values[0] : values[1]);
+  if (RxvtArrow(final_byte, key)) {
+    state |= kLeftCtrlPressed;
+  } else if (!CursorKey(final_byte, key) && !KeypadKey(final_byte, key)) {
+    return false;
+  }
+  AddModifiers(state, key);
+  return true;
+}
+
+KeyEvent AltByteKey(const KeyMap& key_map, uint8_t erase, unsigned char byte) {
+  KeyEvent key = ByteKey(key_map, erase, byte);
+  key.control_state |= kLeftAltPressed;
+  return key;
+}
+
+}  // namespace
+
+VtInputDecoder::VtInputDecoder(const KeyMap& key_map, Options options)
+    : key_map_(key_map), options_(options) {}
+
+void VtInputDecoder::Feed(const char* data, size_t size, int64_t now_ms) {
+  Tick(now_ms);  // what timed out before these bytes came is settled first
+  for (size_t i = 0; i < size; ++i) {
+    pending_since_ = now_ms;
+    TakeByte(static_cast<unsigned char>(data[i]));
+    if (alt_number_open_) alt_number_since_ = now_ms;
+  }
+}
+
+void VtInputDecoder::Tick(int64_t now_ms) {
+  for (;;) {
+    const int64_t deadline = Deadline();
+    if (deadline < 0 || deadline > now_ms) return;
+    if (stage_ != Stage::kGround && PendingDeadline() <= now_ms) {
+      Expire();
+    } else {
+      CloseAltNumber();
+    }
+  }
+}
+
+int64_t VtInputDecoder::Deadline() const {
+  int64_t deadline = stage_ == Stage::kGround ? -1 : PendingDeadline();
+  if (alt_number_open_) {
+    const int64_t idle = alt_number_since_ + kAltNumberIdleMs;
+    deadline = deadline < 0 ? idle : std::min(deadline, idle);
+  }
+  return deadline;
+}
+
+bool VtInputDecoder::Next(KeyEvent* event) {
+  if (ready_.empty()) return false;
+  *event = ready_.front();
+  ready_.pop_front();
+  return true;
+}
+
+int64_t VtInputDecoder::PendingDeadline() const {
+  const bool escape_only = stage_ == Stage::kEscape || stage_ == Stage::kEscapeEscape;
+  return pending_since_ + (escape_only ? kEscapeWaitMs : kSequenceWaitMs);
+}
+
+// --- Bytes ------------------------------------------------------------------
+
+void VtInputDecoder::TakeByte(unsigned char byte) {
+  switch (stage_) {
+    case Stage::kGround: TakeGround(byte); break;
+    case Stage::kEscape: TakeAfterEscape(byte); break;
+    case Stage::kEscapeEscape: TakeAfterEscapeEscape(byte); break;
+    case Stage::kCsi: TakeCsiByte(byte); break;
+    case Stage::kCsiLinux: TakeLinuxByte(byte); break;
+    case Stage::kSs3: TakeSs3Byte(byte); break;
+    case Stage::kUtf8: TakeUtf8Byte(byte); break;
+  }
+}
+
+void VtInputDecoder::TakeGround(unsigned char byte) {
+  if (byte == kEsc) {
+    stage_ = Stage::kEscape;
+  } else if (byte >= 0x80 && options_.utf8) {
+    StartUtf8(byte, false);
+  } else {
+    Deliver(ByteKey(key_map_, options_.erase_character, byte));
+  }
+}
+
+void VtInputDecoder::TakeAfterEscape(unsigned char byte) {
+  stage_ = Stage::kGround;
+  if (byte == '[') {
+    StartSequence(Stage::kCsi, false);
+  } else if (byte == 'O') {
+    StartSequence(Stage::kSs3, false);
+  } else if (byte == kEsc) {
+    stage_ = Stage::kEscapeEscape;
+  } else if (byte >= '0' && byte <= '9') {
+    // Terminals send Alt+keypad digits as ESC digit.
+    KeyEvent key = KeypadDigit(byte - '0');
+    AddModifiers(kLeftAltPressed, &key);
+    Deliver(key);
+  } else if (byte >= 0x80 && options_.utf8) {
+    StartUtf8(byte, true);
+  } else {
+    Deliver(AltByteKey(key_map_, options_.erase_character, byte));
+  }
+}
+
+void VtInputDecoder::TakeAfterEscapeEscape(unsigned char byte) {
+  if (byte == '[' || byte == 'O') {
+    StartSequence(byte == '[' ? Stage::kCsi : Stage::kSs3, true);
+    return;
+  }
+  // The first ESC prefixes nothing: it was the Escape key.
+  Deliver(EscapeKey());
+  TakeAfterEscape(byte);
+}
+
+void VtInputDecoder::StartSequence(Stage stage, bool alt) {
+  stage_ = stage;
+  alt_prefix_ = alt;
+  body_size_ = 0;
+  body_overflow_ = false;
+}
+
+void VtInputDecoder::AppendBody(unsigned char byte) {
+  if (body_size_ < kMaxBody) {
+    body_[body_size_++] = byte;
+  } else {
+    body_overflow_ = true;  // swallowed up to the final byte, then dropped
+  }
+}
+
+void VtInputDecoder::TakeCsiByte(unsigned char byte) {
+  if (byte < 0x20 || byte > 0x7E) {
+    Abort(byte);
+  } else if (byte == '[' && body_size_ == 0 && !body_overflow_) {
+    stage_ = Stage::kCsiLinux;
+  } else if (byte >= 0x40 || byte == '$') {  // '$' ends rxvt's Shift form
+    stage_ = Stage::kGround;
+    FinishSequence(true, byte);
+  } else {
+    AppendBody(byte);  // parameter or intermediate byte
+  }
+}
+
+void VtInputDecoder::TakeSs3Byte(unsigned char byte) {
+  if ((byte >= '0' && byte <= '9') || byte == ';') {
+    AppendBody(byte);
+  } else if (byte >= 0x40 && byte <= 0x7E) {
+    stage_ = Stage::kGround;
+    FinishSequence(false, byte);
+  } else {
+    Abort(byte);
+  }
+}
+
+void VtInputDecoder::TakeLinuxByte(unsigned char byte) {
+  if (byte < 0x40 || byte > 0x7E) {
+    Abort(byte);
+    return;
+  }
+  stage_ = Stage::kGround;
+  if (byte < 'A' || byte > 'E') {
+    Drop();
+    return;
+  }
+  KeyEvent key = FunctionKey(byte - 'A' + 1);
+  AddModifiers(alt_prefix_ ? kLeftAltPressed : 0, &key);
+  Deliver(key);
+}
+
+void VtInputDecoder::Abort(unsigned char byte) {
+  Drop();
+  TakeGround(byte);  // an ESC starts over, anything else is a key of its own
+}
+
+void VtInputDecoder::StartUtf8(unsigned char byte, bool alt) {
+  if (byte < 0xC2 || byte > 0xF4) {
+    Drop();  // a stray continuation byte or an impossible lead byte
+    return;
+  }
+  // The smallest code point each length may carry (shorter forms are overlong).
+  constexpr uint32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
+  utf8_missing_ = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : 1;
+  utf8_code_ = byte & (0x3Fu >> utf8_missing_);
+  utf8_min_ = kMinimum[utf8_missing_];
+  alt_prefix_ = alt;
+  stage_ = Stage::kUtf8;
+}
+
+void VtInputDecoder::TakeUtf8Byte(unsigned char byte) {
+  if ((byte & 0xC0) != 0x80) {
+    Abort(byte);  // the character was cut short
+    return;
+  }
+  utf8_code_ = utf8_code_ << 6 | (byte & 0x3Fu);
+  if (--utf8_missing_ > 0) return;
+  stage_ = Stage::kGround;
+  const uint32_t code = utf8_code_;
+  // An overlong form could smuggle in ASCII ('/', control bytes); anything
+  // else that is not a character (surrogates, beyond U+10FFFF) has no
+  // Windows-1251 byte.
+  const int byte_1251 = code >= utf8_min_ ? UnicodeToCp1251(code) : -1;
+  if (byte_1251 < 0) {
+    Drop();
+    return;
+  }
+  KeyEvent key = ByteKey(key_map_, options_.erase_character, static_cast<unsigned char>(byte_1251));
+  if (alt_prefix_) key.control_state |= kLeftAltPressed;
+  Deliver(key);
+}
+
+// --- Sequences --------------------------------------------------------------
+
+void VtInputDecoder::FinishSequence(bool csi, unsigned char final_byte) {
+  int values[2];
+  const int count = body_overflow_ ? -1 : ParseParameters(body_, body_size_, values);
+  KeyEvent key;
+  const bool known = count >= 0 && (csi ? DecodeCsi(final_byte, count, values, &key)
+                                        : DecodeSs3(final_byte, count, values, &key));
+  if (!known) {
+    Drop();
+    return;
+  }
+  if (alt_prefix_) AddModifiers(kLeftAltPressed, &key);
+  Deliver(key);
+}
+
+// --- Timeouts ---------------------------------------------------------------
+
+void VtInputDecoder::Expire() {
+  const Stage stage = stage_;
+  stage_ = Stage::kGround;
+  const bool alone = body_size_ == 0 && !body_overflow_;
+  switch (stage) {
+    case Stage::kEscapeEscape:
+      Deliver(EscapeKey());
+      Deliver(EscapeKey());
+      break;
+    case Stage::kEscape:
+      Deliver(EscapeKey());
+      break;
+    case Stage::kCsi:
+    case Stage::kSs3:
+      if (!alone) {
+        Drop();
+        break;
+      }
+      // ESC [ or ESC O that nothing followed was Alt+[ or Alt+O.
+      if (alt_prefix_) Deliver(EscapeKey());
+      Deliver(AltByteKey(key_map_, options_.erase_character, stage == Stage::kCsi ? '[' : 'O'));
+      break;
+    default:
+      Drop();
+      break;
+  }
+}
+
+// --- Records ----------------------------------------------------------------
+
+void VtInputDecoder::Deliver(KeyEvent key) {
+  const bool keypad_digit = key.virtual_key >= kVkNumpad0 && key.virtual_key <= kVkNumpad9;
+  if (keypad_digit && (key.control_state & kModifierMask) == kLeftAltPressed) {
+    AltDigit(key);
+    return;
+  }
+  CloseAltNumber();
+  Press(key);
+}
+
+void VtInputDecoder::Drop() {
+  stage_ = Stage::kGround;
+  CloseAltNumber();
+}
+
+void VtInputDecoder::Press(const KeyEvent& key) {
+  KeyEvent down = key;
+  down.key_down = true;
+  down.repeat_count = 1;
+  KeyEvent up = down;
+  up.key_down = false;
+  ready_.push_back(down);
+  ready_.push_back(up);
+}
+
+void VtInputDecoder::AltDigit(const KeyEvent& key) {
+  if (!alt_number_open_) {
+    ready_.push_back(MakeKey(kVkMenu, 0x38, 0, kLeftAltPressed));
+    alt_number_open_ = true;
+  }
+  Press(MakeKey(key.virtual_key, key.scan_code, 0, kLeftAltPressed));
+}
+
+void VtInputDecoder::CloseAltNumber() {
+  if (!alt_number_open_) return;
+  alt_number_open_ = false;
+  KeyEvent release = MakeKey(kVkMenu, 0x38, 0, 0);
+  release.key_down = false;
+  ready_.push_back(release);
+}
+
+}  // namespace console
