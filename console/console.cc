@@ -1,0 +1,119 @@
+#include "console/console.h"
+
+#include <cerrno>
+
+#include "console/line_reader.h"
+
+namespace console {
+
+Console::Console(Device& device, textio::Channels& channels)
+    : device_(device),
+      channels_(channels),
+      screen_(device),
+      keyboard_(device),
+      stdin_source_(device),
+      stdin_input_(&stdin_source_) {}
+
+Console::~Console() { FlushOutput(); }
+
+long Console::StdinSource::Read(char* data, size_t size, int* error) {
+  long n = device_.ReadStdin(data, size);
+  if (n < 0) *error = EIO;
+  return n;
+}
+
+void Console::SetUp() {
+  if (set_up_) return;
+  set_up_ = true;
+  screen_.SetUp();
+  channels_.AttachConsole(this);
+}
+
+void Console::ClearScreen() {
+  SetUp();
+  screen_.Clear();
+}
+
+int Console::PlaceCursor(int row, int column, int visibility) {
+  SetUp();
+  return screen_.PlaceCursor(row, column, visibility);
+}
+
+void Console::Print(std::string_view bytes, bool force) {
+  SetUp();
+  if (bytes.empty() && !force) return;
+  if (screen_.stdout_is_console()) {
+    screen_.Print(bytes);
+  } else {
+    WriteRedirected(bytes);
+  }
+}
+
+void Console::WriteRedirected(std::string_view bytes) {
+  if (stdout_failed_) return;
+  held_output_.append(bytes);
+  if (held_output_.size() >= kStdoutBufferSize) FlushOutput();
+}
+
+void Console::FlushOutput() {
+  size_t done = 0;
+  while (!stdout_failed_ && done < held_output_.size()) {
+    long n = device_.WriteStdout(held_output_.data() + done, held_output_.size() - done);
+    if (n <= 0) {
+      stdout_failed_ = true;  // the rest, and everything after, is dropped
+    } else {
+      done += static_cast<size_t>(n);
+    }
+  }
+  held_output_.clear();
+}
+
+int Console::PromptedInput(std::string_view prompt, bool question, bool line_end) {
+  SetUp();
+  uint32_t mode = 0;
+  if (!device_.GetInputMode(&mode)) {
+    // Answers come from the redirected standard input, one field each.
+    FlushOutput();
+    channels_.SelectInput(textio::kConsoleChannel);
+    return textio::kStatusOk;
+  }
+  channels_.SetAnswerLine({});
+  Print({}, true);
+  if (!prompt.empty()) Print(prompt);
+  if (question) Print("? ");
+  std::string line = ReadLine();
+  if (line_end) Print("\r\n");
+  channels_.SetAnswerLine(device_.TypedLineToNative(line));
+  return textio::kStatusOk;
+}
+
+std::string Console::ReadLine() {
+  SetUp();
+  LineReader reader(*this);
+  return reader.Read();
+}
+
+void Console::CursorAdvance(int d, Position from, Position size) {
+  Position to = Screen::Advanced(d, from, size);
+  if (to.column == 1 && to.row == size.row + 1) {
+    PlaceCursor(size.row, size.column, -1);
+    Print("\r\n");
+  } else {
+    PlaceCursor(to.row, to.column, -1);
+  }
+}
+
+int Console::WaitKey() {
+  return keyboard_.WaitKey([this] { FlushOutput(); });
+}
+
+int Console::EndTest(const textio::ChannelRecord& /*record*/) {
+  return stdin_input_.ended() ? -1 : 0;
+}
+
+size_t Console::Write(const char* data, size_t size) {
+  Print(std::string_view(data, size));
+  return size;
+}
+
+}  // namespace console

@@ -1,0 +1,97 @@
+// Channel 0, the console: clear screen, place cursor, console print and
+// prompted input, on a console or on redirected standard streams.
+#ifndef PATCONV_CONSOLE_CONSOLE_H_
+#define PATCONV_CONSOLE_CONSOLE_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "console/device.h"
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "textio/channels.h"
+#include "textio/text_input.h"
+
+namespace console {
+
+class Console final : public textio::ChannelKind {
+ public:
+  /// Redirected standard output is gathered up to this many bytes before a
+  /// write, so that printing costs no system call per print.
+  static constexpr size_t kStdoutBufferSize = 64 * 1024;
+
+  /// Nothing is done to the console before the first console operation.
+  Console(Device& device, textio::Channels& channels);
+  /// Writes what is still held back for standard output.
+  ~Console() override;
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  /// Blanks the text view and puts the cursor at row 1, column 1; nothing
+  /// when standard output is not a console.
+  void ClearScreen();
+  /// See Screen::PlaceCursor.
+  int PlaceCursor(int row, int column, int visibility);
+  /// Console print: bytes drawn on a console or written unchanged to a
+  /// redirected standard output.  An empty run does nothing unless forced;
+  /// a forced empty print carries out a pending line feed.
+  void Print(std::string_view bytes, bool force = false);
+  /// Prompted input.  On a console: the prompt, "? " when `question` is
+  /// set, a typed line, CR LF when `line_end` is set; the line becomes the
+  /// answer line for read field.  On a redirected standard input nothing is
+  /// shown and read field takes the next field of standard input.
+  int PromptedInput(std::string_view prompt, bool question, bool line_end);
+  /// A read of the redirected standard input has met its end.
+  bool StdinEnded() const { return stdin_input_.ended(); }
+  /// Writes what is held back for a redirected standard output.
+  void FlushOutput();
+
+  // --- What the line reader uses ---------------------------------------------
+  /// Reads one typed line with echo and editing (the console line reader).
+  std::string ReadLine();
+  Position ConsoleSize() const { return screen_.Size(); }
+  Position CursorPosition() { return screen_.CursorPosition(); }
+  /// Moves the cursor d cells from `from` along the rows of a console of
+  /// `size`; landing just below the last row scrolls the screen by one.
+  void CursorAdvance(int d, Position from, Position size);
+  /// Waits for the next key code, showing held-back output first.
+  int WaitKey();
+  void Beep(int frequency, int milliseconds) { device_.Beep(frequency, milliseconds); }
+  Keyboard& keyboard() { return keyboard_; }
+  Screen& screen() { return screen_; }
+
+  // --- Channel 0's operations ------------------------------------------------
+  int EndTest(const textio::ChannelRecord& record) override;
+  textio::TextInput* input() override { return &stdin_input_; }
+  size_t Write(const char* data, size_t size) override;
+  std::string Close() override { return {}; }
+
+ private:
+  // The raw bytes of a redirected standard input.
+  class StdinSource final : public textio::ByteSource {
+   public:
+    explicit StdinSource(Device& device) : device_(device) {}
+    long Read(char* data, size_t size, int* error) override;
+
+   private:
+    Device& device_;
+  };
+
+  void SetUp();
+  void WriteRedirected(std::string_view bytes);
+
+  Device& device_;
+  textio::Channels& channels_;
+  Screen screen_;
+  Keyboard keyboard_;
+  StdinSource stdin_source_;
+  textio::TextInput stdin_input_;
+  bool set_up_ = false;
+  std::string held_output_;
+  bool stdout_failed_ = false;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_CONSOLE_H_

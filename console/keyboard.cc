@@ -1,0 +1,71 @@
+#include "console/keyboard.h"
+
+namespace console {
+
+Keyboard::Keyboard(Device& device) : device_(device), key_input_(device.key_map()) {}
+
+Keyboard::~Keyboard() {
+  if (handler_registered_) device_.RemoveControlHandler();
+}
+
+void Keyboard::Lock() const {
+  while (busy_.test_and_set(std::memory_order_acquire)) {
+  }
+}
+
+void Keyboard::Unlock() const { busy_.clear(std::memory_order_release); }
+
+bool Keyboard::OnControlEvent(uint32_t event, void* context) {
+  auto* keyboard = static_cast<Keyboard*>(context);
+  switch (event) {
+    case kCtrlCloseEvent:
+    case kCtrlLogoffEvent:
+    case kCtrlShutdownEvent:
+      keyboard->Push(kCloseKeyCode, CloseKeyEvent(keyboard->device_.key_map()));
+      return true;
+    default:
+      return false;  // Ctrl+C and Ctrl+Break: the system ends the program
+  }
+}
+
+void Keyboard::Drain() {
+  if (!handler_registered_) {
+    handler_registered_ = true;
+    device_.AddControlHandler(&Keyboard::OnControlEvent, this);
+  }
+  InputEvent event;
+  while (device_.NextInputEvent(&event)) {
+    if (event.type != InputEvent::Type::kKey) continue;
+    decoded_.clear();
+    key_input_.Handle(event.key, &decoded_);
+    for (const QueuedKey& key : decoded_) Push(key.code, key.event);
+  }
+}
+
+void Keyboard::Push(int code, const KeyEvent& event) {
+  Lock();
+  slots_[head_] = QueuedKey{code, event};
+  head_ = (head_ + 1) % kQueueSlots;
+  if (head_ == tail_) tail_ = (tail_ + 1) % kQueueSlots;  // full: the oldest goes
+  Unlock();
+}
+
+bool Keyboard::Pop(int* code) {
+  Lock();
+  bool any = head_ != tail_;
+  if (any) {
+    *code = slots_[tail_].code;
+    tail_ = (tail_ + 1) % kQueueSlots;
+  }
+  Unlock();
+  return any;
+}
+
+size_t Keyboard::queued() const {
+  Lock();
+  size_t count = (head_ + kQueueSlots - tail_) % kQueueSlots;
+  Unlock();
+  return count;
+}
+
+}  // namespace console

@@ -1,0 +1,72 @@
+// The console engine's keyboard side: the key queue, draining console input
+// events into it, and the console control handler.
+#ifndef PATCONV_CONSOLE_KEYBOARD_H_
+#define PATCONV_CONSOLE_KEYBOARD_H_
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <vector>
+
+#include "console/device.h"
+#include "console/key_decoding.h"
+
+namespace console {
+
+class Keyboard {
+ public:
+  /// Slots of the key queue; it holds one code less.
+  static constexpr size_t kQueueSlots = 512;
+  /// How long a wait for a key sleeps between looks at the input.
+  static constexpr int kPollMs = 25;
+
+  explicit Keyboard(Device& device);
+  /// Removes the control handler if it was registered.
+  ~Keyboard();
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+
+  /// Takes every waiting console input event: key presses become key codes
+  /// in the queue (with Alt-number entry), everything else is dropped.  The
+  /// first drain registers the control handler.
+  void Drain();
+  /// Drains the input and takes the oldest key code, sleeping kPollMs
+  /// between looks while the queue is empty.  `before_sleep` runs before
+  /// each sleep (to show output that is still held back).
+  template <class BeforeSleep>
+  int WaitKey(BeforeSleep before_sleep) {
+    int code;
+    for (;;) {
+      Drain();
+      if (Pop(&code)) return code;
+      before_sleep();
+      device_.Sleep(kPollMs);
+    }
+  }
+
+  /// Adds a code to the queue, dropping the oldest when it is full.  Safe
+  /// to call from the control handler's thread.
+  void Push(int code, const KeyEvent& event);
+  /// Takes the oldest code; false when the queue is empty.
+  bool Pop(int* code);
+  /// Codes waiting in the queue.
+  size_t queued() const;
+
+ private:
+  static bool OnControlEvent(uint32_t event, void* context);
+  void Lock() const;
+  void Unlock() const;
+
+  Device& device_;
+  KeyInput key_input_;
+  std::vector<QueuedKey> decoded_;
+  std::array<QueuedKey, kQueueSlots> slots_{};
+  size_t head_ = 0;  // where the next code goes
+  size_t tail_ = 0;  // the oldest code
+  mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+  bool handler_registered_ = false;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_KEYBOARD_H_

@@ -1,0 +1,153 @@
+#include "console/line_reader.h"
+
+#include "console/console.h"
+#include "console/key_decoding.h"
+
+namespace console {
+namespace {
+
+constexpr int kBackspace = 8;
+constexpr int kTab = 9;
+constexpr int kLineFeed = 10;
+constexpr int kEnter = 13;
+constexpr int kEscape = 27;
+
+}  // namespace
+
+std::string LineReader::Read() {
+  size_ = console_.ConsoleSize();
+  const bool was_visible = (console_.PlaceCursor(0, 0, -1) & 0x10000) != 0;
+  console_.PlaceCursor(0, 0, 0);
+  line_.clear();
+  p_ = 0;
+  console_.PlaceCursor(0, 0, 1);
+  for (;;) {
+    pass_ = console_.CursorPosition();
+    int code = console_.WaitKey();
+    bool more = Act(code);
+    console_.PlaceCursor(0, 0, 1);
+    if (!more) break;
+  }
+  // The cursor goes to the end of the text, wherever the edit position was.
+  pass_ = console_.CursorPosition();
+  MoveBy(static_cast<int>(line_.size() - p_));
+  console_.PlaceCursor(0, 0, was_visible ? 1 : 0);
+  return line_;
+}
+
+bool LineReader::Act(int code) {
+  const size_t n = line_.size();
+  const size_t cols = static_cast<size_t>(size_.column);
+  switch (code) {
+    case kEnter:
+    case kLineFeed:
+      return false;
+    case kBackspace:  // Backspace, Ctrl+H: the character before the cursor
+      if (p_ > 0) Backspace();
+      break;
+    case kTab:  // Tab, Ctrl+I: spaces to the next multiple of 8 in the line
+      Insert(std::string(8 - p_ % 8, ' '));
+      break;
+    case kEscape:  // Escape, Ctrl+[: the whole line
+      if (n > 0) DeleteAll();
+      break;
+    case kKeyHome:
+      MoveBy(-static_cast<int>(p_));
+      p_ = 0;
+      break;
+    case kKeyEnd:
+      MoveBy(static_cast<int>(n - p_));
+      p_ = n;
+      break;
+    case kKeyLeft:
+      if (p_ > 0) {
+        MoveBy(-1);
+        --p_;
+      }
+      break;
+    case kKeyRight:
+      if (p_ < n) {
+        MoveBy(1);
+        ++p_;
+      }
+      break;
+    case kKeyUp:  // a whole console width back within the line
+      if (p_ >= cols) {
+        MoveBy(-size_.column);
+        p_ -= cols;
+      }
+      break;
+    case kKeyDown:
+      if (p_ + cols <= n) {
+        MoveBy(size_.column);
+        p_ += cols;
+      }
+      break;
+    case kKeyDelete:  // the character under the cursor; a tone at the end
+      DeleteForward();
+      break;
+    default:
+      if (code >= 32 && code <= 255) Insert(std::string(1, static_cast<char>(code)));
+      break;  // every other code changes nothing
+  }
+  return true;
+}
+
+void LineReader::MoveBy(int cells) { console_.CursorAdvance(cells, pass_, size_); }
+
+void LineReader::Backspace() {
+  MoveBy(-1);
+  --p_;
+  pass_ = console_.CursorPosition();
+  Remove(p_, 1);
+}
+
+void LineReader::DeleteAll() {
+  MoveBy(-static_cast<int>(p_));
+  p_ = 0;
+  pass_ = console_.CursorPosition();
+  Remove(0, line_.size());
+}
+
+void LineReader::DeleteForward() {
+  if (p_ < line_.size()) {
+    Remove(p_, 1);
+  } else {
+    console_.Beep(Screen::kToneHz, Screen::kToneMs);
+  }
+}
+
+void LineReader::Remove(size_t at, size_t count) {
+  console_.PlaceCursor(0, 0, 0);
+  line_.erase(at, count);
+  // The rest of the line moves left; blanks cover the cells it no longer
+  // reaches.
+  std::string redraw = line_.substr(at);
+  redraw.append(count, ' ');
+  console_.Print(redraw);
+  console_.PlaceCursor(pass_.row, pass_.column, -1);
+}
+
+void LineReader::Insert(std::string_view characters) {
+  const int m = static_cast<int>(characters.size());
+  const size_t old_n = line_.size();
+  console_.PlaceCursor(0, 0, 0);
+  line_.insert(p_, characters);
+  console_.Print(std::string_view(line_).substr(p_));
+  if (p_ == old_n) {
+    MoveBy(m);
+  } else {
+    // Work out where the reprinted text ended; if that is past the first
+    // cell below the last row, the screen scrolled under the line.
+    Position end = Screen::Advanced(static_cast<int>(line_.size() - p_), pass_, size_);
+    bool scrolled = end.row > size_.row + 1 || (end.row == size_.row + 1 && end.column > 1);
+    if (scrolled) {
+      console_.CursorAdvance(-static_cast<int>(old_n - p_), console_.CursorPosition(), size_);
+    } else {
+      MoveBy(m);
+    }
+  }
+  p_ += characters.size();
+}
+
+}  // namespace console

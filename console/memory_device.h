@@ -1,0 +1,138 @@
+// A console in memory, for tests: a screen buffer with a window, cursor and
+// attribute, scripted input events, and logs of tones and pauses.  It acts
+// like the Windows console primitives it stands for, so the engine can be
+// tested by the screen it leaves behind.
+#ifndef PATCONV_CONSOLE_MEMORY_DEVICE_H_
+#define PATCONV_CONSOLE_MEMORY_DEVICE_H_
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "console/device.h"
+
+namespace console {
+
+class MemoryDevice final : public Device {
+ public:
+  struct Options {
+    int width = 80;            // buffer width
+    int height = 25;           // window rows
+    int buffer_height = 0;     // buffer rows; 0: as many as the window
+    int window_top = 0;        // first row of the window in the buffer
+    int max_window_width = 0;  // widest window allowed; 0: the buffer width
+    bool stdin_console = true;
+    bool stdout_console = true;
+    uint16_t attribute = 7;
+  };
+
+  explicit MemoryDevice(Options options);
+  MemoryDevice() : MemoryDevice(Options()) {}
+
+  // --- Device ------------------------------------------------------------------
+  bool GetInputMode(uint32_t* mode) override;
+  bool SetInputMode(uint32_t mode) override;
+  bool NextInputEvent(InputEvent* event) override;
+  long ReadStdin(char* data, size_t size) override;
+  bool GetBufferInfo(BufferInfo* info) override;
+  bool FillCharacter(char character, int length, Coord at) override;
+  bool FillAttribute(uint16_t attribute, int length, Coord at) override;
+  bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
+  bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
+  bool SetWindow(Rect window) override;
+  bool SetCursorPosition(Coord at) override;
+  bool GetCursorVisible(bool* visible) override;
+  bool SetCursorVisible(bool visible) override;
+  void Flush() override { ++flushes_; }
+  long WriteStdout(const char* data, size_t size) override;
+  bool AddControlHandler(ControlHandler handler, void* context) override;
+  void RemoveControlHandler() override;
+  void Beep(int frequency, int milliseconds) override;
+  void Sleep(int milliseconds) override;
+  const KeyMap& key_map() const override;
+  std::string TypedLineToNative(const std::string& line) const override { return line; }
+
+  // --- Input the test supplies ---------------------------------------------------
+  /// Queues the key events of a key script: plain characters, and names in
+  /// braces with optional modifiers: {Enter} {Esc} {Tab} {Backspace} {Home}
+  /// {End} {Left} {Right} {Up} {Down} {Insert} {Delete} {PgUp} {PgDn} {F1}..
+  /// {F12}, {Ctrl+Left}, {Shift+Tab}, {Alt+Enter}, {Ctrl+H}, {AltNum:233}
+  /// (Alt held while 2, 3, 3 are typed on the keypad).
+  void Type(std::string_view script);
+  void AddEvent(const InputEvent& event) { events_.push_back(event); }
+  void SetStdin(std::string bytes) { stdin_ = std::move(bytes); }
+  /// Runs when the engine sleeps with no input left; by default it fails
+  /// the wait (throws) so a test cannot hang.
+  void SetIdleHook(std::function<void()> hook) { idle_hook_ = std::move(hook); }
+
+  // --- What the test looks at ----------------------------------------------------
+  /// A buffer row's text, trailing blanks removed.
+  std::string Row(int y) const;
+  /// The rows of the window, trailing blanks removed.
+  std::vector<std::string> WindowRows() const;
+  char CharacterAt(int x, int y) const;
+  uint16_t AttributeAt(int x, int y) const;
+  Coord cursor() const { return cursor_; }
+  bool cursor_visible() const { return cursor_visible_; }
+  Rect window() const { return window_; }
+  uint32_t input_mode() const { return input_mode_; }
+  const std::string& stdout_bytes() const { return stdout_; }
+  const std::vector<std::pair<int, int>>& beeps() const { return beeps_; }
+  int sleeps() const { return sleeps_; }
+  int flushes() const { return flushes_; }
+  int cell_writes() const { return cell_writes_; }
+  bool handler_registered() const { return handler_ != nullptr; }
+  size_t events_left() const { return events_.size(); }
+  /// Calls the registered control handler as the system would.
+  bool SendControlEvent(uint32_t event);
+
+  // --- Changes the test makes ------------------------------------------------------
+  /// The user resized the window to rows [top, bottom] of the buffer.
+  void MoveWindow(int top, int bottom) { window_.top = top, window_.bottom = bottom; }
+  /// Fills a buffer row with text, as earlier output would have left it.
+  void PutRow(int y, std::string_view text);
+  bool fail_buffer_info = false;
+  bool fail_cell_writes = false;
+  bool fail_stdout = false;
+
+ private:
+  struct Cell {
+    char character = ' ';
+    uint16_t attribute = 7;
+  };
+  bool Inside(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
+  Cell& At(int x, int y) { return cells_[static_cast<size_t>(y * width_ + x)]; }
+  const Cell& At(int x, int y) const { return cells_[static_cast<size_t>(y * width_ + x)]; }
+  void TypeKey(std::string_view name);
+
+  int width_;
+  int height_;
+  int max_window_width_;
+  std::vector<Cell> cells_;
+  Rect window_;
+  Coord cursor_;
+  bool cursor_visible_ = true;
+  uint16_t attribute_;
+  bool stdin_console_;
+  bool stdout_console_;
+  uint32_t input_mode_ = 0x01F7;
+  std::deque<InputEvent> events_;
+  std::string stdin_;
+  size_t stdin_offset_ = 0;
+  std::string stdout_;
+  std::vector<std::pair<int, int>> beeps_;
+  int sleeps_ = 0;
+  int flushes_ = 0;
+  int cell_writes_ = 0;
+  ControlHandler handler_ = nullptr;
+  void* handler_context_ = nullptr;
+  std::function<void()> idle_hook_;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_MEMORY_DEVICE_H_

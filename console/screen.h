@@ -1,0 +1,88 @@
+// The console engine's screen side: the console area and the text view,
+// clear screen, place cursor, and drawing printed bytes with wrapping and
+// scrolling.  Portable: it acts only through the device's primitives.
+#ifndef PATCONV_CONSOLE_SCREEN_H_
+#define PATCONV_CONSOLE_SCREEN_H_
+
+#include <cstdint>
+#include <string_view>
+
+#include "console/device.h"
+
+namespace console {
+
+/// A 1-based column and row relative to the console area.
+struct Position {
+  int column = 0;
+  int row = 0;
+  friend bool operator==(Position a, Position b) { return a.column == b.column && a.row == b.row; }
+};
+
+class Screen {
+ public:
+  /// The tone of a bell byte and of a refused Delete.
+  static constexpr int kToneHz = 1000;
+  static constexpr int kToneMs = 250;
+  /// The longest run of text written in one go.
+  static constexpr size_t kRunLimit = 1024;
+
+  explicit Screen(Device& device) : device_(device) {}
+
+  /// Reads the console area and fixes the text view; done once, by the
+  /// first console operation.
+  void SetUp();
+  /// Standard output is a console: the last read of the area found more
+  /// than one column and more than one row.
+  bool stdout_is_console() const { return !AreaEmpty(); }
+
+  /// Blanks the rows of the text view over the whole buffer width and puts
+  /// the cursor at row 1, column 1.
+  void Clear();
+  /// Moves the cursor (row or column 0 keeps the current one) and sets its
+  /// visibility (negative keeps it).  A position outside the text view is
+  /// refused; only the visibility request is then carried out.  Returns the
+  /// former visibility as bit 0x10000 plus row * 256 + column, mod 256 each.
+  int PlaceCursor(int row, int column, int visibility);
+  /// Draws bytes at the cursor: BEL sounds, BS, TAB, LF and CR move, every
+  /// other byte is a cell.  Text that ends in the view's last cell leaves a
+  /// line feed pending for the next print.
+  void Print(std::string_view bytes);
+
+  /// The console width (buffer width) and height (window rows); 80 x 25
+  /// when the area is empty.
+  Position Size() const;
+  /// The cursor's column and row relative to the console area; (0, 0) when
+  /// the buffer cannot be queried.
+  Position CursorPosition();
+  /// Where the cursor lands d cells (d may be negative) along the rows of a
+  /// console of `size` from `from`; it may lie outside the console.
+  static Position Advanced(int d, Position from, Position size);
+
+  bool line_feed_pending() const { return line_feed_pending_; }
+
+ private:
+  struct Area {
+    int left = 0, top = 0, right = 0, bottom = 0;
+  };
+  struct PrintState;
+
+  bool AreaEmpty() const { return area_.left == area_.right || area_.top == area_.bottom; }
+  void ReadArea();
+  void FixView();
+  Rect ViewRect() const;
+  uint16_t CurrentAttribute();
+  void BlankRow(int row, int left, int right, uint16_t attribute);
+  void Scroll(PrintState& state, int rows);
+  void WriteRun(PrintState& state, const char* run, size_t length);
+
+  Device& device_;
+  bool set_up_ = false;
+  Area area_;
+  int view_first_ = 0;  // 0: not fixed yet
+  int view_last_ = 0;
+  bool line_feed_pending_ = false;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_SCREEN_H_

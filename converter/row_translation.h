@@ -1,0 +1,33 @@
+// The translation of one source pattern row into one target pattern row.
+#ifndef PATCONV_CONVERTER_ROW_TRANSLATION_H_
+#define PATCONV_CONVERTER_ROW_TRANSLATION_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace converter {
+
+/// The fixed pieces of a target row, around its three notes:
+/// piece 0, note 1, piece 1, note 2, piece 2, note 3, piece 3.
+inline constexpr std::string_view kRowPieces[4] = {"....|..|", " .... ....|", " .... ....|",
+                                                   " .... ...."};
+
+/// The notes of a kept row.  Each is a view into the source row or into a
+/// constant, so it lives as long as the source row.
+struct TargetRow {
+  std::string_view notes[3];
+};
+
+/// Translates a source row: the notes at character positions 2, 14 and 26
+/// (up to 3 characters each), "..." mapped to "---" and "===" to "R--".
+/// Returns nothing when the row is dropped (its first note reads "odP", as
+/// the header line of a source pattern does).  No state.
+std::optional<TargetRow> TranslateRow(std::string_view source_row);
+
+/// The target row's text without its line end: the pieces and notes joined.
+std::string TargetRowText(const TargetRow& row);
+
+}  // namespace converter
+
+#endif  // PATCONV_CONVERTER_ROW_TRANSLATION_H_
