@@ -38,6 +38,14 @@ Rect ClipRect(Rect rect, int width, int height) {
 
 bool IsEmpty(Rect rect) { return rect.left > rect.right || rect.top > rect.bottom; }
 
+// CUP, 1-based.
+std::string CursorTo(Coord at) {
+  return std::string(kCsi) + std::to_string(at.y + 1) + ";" + std::to_string(at.x + 1) + "H";
+}
+
+// Up to this many unchanged cells are drawn again rather than jumped over.
+constexpr int kMaxGap = 8;
+
 }  // namespace
 
 VtScreen::VtScreen(int width, int height, Options options)
@@ -248,9 +256,9 @@ void VtScreen::PaintRow(int y) {
     Cell& shown = front_[base + static_cast<size_t>(x)];
     if (!wanted.known || wanted == shown) continue;
     HideCursorWhileDrawing();
-    MoveTerminalCursor(Coord{x, y});
+    if (!RedrawGapBefore(x, y)) MoveTerminalCursor(Coord{x, y});
     SetTerminalAttribute(wanted.attribute);
-    AppendGlyph(wanted.character);
+    AppendGlyph(&output_, wanted.character);
     shown = wanted;
     // Auto-wrap is off: the last column holds the cursor.
     terminal_cursor_ = Coord{std::min(x + 1, width_ - 1), y};
@@ -271,9 +279,28 @@ void VtScreen::HideCursorWhileDrawing() {
   terminal_cursor_visible_ = false;
 }
 
+// Between two changed runs on a row, drawing the few unchanged cells again
+// can be shorter than moving the cursor over them.  Only known cells drawn
+// in the current colours qualify; true when the cursor now stands on x.
+bool VtScreen::RedrawGapBefore(int x, int y) {
+  if (!terminal_cursor_ || !terminal_attribute_ || terminal_cursor_->y != y) return false;
+  const int from = terminal_cursor_->x;
+  if (from >= x || x - from > kMaxGap) return false;
+  std::string gap;
+  for (int column = from; column < x; ++column) {
+    const Cell& cell = ModelCell(column, y);
+    if (!cell.known || (cell.attribute & 0xFFu) != *terminal_attribute_) return false;
+    AppendGlyph(&gap, cell.character);
+  }
+  if (gap.size() > CursorTo(Coord{x, y}).size()) return false;
+  output_ += gap;
+  terminal_cursor_ = Coord{x, y};
+  return true;
+}
+
 void VtScreen::MoveTerminalCursor(Coord at) {
   if (terminal_cursor_ == at) return;
-  output_ += kCsi + std::to_string(at.y + 1) + ";" + std::to_string(at.x + 1) + "H";
+  output_ += CursorTo(at);
   terminal_cursor_ = at;
 }
 
@@ -286,13 +313,13 @@ void VtScreen::SetTerminalAttribute(uint16_t attribute) {
 
 // A cell's byte never goes out as it is: a UTF-8 terminal gets the glyph a
 // console shows for it, any other terminal plain ASCII or '?'.
-void VtScreen::AppendGlyph(uint8_t byte) {
+void VtScreen::AppendGlyph(std::string* out, uint8_t byte) const {
   if (options_.utf8) {
-    AppendUtf8(&output_, CellGlyph(byte));
+    AppendUtf8(out, CellGlyph(byte));
   } else if (byte >= 0x20 && byte <= 0x7E) {
-    output_ += static_cast<char>(byte);
+    *out += static_cast<char>(byte);
   } else {
-    output_ += byte == 0x00 ? ' ' : '?';
+    *out += byte == 0x00 ? ' ' : '?';
   }
 }
 

@@ -110,9 +110,10 @@ class VtScreen {
   void PaintRow(int y);
   void SyncCursor();
   void HideCursorWhileDrawing();
+  bool RedrawGapBefore(int x, int y);
   void MoveTerminalCursor(Coord at);
   void SetTerminalAttribute(uint16_t attribute);
-  void AppendGlyph(uint8_t byte);
+  void AppendGlyph(std::string* out, uint8_t byte) const;
 
   int width_;
   int height_;

@@ -338,6 +338,39 @@ TEST(VtScreenOutput, RunsShareOnePositioning) {
                                      Csi("3;3H") + "ef" + Csi("1;1H"));
 }
 
+TEST(VtScreenOutput, ShortGapsOfUnchangedCellsAreDrawnAgain) {
+  struct Case {
+    const char* name;
+    int gap;              // unchanged cells between the two changes
+    uint16_t attribute;   // the gap's attribute
+    bool known;           // whether the gap was ever written
+    std::string between;  // what the output has between the two changes
+  };
+  const Case cases[] = {
+      {"short gap redrawn", 3, 7, true, "---"},
+      {"as long as the move", 6, 7, true, "------"},
+      {"longer than the move", 7, 7, true, Csi("1;9H")},
+      {"another colour", 2, 0x1E, true, Csi("1;4H")},
+      {"never written", 2, 7, false, Csi("1;4H")},
+  };
+  for (const Case& c : cases) {
+    VtScreen screen(12, 1, kUtf8);
+    screen.SetCursorVisible(false);
+    if (c.known) {
+      ASSERT_TRUE(screen.FillCharacter('-', 12, Coord{0, 0}));
+      ASSERT_TRUE(screen.FillAttribute(c.attribute, 12, Coord{0, 0}));
+    }
+    screen.Render();
+    screen.TakeOutput();
+    ASSERT_TRUE(screen.WriteCells("a", 1, 7, Coord{0, 0}));
+    ASSERT_TRUE(screen.WriteCells("b", 1, 7, Coord{1 + c.gap, 0}));
+    screen.Render();
+    EXPECT_EQ(screen.TakeOutput(), (c.known && c.attribute == 7 ? "" : Csi("0m")) + "a" +
+                                       c.between + "b" + Csi("1;1H"))
+        << c.name;
+  }
+}
+
 TEST(VtScreenOutput, CursorStaysInTheLastColumnAfterDrawingThere) {
   VtScreen screen(5, 2, kUtf8);
   screen.SetCursorVisible(false);
@@ -496,7 +529,7 @@ TEST(VtScreenOutput, BeepFollowsWhatWasDrawnBeforeIt) {
     ASSERT_TRUE(screen.WriteCells("b", 1, 7, Coord{1, 0}));
     screen.Render();
     EXPECT_EQ(screen.TakeOutput(), Csi("?25l") + Csi("1;1H") + Csi("0m") + "a" + Csi("1;1H") +
-                                       c.bell + Csi("1;2H") + "b" + Csi("1;1H"));
+                                       c.bell + "ab" + Csi("1;1H"));  // 'a' redrawn: shorter
   }
 }
 
