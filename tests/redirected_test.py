@@ -1,0 +1,265 @@
+"""patconv with redirected standard input and output: the whole dialogue,
+the conversion and the failures, compared byte for byte."""
+import os
+import random
+import subprocess
+import unittest
+
+from e2e import (CRLF, HEADER, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest,
+                 expected_rows, redirected_screen, target_file, target_row,
+                 under_wine)
+
+SOURCE = (b"ModPlug Tracker MOD\r\n"
+          b"|C-501v64...|...........|===........\r\n"
+          b"|...........|D#403......|c-5........|G-6........\r\n"
+          b"|===........|^^^........|...........\r\n")
+ROWS = [b"....|..|C-5 .... ....|--- .... ....|R-- .... ....",
+        b"....|..|--- .... ....|D#4 .... ....|c-5 .... ....",
+        b"....|..|R-- .... ....|^^^ .... ....|--- .... ...."]
+
+
+class Dialogue(E2ETest):
+    def test_normal_run(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\nout.txt\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(r.file("out.txt"), target_file(ROWS))
+        self.assertEqual((r.status, r.stderr), (0, b""))
+
+    def test_both_names_on_one_line(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"  in.txt,out.txt\r\n")
+        self.assertEqual(r.file("out.txt"), target_file(ROWS))
+        self.assertEqual(r.status, 0)
+        # Blanks inside a field belong to it: "in.txt " names another file.
+        r = self.run_patconv(b"in.txt , out2.txt\r\n")
+        self.assertEqual(r.file("out2.txt"), target_file([]))
+        self.assertEqual(r.status, 1)
+
+    def test_quoted_names_keep_commas_and_blanks(self):
+        self.write("a, b.txt", SOURCE)
+        r = self.run_patconv(b'"a, b.txt"\n" out .txt"\n')
+        self.assertEqual(r.file(" out .txt"), target_file(ROWS))
+
+    def test_empty_names_are_refused_until_one_is_given(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"\n   \n\t\nin.txt\nout.txt\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS, refusals=3))
+        self.assertEqual(r.status, 0)
+
+    def test_empty_output_name_shows_rows_only(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\n\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
+        self.assertEqual((r.status, r.stderr), (0, b""))
+
+    def test_exhausted_input_while_asking_for_the_output(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(r.status, 0)
+
+    def test_exhausted_input_stops_the_refusals(self):
+        r = self.run_patconv(b"")
+        self.assertEqual(r.stdout, TITLE + CRLF + REFUSAL + CRLF + CRLF)
+        self.assertEqual(r.status, 1)
+        self.assertEqual(r.stderr.count(b"\n"), 1)
+        self.assertIn(b"standard input", r.stderr)
+        # A blank line first: refused as usual, then the end stops the run.
+        r = self.run_patconv(b"\r\n  ")
+        self.assertEqual(r.stdout, TITLE + CRLF + (REFUSAL + CRLF + CRLF) * 2)
+        self.assertEqual(r.status, 1)
+
+    def test_answers_end_at_the_eof_mark(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\r\n\x1aout.txt\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertFalse(r.exists("out.txt"))
+
+
+class Conversion(E2ETest):
+    def convert(self, source):
+        self.write("in.txt", source)
+        r = self.run_patconv(b"in.txt\nout.txt\n")
+        self.assertEqual(r.status, 0, r.stderr)
+        return r
+
+    def check(self, source, rows):
+        r = self.convert(source)
+        self.assertEqual(r.stdout, redirected_screen(rows))
+        self.assertEqual(r.file("out.txt"), target_file(rows))
+
+    def test_header_is_dropped_and_notes_mapped(self):
+        self.check(b"ModPlug Tracker  IT\r\n|...........\r\n",
+                   [b"....|..|--- .... ....| .... ....| .... ...."])
+
+    def test_commas_split_a_line_into_two_rows(self):
+        self.check(b"|C-5.,|D-5........|E-5\r\n",
+                   [b"....|..|C-5 .... ....| .... ....| .... ....",
+                    b"....|..|D-5 .... ....|E-5 .... ....| .... ...."])
+
+    def test_last_line_without_line_end(self):
+        self.check(b"|C-5\r\n|D-5", [target_row(b"|C-5"), target_row(b"|D-5")])
+
+    def test_lf_only_and_lone_cr(self):
+        self.check(b"|C-5\n|D-5\r|E-5\n",
+                   [target_row(b"|C-5"), target_row(b"|D-5"), target_row(b"|E-5")])
+
+    def test_eof_mark_ends_the_source(self):
+        self.check(b"|C-5\r\n\x1a|D-5\r\n", [target_row(b"|C-5"), target_row(b"")])
+        self.check(b"|C-5\x1a|D-5\r\n", [target_row(b"|C-5")])
+
+    def test_blank_lines_and_blanks_after_the_last_line(self):
+        empty = b"....|..| .... ....| .... ....| .... ...."
+        self.check(b"\r\n   \r\n|C-5\r\n  ", [empty, empty, target_row(b"|C-5"), empty])
+
+    def test_lines_over_4096_bytes(self):
+        line = b"|C-5" + b"x" * 5000
+        self.check(line + b"\r\n", [target_row(line[:4096]), target_row(line[4096:])])
+
+    def test_empty_source_gives_the_header_alone(self):
+        self.check(b"", [])
+
+    def test_bytes_pass_unchanged(self):
+        # Control bytes, a BEL and Windows-1251 letters reach both outputs
+        # as they are.
+        source = b"|\x07\x1b[\xff\xc7\x00z\r\n"
+        self.check(source, [target_row(b"|\x07\x1b[\xff\xc7\x00z")])
+
+    def test_random_sources_follow_the_reading_rules(self):
+        rng = random.Random(20261207)
+        alphabet = [b"a", b"C-5", b"...", b"===", b"|", b",", b'"', b" ", b"\t",
+                    b"\r\n", b"\n", b"\r", b"odP", b"x" * 40]
+        for _ in range(60):
+            pieces = [rng.choice(alphabet) for _ in range(rng.randrange(0, 30))]
+            if rng.random() < 0.1:
+                pieces.insert(rng.randrange(len(pieces) + 1), b"\x1a")
+            source = b"".join(pieces)
+            with self.subTest(source=source):
+                self.check(source, expected_rows(source))
+
+
+class Failures(E2ETest):
+    def test_missing_input_gives_the_header_alone(self):
+        r = self.run_patconv(b"missing.txt\nout.txt\n")
+        self.assertEqual(r.stdout, redirected_screen([]))
+        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertEqual(r.status, 1)
+        self.assertEqual(r.stderr.count(b"\n"), 1)
+        self.assertIn(b"missing.txt", r.stderr)
+
+    def test_same_file_for_input_and_output_is_left_intact(self):
+        self.write("in.txt", SOURCE)
+        for answers in (b"in.txt\nin.txt\n", b"in.txt\n./in.txt\n"):
+            r = self.run_patconv(answers)
+            self.assertEqual(r.file("in.txt"), SOURCE)
+            self.assertEqual(r.stdout, redirected_screen(ROWS))
+            self.assertEqual(r.status, 1)
+            self.assertIn(b"in.txt", r.stderr)
+
+    @unittest.skipIf(under_wine(), "links are a POSIX matter here")
+    def test_same_file_through_a_link(self):
+        self.write("in.txt", SOURCE)
+        os.symlink("in.txt", os.path.join(self.directory, "link.txt"))
+        r = self.run_patconv(b"in.txt\nlink.txt\n")
+        self.assertEqual(r.file("in.txt"), SOURCE)
+        self.assertEqual(r.status, 1)
+
+    def test_name_with_a_nul_byte_names_no_file(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\x00tail\nout.txt\n")
+        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertEqual(r.status, 1)
+        self.assertIn(b"\\x00", r.stderr)  # shown, not sent raw
+        r = self.run_patconv(b"in.txt\nout2.txt\x00\n")
+        self.assertFalse(r.exists("out2.txt"))
+        self.assertEqual(r.status, 1)
+
+    def test_reserved_device_names_are_not_opened(self):
+        self.write("in.txt", SOURCE)
+        for name in (b"COM1:", b"lpt:", b"PRN:", b"CONS:", b"SCRN:", b"pipe:"):
+            r = self.run_patconv(b"in.txt\n" + name + b"\n")
+            self.assertEqual(r.stdout, redirected_screen(ROWS))
+            self.assertEqual(r.status, 1, name)
+            self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
+
+    def test_output_in_a_missing_directory(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\nno/such/dir/out.txt\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(r.status, 1)
+        self.assertIn(b"no/such/dir/out.txt", r.stderr)
+
+    def test_input_is_a_directory(self):
+        os.mkdir(os.path.join(self.directory, "sub"))
+        r = self.run_patconv(b"sub\nout.txt\n")
+        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertEqual(r.status, 1)
+
+    @unittest.skipIf(under_wine() or not os.path.exists("/dev/full"), "needs /dev/full")
+    def test_output_to_a_full_disk(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\n/dev/full\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(r.status, 1)
+        self.assertEqual(r.stderr.count(b"\n"), 1)
+        self.assertIn(b"/dev/full", r.stderr)
+
+    @unittest.skipIf(under_wine(), "pipes of the POSIX shell")
+    def test_closed_standard_output_keeps_the_file(self):
+        rows = [b"....|..|C-5 .... ....|--- .... ....|R-- .... ...."] * 20000
+        self.write("in.txt", b"|C-5........|...........|===\r\n" * 20000)
+        self.write("answers", b"in.txt\nout.txt\n")
+        script = '"$0" < answers | head -c 10 > /dev/null; echo "${PIPESTATUS[0]}" > status'
+        subprocess.run(["bash", "-c", script, os.environ["PATCONV"]], cwd=self.directory,
+                       timeout=60, check=True)
+        with open(os.path.join(self.directory, "status")) as f:
+            self.assertEqual(f.read().strip(), "0")
+        with open(os.path.join(self.directory, "out.txt"), "rb") as f:
+            self.assertEqual(f.read(), target_file(rows))
+
+
+class Samples(E2ETest):
+    """Patterns published by tracker users, checked against the rules."""
+
+    def test_samples(self):
+        names = sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt"))
+        self.assertGreaterEqual(len(names), 8)
+        for name in names:
+            with open(os.path.join(SAMPLES, name), "rb") as f:
+                source = f.read()
+            with self.subTest(sample=name):
+                self.write("in.txt", source)
+                r = self.run_patconv(b"in.txt\nout.txt\n")
+                rows = expected_rows(source)
+                self.assertEqual(r.file("out.txt"), target_file(rows))
+                self.assertEqual(r.stdout, redirected_screen(rows))
+                # A header whose characters 2 to 4 read "odP" never shows.
+                self.assertNotIn(b"|odP", r.stdout)
+
+    def test_rows_have_the_target_trackers_layout(self):
+        # Rows of real target files: the separators stand where ours do.
+        with open(os.path.join(SAMPLES, "target",
+                               "Bulba-Impro_for_Axor.vt1_text_module.txt"), "rb") as f:
+            target_rows = [l for l in f.read().split(CRLF) if l.startswith(b"....|..|")]
+        self.assertGreater(len(target_rows), 500)
+        with open(os.path.join(SAMPLES, "mod_4ch_protrackr_example_64rows.txt"), "rb") as f:
+            ours = expected_rows(f.read())
+        notes = lambda row: [row[8:11], row[22:25], row[36:39]]
+        self.write("in.txt", b"\n".join(b"".join(b"|" + n + b"........" for n in notes(t))
+                                        for t in target_rows[:64]))
+        r = self.run_patconv(b"in.txt\nout.txt\n")
+        produced = r.file("out.txt").split(CRLF)[1:-1]
+        self.assertEqual(len(produced), 64)
+        separators = lambda row: [i for i, c in enumerate(row) if c in b"| "]
+        full_rows = produced + [row for row in ours if len(row) == 49]
+        self.assertGreater(len(full_rows), 100)
+        for row in full_rows:
+            self.assertEqual(separators(row), separators(target_rows[0]))
+        # The notes of the real rows come back unchanged.
+        self.assertEqual([notes(p) for p in produced], [notes(t) for t in target_rows[:64]])
+
+
+if __name__ == "__main__":
+    unittest.main()
