@@ -1,0 +1,717 @@
+// The terminal device: the console primitives over a POSIX terminal.
+//
+// The screen is an in-memory model (VtScreen) that a renderer brings the
+// terminal in line with; keys are decoded from the bytes the terminal sends
+// (VtInputDecoder).  This file adds what only a real terminal has: raw mode,
+// the terminal's size, its signals, and putting everything back on every way
+// out of the process.
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/kd.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "console/cp1251.h"
+#include "console/device.h"
+#include "console/vt_input_decoder.h"
+#include "console/vt_screen.h"
+
+namespace console {
+namespace {
+
+// --- Process-wide terminal state -------------------------------------------
+// Everything a signal handler needs to put the terminal back lives here in
+// plain fields, so that the handlers get by with write() and tcsetattr().
+
+/// The modes of one terminal: as found, and as this program wants them.
+struct TtyModes {
+  int fd = -1;  // -1: no terminal to change
+  termios original{};
+  termios applied{};
+  volatile sig_atomic_t wanted = 0;  // `applied` should be in force
+  volatile sig_atomic_t active = 0;  // `applied` is in force now
+};
+
+struct TerminalState {
+  TtyModes input;   // the terminal of standard input
+  TtyModes output;  // the terminal of standard output, when it is another one
+  bool shared = false;  // standard input and output are one terminal
+  volatile sig_atomic_t drawing_wanted = 0;
+  volatile sig_atomic_t drawing_active = 0;  // the start bytes were written
+  volatile sig_atomic_t resized = 0;
+  volatile sig_atomic_t continued = 0;
+  int wake_read = -1;  // self-pipe, written by the handlers
+  int wake_write = -1;
+  char start[128] = {};
+  size_t start_size = 0;
+  char restore[128] = {};
+  size_t restore_size = 0;
+};
+
+TerminalState g_term;
+bool g_process_hooks_installed = false;
+std::terminate_handler g_previous_terminate = nullptr;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
+                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT};
+
+// Writes all bytes, giving up at the first error: also used by handlers.
+void WriteRaw(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+void Wake() {
+  if (g_term.wake_write < 0) return;
+  char byte = 1;
+  ssize_t ignored = write(g_term.wake_write, &byte, 1);
+  (void)ignored;
+}
+
+void ApplyModes(TtyModes* modes) {
+  if (!modes->wanted) return;
+  modes->active = 1;  // set first: a signal in between still puts back
+  tcsetattr(modes->fd, TCSADRAIN, &modes->applied);
+}
+
+void LeaveModes(TtyModes* modes) {
+  if (!modes->active) return;
+  modes->active = 0;
+  tcsetattr(modes->fd, TCSADRAIN, &modes->original);
+}
+
+// Puts the terminal as it was found, keeping what is wanted for a resume.
+// Async-signal-safe.
+void SuspendTerminal() {
+  if (g_term.drawing_active) {
+    g_term.drawing_active = 0;
+    WriteRaw(STDOUT_FILENO, g_term.restore, g_term.restore_size);
+  }
+  LeaveModes(&g_term.input);
+  LeaveModes(&g_term.output);
+}
+
+// Takes the terminal again after a stop.  Whoever had the terminal meanwhile
+// (the shell) may have set its own modes, so they are set even when they
+// look active.  Async-signal-safe.
+void ResumeTerminal() {
+  ApplyModes(&g_term.input);
+  ApplyModes(&g_term.output);
+  if (g_term.drawing_wanted) {
+    g_term.drawing_active = 1;
+    WriteRaw(STDOUT_FILENO, g_term.start, g_term.start_size);
+  }
+  g_term.continued = 1;  // the main loop repaints
+  Wake();
+}
+
+// The one restore for good: idempotent, async-signal-safe.
+void RestoreTerminal() {
+  g_term.drawing_wanted = 0;
+  g_term.input.wanted = 0;
+  g_term.output.wanted = 0;
+  SuspendTerminal();
+}
+
+// The signals whose handlers touch the shared state; each handler runs with
+// all of them blocked, so that they never interleave.
+void SetHandledSignals(sigset_t* set) {
+  sigemptyset(set);
+  for (int handled : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH}) {
+    sigaddset(set, handled);
+  }
+}
+
+void SetDisposition(int signal_number, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  SetHandledSignals(&action.sa_mask);
+  // SA_RESTART: a resize must not fail the stdio reads of other code.
+  action.sa_flags = SA_RESTART;
+  sigaction(signal_number, &action, nullptr);
+}
+
+// Ends the process by `signal_number` as if nothing had caught it, so that
+// the exit status names the signal (130 for SIGINT, 143 for SIGTERM).
+void DieBy(int signal_number) {
+  SetDisposition(signal_number, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal_number);
+  raise(signal_number);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void OnEndingSignal(int signal_number) {
+  RestoreTerminal();
+  DieBy(signal_number);  // in a handler the signal is delivered on return
+}
+
+// Ctrl+Z: give the terminal back, stop, and take it again on continue.
+void OnStopSignal(int) {
+  int saved_errno = errno;
+  SuspendTerminal();
+  // The stop happens inside DieBy as SIGTSTP gets unblocked; in an orphaned
+  // process group the system drops it and we simply go on.
+  DieBy(SIGTSTP);
+  SetDisposition(SIGTSTP, OnStopSignal);
+  ResumeTerminal();
+  errno = saved_errno;
+}
+
+// Also after a SIGSTOP sent from outside, which no handler sees.
+void OnContinueSignal(int) {
+  int saved_errno = errno;
+  ResumeTerminal();
+  errno = saved_errno;
+}
+
+void OnResizeSignal(int) {
+  int saved_errno = errno;
+  g_term.resized = 1;
+  Wake();
+  errno = saved_errno;
+}
+
+// Installs `handler` unless someone else already handles or ignores the
+// signal (a shell ignores SIGINT for background jobs, for instance).
+void InstallHandler(int signal_number, void (*handler)(int)) {
+  struct sigaction old {};
+  if (sigaction(signal_number, nullptr, &old) != 0) return;
+  if ((old.sa_flags & SA_SIGINFO) != 0 || old.sa_handler != SIG_DFL) return;
+  SetDisposition(signal_number, handler);
+}
+
+/// Blocks the handled signals while the shared state is being changed.
+class SignalBlock {
+ public:
+  SignalBlock() {
+    sigset_t set;
+    SetHandledSignals(&set);
+    sigprocmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~SignalBlock() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  SignalBlock(const SignalBlock&) = delete;
+  SignalBlock& operator=(const SignalBlock&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
+void CopySequence(const std::string& bytes, char* buffer, size_t capacity, size_t* size) {
+  *size = std::min(bytes.size(), capacity);
+  std::memcpy(buffer, bytes.data(), *size);
+}
+
+// --- Small helpers -------------------------------------------------------------
+
+int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// The locale's codeset tells what the terminal shows; the program itself
+// keeps running in the locale it had, so nothing else depends on it.
+bool TerminalIsUtf8() {
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  std::string saved = current != nullptr ? current : "C";
+  bool utf8 = false;
+  if (std::setlocale(LC_CTYPE, "") != nullptr) {
+    const char* codeset = nl_langinfo(CODESET);
+    utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+  return utf8;
+}
+
+// The Linux console can set the pitch of its bell.
+bool IsLinuxConsole(int fd) {
+#ifdef __linux__
+  char type = 0;
+  return ioctl(fd, KDGKBTYPE, &type) == 0;
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+bool SameTerminal(int a, int b) {
+  struct stat first {};
+  struct stat second {};
+  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && S_ISCHR(first.st_mode) &&
+         first.st_rdev == second.st_rdev;
+}
+
+void ReadOriginalModes(TtyModes* modes, int fd) {
+  if (modes->fd >= 0) return;  // read once: later reads could see our own
+  if (tcgetattr(fd, &modes->original) != 0) return;
+  modes->applied = modes->original;
+  modes->fd = fd;
+}
+
+// The modes this program runs the terminal in: keys byte by byte without
+// echo, signals kept (Ctrl+C, Ctrl+\, Ctrl+Z act as in any terminal
+// program); output unprocessed while drawing, so a line feed only moves down.
+void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
+  if (modes->fd < 0) return;
+  termios wanted = modes->original;
+  if (raw_input) {
+    wanted.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+    wanted.c_cflag = (wanted.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS8;
+    wanted.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+    wanted.c_cc[VMIN] = 1;
+    wanted.c_cc[VTIME] = 0;
+  }
+  if (raw_output) wanted.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  SignalBlock block;
+  modes->applied = wanted;
+  modes->wanted = 1;
+  ApplyModes(modes);
+}
+
+Coord TerminalSize() {
+  constexpr int kLargest = 1000;  // keeps the model's memory bounded
+  winsize size{};
+  Coord result{80, 25};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
+    if (size.ws_col > 0) result.x = std::min<int>(size.ws_col, kLargest);
+    if (size.ws_row > 0) result.y = std::min<int>(size.ws_row, kLargest);
+  }
+  return result;
+}
+
+class VtDevice;
+VtDevice* g_live_device = nullptr;
+
+void OnProcessExit();
+void OnTerminate();
+
+// Once per process: the self-pipe, the signal handlers and the exit hooks.
+void InstallProcessHooks() {
+  if (g_process_hooks_installed) return;
+  g_process_hooks_installed = true;
+  CopySequence(VtScreen::StartSequence(), g_term.start, sizeof g_term.start,
+               &g_term.start_size);
+  CopySequence(VtScreen::RestoreSequence(), g_term.restore, sizeof g_term.restore,
+               &g_term.restore_size);
+  int fds[2];
+  if (pipe(fds) == 0) {
+    for (int fd : fds) {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);  // a pipe, not the tty
+      fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    g_term.wake_read = fds[0];
+    g_term.wake_write = fds[1];
+  }
+  for (int signal_number : kEndingSignals) InstallHandler(signal_number, OnEndingSignal);
+  InstallHandler(SIGTSTP, OnStopSignal);
+  InstallHandler(SIGCONT, OnContinueSignal);
+  InstallHandler(SIGWINCH, OnResizeSignal);
+  std::atexit(OnProcessExit);
+  g_previous_terminate = std::set_terminate(OnTerminate);
+}
+
+// --- The device ------------------------------------------------------------------
+
+class VtDevice final : public Device {
+ public:
+  VtDevice();
+  ~VtDevice() override;
+  VtDevice(const VtDevice&) = delete;
+  VtDevice& operator=(const VtDevice&) = delete;
+
+  bool GetInputMode(uint32_t* mode) override {
+    if (stdin_tty_) *mode = input_mode_;
+    return stdin_tty_;
+  }
+  bool SetInputMode(uint32_t mode) override;
+  bool NextInputEvent(InputEvent* event) override;
+  long ReadStdin(char* data, size_t size) override;
+
+  bool GetBufferInfo(BufferInfo* info) override;
+  bool FillCharacter(char character, int length, Coord at) override {
+    return EnsureScreen() && screen_->FillCharacter(character, length, at);
+  }
+  bool FillAttribute(uint16_t attribute, int length, Coord at) override {
+    return EnsureScreen() && screen_->FillAttribute(attribute, length, at);
+  }
+  bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override {
+    return EnsureScreen() && screen_->WriteCells(characters, length, attribute, at);
+  }
+  bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override {
+    return EnsureScreen() && screen_->ScrollRect(source, destination, fill, attribute);
+  }
+  // The window is always the whole buffer: only that window can be set.
+  bool SetWindow(Rect window) override {
+    return EnsureScreen() && window == Rect{0, 0, screen_->width() - 1, screen_->height() - 1};
+  }
+  bool SetCursorPosition(Coord at) override {
+    return EnsureScreen() && screen_->SetCursorPosition(at);
+  }
+  bool GetCursorVisible(bool* visible) override {
+    if (!EnsureScreen()) return false;
+    *visible = screen_->cursor_visible();
+    return true;
+  }
+  bool SetCursorVisible(bool visible) override {
+    if (!EnsureScreen()) return false;
+    screen_->SetCursorVisible(visible);
+    return true;
+  }
+  void Flush() override;
+  long WriteStdout(const char* data, size_t size) override;
+
+  // A terminal sends no close or logoff events: the handler is only kept.
+  bool AddControlHandler(ControlHandler handler, void* context) override {
+    control_handler_ = handler;
+    control_context_ = context;
+    return true;
+  }
+  void RemoveControlHandler() override { AddControlHandler(nullptr, nullptr); }
+  void Beep(int frequency, int milliseconds) override;
+  void Sleep(int milliseconds) override;
+  const KeyMap& key_map() const override { return UsKeyMap(); }
+  std::string TypedLineToNative(const std::string& line) const override {
+    return utf8_ ? Cp1251ToUtf8(line) : line;  // file names are UTF-8 there
+  }
+
+  /// Shows what is still pending and puts the terminal back; idempotent.
+  /// The device draws and reads no more afterwards.
+  void Close();
+
+ private:
+  // Pending output is written at once when it grows this big or when the
+  // last write is this old; a fast run of prints is gathered in between.
+  static constexpr size_t kWriteThreshold = 64 * 1024;
+  static constexpr int64_t kWriteIntervalMs = 10;
+
+  bool EnsureScreen();
+  void BeginDrawing();
+  void TakeScreenOutput();
+  void RenderToPending();
+  void WritePending();
+  void ServiceSignals();
+  void ReadInput(short poll_events);
+  [[noreturn]] void HangUp();
+
+  bool stdin_tty_;
+  bool stdout_tty_;
+  bool utf8_;
+  bool linux_console_;
+  uint32_t input_mode_ = 0x01F7;  // what a Windows console starts with
+  bool raw_input_ = false;
+  bool drawing_ = false;
+  bool closed_ = false;
+  bool terminal_gone_ = false;
+  bool resize_event_ = false;
+  std::unique_ptr<VtScreen> screen_;
+  std::unique_ptr<VtInputDecoder> decoder_;
+  std::string pending_;
+  int64_t last_write_ms_ = -kWriteIntervalMs;
+  ControlHandler control_handler_ = nullptr;
+  void* control_context_ = nullptr;
+};
+
+void OnProcessExit() {
+  if (g_live_device != nullptr) {
+    g_live_device->Close();
+  } else {
+    RestoreTerminal();
+  }
+}
+
+void OnTerminate() {
+  RestoreTerminal();
+  if (g_previous_terminate != nullptr) g_previous_terminate();
+  std::abort();
+}
+
+VtDevice::VtDevice()
+    : stdin_tty_(isatty(STDIN_FILENO) == 1),
+      stdout_tty_(isatty(STDOUT_FILENO) == 1),
+      utf8_(TerminalIsUtf8()),
+      linux_console_(stdout_tty_ && IsLinuxConsole(STDOUT_FILENO)) {
+  VtInputDecoder::Options options;
+  options.utf8 = utf8_;
+  if (stdin_tty_) {
+    ReadOriginalModes(&g_term.input, STDIN_FILENO);
+    cc_t erase = g_term.input.original.c_cc[VERASE];
+    if (g_term.input.fd >= 0 && (erase == 0x08 || erase == 0x7F)) options.erase_character = erase;
+  }
+  g_term.shared = stdin_tty_ && stdout_tty_ && SameTerminal(STDIN_FILENO, STDOUT_FILENO);
+  if (stdout_tty_ && !g_term.shared) ReadOriginalModes(&g_term.output, STDOUT_FILENO);
+  decoder_ = std::make_unique<VtInputDecoder>(UsKeyMap(), options);
+  if (stdin_tty_ || stdout_tty_) InstallProcessHooks();
+  g_live_device = this;
+}
+
+VtDevice::~VtDevice() {
+  Close();
+  if (g_live_device == this) g_live_device = nullptr;
+}
+
+void VtDevice::Close() {
+  if (closed_) return;
+  if (!terminal_gone_) {
+    RenderToPending();  // leaves the terminal's cursor at the model's
+    WritePending();
+  }
+  closed_ = true;
+  pending_.clear();
+  if (raw_input_ || drawing_) RestoreTerminal();
+}
+
+// --- Standard input ----------------------------------------------------------------
+
+bool VtDevice::SetInputMode(uint32_t mode) {
+  if (!stdin_tty_) return false;
+  input_mode_ = mode;
+  if (!raw_input_ && !closed_) {
+    raw_input_ = true;
+    SetModes(&g_term.input, true, drawing_ && g_term.shared);
+  }
+  return true;
+}
+
+bool VtDevice::NextInputEvent(InputEvent* event) {
+  ServiceSignals();
+  if (resize_event_) {
+    resize_event_ = false;
+    WritePending();
+    *event = InputEvent{};
+    event->type = InputEvent::Type::kOther;  // the buffer size changed
+    return true;
+  }
+  if (stdin_tty_ && !closed_) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 0) > 0) ReadInput(input.revents);
+    decoder_->Tick(NowMs());
+    KeyEvent key;
+    if (decoder_->Next(&key)) {
+      event->type = InputEvent::Type::kKey;
+      event->key = key;
+      return true;
+    }
+  }
+  WritePending();
+  return false;
+}
+
+// Reads what the terminal has sent.  End of file or an I/O error in raw
+// mode means the terminal has gone away.
+void VtDevice::ReadInput(short poll_events) {
+  char buffer[4096];
+  ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
+  if (count > 0) {
+    decoder_->Feed(buffer, static_cast<size_t>(count), NowMs());
+  } else if (count == 0) {
+    // In canonical mode a lone Ctrl+D also reads as end of file.
+    if (raw_input_ || (poll_events & (POLLHUP | POLLERR)) != 0) HangUp();
+  } else if (errno != EINTR && errno != EAGAIN) {
+    HangUp();
+  }
+}
+
+// Ends the process as the hang-up signal would have.
+void VtDevice::HangUp() {
+  terminal_gone_ = true;
+  pending_.clear();
+  RestoreTerminal();  // whatever can still be put back
+  DieBy(SIGHUP);
+  _exit(128 + SIGHUP);
+}
+
+long VtDevice::ReadStdin(char* data, size_t size) {
+  for (;;) {
+    ssize_t count = read(STDIN_FILENO, data, size);
+    if (count >= 0) return static_cast<long>(count);
+    if (errno != EINTR) return -1;
+  }
+}
+
+// --- Screen buffer -------------------------------------------------------------------
+
+// The model is made at the first screen primitive, at the terminal's size.
+bool VtDevice::EnsureScreen() {
+  if (!stdout_tty_) return false;
+  if (screen_ == nullptr) {
+    Coord size = TerminalSize();
+    VtScreen::Options options;
+    options.utf8 = utf8_;
+    options.linux_console = linux_console_;
+    screen_ = std::make_unique<VtScreen>(size.x, size.y, options);
+  }
+  return true;
+}
+
+bool VtDevice::GetBufferInfo(BufferInfo* info) {
+  if (!EnsureScreen()) return false;
+  ServiceSignals();  // a new size is seen at once
+  info->size = Coord{screen_->width(), screen_->height()};
+  info->window = Rect{0, 0, screen_->width() - 1, screen_->height() - 1};
+  info->cursor = screen_->cursor();
+  info->attribute = 7;
+  return true;
+}
+
+void VtDevice::Flush() {
+  if (screen_ == nullptr) return;
+  ServiceSignals();
+  RenderToPending();
+  if (pending_.size() >= kWriteThreshold || NowMs() - last_write_ms_ >= kWriteIntervalMs) {
+    WritePending();
+  }
+}
+
+long VtDevice::WriteStdout(const char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t written = write(STDOUT_FILENO, data + done, size - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return done > 0 ? static_cast<long>(done) : -1;
+    done += static_cast<size_t>(written);
+  }
+  return static_cast<long>(done);
+}
+
+// --- Output to the terminal ----------------------------------------------------------
+
+// Sets the terminal up for drawing, once, before the first rendered byte.
+void VtDevice::BeginDrawing() {
+  if (drawing_ || closed_) return;
+  drawing_ = true;
+  {
+    SignalBlock block;
+    g_term.drawing_wanted = 1;
+    g_term.drawing_active = 1;
+    pending_.insert(0, VtScreen::StartSequence());
+  }
+  if (g_term.shared) {
+    SetModes(&g_term.input, raw_input_, true);
+  } else {
+    SetModes(&g_term.output, false, true);
+  }
+}
+
+void VtDevice::TakeScreenOutput() {
+  if (screen_ == nullptr || !screen_->has_output()) return;
+  BeginDrawing();
+  pending_ += screen_->TakeOutput();
+}
+
+void VtDevice::RenderToPending() {
+  if (screen_ == nullptr || closed_) return;
+  screen_->Render();
+  TakeScreenOutput();
+}
+
+// Writes the pending output, one write() in the normal case.
+void VtDevice::WritePending() {
+  if (pending_.empty()) return;
+  if (terminal_gone_ || closed_) {
+    pending_.clear();
+    return;
+  }
+  size_t done = 0;
+  while (done < pending_.size()) {
+    ssize_t written = write(STDOUT_FILENO, pending_.data() + done, pending_.size() - done);
+    if (written > 0) {
+      done += static_cast<size_t>(written);
+    } else if (written < 0 && errno == EAGAIN) {
+      // Someone else made the terminal non-blocking: wait for room.
+      pollfd out{STDOUT_FILENO, POLLOUT, 0};
+      if (poll(&out, 1, 1000) <= 0) break;
+    } else if (written == 0 || errno != EINTR) {
+      terminal_gone_ = true;  // hung up: nothing more is shown
+      break;
+    }
+  }
+  pending_.clear();
+  last_write_ms_ = NowMs();
+}
+
+// Carries out what the signal handlers have noted.
+void VtDevice::ServiceSignals() {
+  if (g_term.wake_read >= 0) {
+    char drain[64];
+    while (read(g_term.wake_read, drain, sizeof drain) > 0) {
+    }
+  }
+  if (g_term.resized) {
+    g_term.resized = 0;
+    if (screen_ != nullptr) {
+      Coord size = TerminalSize();
+      screen_->Resize(size.x, size.y);
+      RenderToPending();
+    }
+    resize_event_ = true;
+  }
+  if (g_term.continued) {
+    g_term.continued = 0;
+    if (screen_ != nullptr) {
+      screen_->Invalidate();
+      RenderToPending();
+    }
+  }
+}
+
+// --- System ----------------------------------------------------------------------------
+
+// The bell goes out now, after the cells drawn before it; the tone's length
+// is the terminal's business, so nothing waits for it.
+void VtDevice::Beep(int frequency, int milliseconds) {
+  if (!EnsureScreen() || closed_) return;
+  screen_->Beep(frequency, milliseconds);
+  TakeScreenOutput();
+  WritePending();
+}
+
+void VtDevice::Sleep(int milliseconds) {
+  ServiceSignals();
+  WritePending();
+  if (resize_event_) return;  // an event is waiting already
+  int64_t timeout = std::max(milliseconds, 0);
+  int64_t deadline = decoder_->Deadline();
+  if (deadline >= 0) timeout = std::clamp<int64_t>(deadline - NowMs(), 0, timeout);
+  pollfd fds[2];
+  nfds_t count = 0;
+  bool watch_input = stdin_tty_ && !closed_;
+  if (watch_input) fds[count++] = pollfd{STDIN_FILENO, POLLIN, 0};
+  if (g_term.wake_read >= 0) fds[count++] = pollfd{g_term.wake_read, POLLIN, 0};
+  int ready = poll(fds, count, static_cast<int>(timeout));
+  if (ready > 0 && watch_input && fds[0].revents != 0) ReadInput(fds[0].revents);
+  ServiceSignals();
+  WritePending();
+}
+
+}  // namespace
+
+std::unique_ptr<Device> MakePlatformDevice() {
+  // A closed pipe on standard output must not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  return std::make_unique<VtDevice>();
+}
+
+}  // namespace console
