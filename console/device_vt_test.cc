@@ -349,11 +349,26 @@ void PtySession::RunShell(const PtySetup& setup, const std::function<void(const 
 void PtySession::RunProgram(const PtySetup& setup,
                             const std::function<void(const ProgramSide&)>& body, int slave,
                             int report, int go, int out) {
+  // Out of the way of the standard streams, which the test runner may have
+  // left closed so that these landed there.
+  for (int* fd : {&slave, &report, &go, &out}) {
+    if (*fd < 0) continue;
+    int lifted = fcntl(*fd, F_DUPFD, 10);
+    close(*fd);
+    *fd = lifted;
+  }
   setpgid(0, 0);
   signal(SIGTTOU, SIG_IGN);
   tcsetpgrp(slave, getpid());
-  signal(SIGTTOU, SIG_DFL);
-  signal(SIGHUP, SIG_DFL);
+  // As a job control shell starts a foreground job, whatever the test
+  // runner ignores or blocks.
+  for (int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTOU, SIGTTIN,
+                            SIGCONT, SIGWINCH, SIGPIPE, SIGABRT}) {
+    signal(signal_number, SIG_DFL);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   int in = setup.stdin_from_null ? open("/dev/null", O_RDONLY) : slave;
   dup2(in, STDIN_FILENO);
   dup2(out >= 0 ? out : slave, STDOUT_FILENO);
