@@ -116,6 +116,8 @@ bool MemoryDevice::FillAttribute(uint16_t attribute, int length, Coord at) {
 }
 
 bool MemoryDevice::WriteCells(const char* characters, int length, uint16_t attribute, Coord at) {
+  ++cell_write_calls_;
+  if (cell_write_calls_ == fail_cell_write_number) return false;
   if (!stdout_console_ || fail_cell_writes || !Inside(at.x, at.y) || length <= 0) return false;
   ++cell_writes_;
   int count = std::min(length, width_ - at.x);
@@ -177,7 +179,9 @@ bool MemoryDevice::SetCursorVisible(bool visible) {
 }
 
 long MemoryDevice::WriteStdout(const char* data, size_t size) {
+  ++stdout_writes_;
   if (fail_stdout) return -1;
+  if (stdout_chunk > 0) size = std::min(size, stdout_chunk);
   stdout_.append(data, size);
   return static_cast<long>(size);
 }
@@ -199,10 +203,12 @@ bool MemoryDevice::SendControlEvent(uint32_t event) {
 
 void MemoryDevice::Beep(int frequency, int milliseconds) {
   beeps_.emplace_back(frequency, milliseconds);
+  if (beep_hook_) beep_hook_();
 }
 
-void MemoryDevice::Sleep(int /*milliseconds*/) {
+void MemoryDevice::Sleep(int milliseconds) {
   ++sleeps_;
+  sleep_lengths_.push_back(milliseconds);
   if (!events_.empty()) return;
   if (!idle_hook_) throw std::runtime_error("the console waits for a key that no script gives");
   idle_hook_();

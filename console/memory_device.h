@@ -68,6 +68,9 @@ class MemoryDevice final : public Device {
   /// Runs when the engine sleeps with no input left; by default it fails
   /// the wait (throws) so a test cannot hang.
   void SetIdleHook(std::function<void()> hook) { idle_hook_ = std::move(hook); }
+  /// Runs at each tone, after it is logged, so a test can look at the
+  /// screen as it stands when the tone sounds.
+  void SetBeepHook(std::function<void()> hook) { beep_hook_ = std::move(hook); }
 
   // --- What the test looks at ----------------------------------------------------
   /// A buffer row's text, trailing blanks removed.
@@ -83,8 +86,12 @@ class MemoryDevice final : public Device {
   const std::string& stdout_bytes() const { return stdout_; }
   const std::vector<std::pair<int, int>>& beeps() const { return beeps_; }
   int sleeps() const { return sleeps_; }
+  /// The length asked for by each pause, in order.
+  const std::vector<int>& sleep_lengths() const { return sleep_lengths_; }
   int flushes() const { return flushes_; }
   int cell_writes() const { return cell_writes_; }
+  /// Calls of WriteStdout, failed ones included.
+  int stdout_writes() const { return stdout_writes_; }
   bool handler_registered() const { return handler_ != nullptr; }
   size_t events_left() const { return events_.size(); }
   /// Calls the registered control handler as the system would.
@@ -97,7 +104,11 @@ class MemoryDevice final : public Device {
   void PutRow(int y, std::string_view text);
   bool fail_buffer_info = false;
   bool fail_cell_writes = false;
+  /// The one cell write that fails, counting from 1; 0: none.
+  int fail_cell_write_number = 0;
   bool fail_stdout = false;
+  /// The most bytes one WriteStdout takes (a partial write); 0: all.
+  size_t stdout_chunk = 0;
 
  private:
   struct Cell {
@@ -126,11 +137,15 @@ class MemoryDevice final : public Device {
   std::string stdout_;
   std::vector<std::pair<int, int>> beeps_;
   int sleeps_ = 0;
+  std::vector<int> sleep_lengths_;
   int flushes_ = 0;
   int cell_writes_ = 0;
+  int cell_write_calls_ = 0;
+  int stdout_writes_ = 0;
   ControlHandler handler_ = nullptr;
   void* handler_context_ = nullptr;
   std::function<void()> idle_hook_;
+  std::function<void()> beep_hook_;
 };
 
 }  // namespace console
