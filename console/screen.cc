@@ -109,6 +109,14 @@ Position Screen::Advanced(int d, Position from, Position size) {
   return {x + 1, y + 1};
 }
 
+// The scroll call fills only the part of its source that the moved block
+// leaves uncovered.  When the block moves by more than half its height, the
+// rows between its new bottom and the source's top lie outside both and
+// would keep their old text; they are vacated too, so they are blanked.
+void Screen::BlankBetween(int first, int last, const PrintState& s) {
+  for (int row = first; row <= last; ++row) BlankRow(row, s.left, s.right, s.attribute);
+}
+
 void Screen::Scroll(PrintState& s, int rows) {
   int k = rows;
   if (!s.sub_view) {
@@ -125,10 +133,12 @@ void Screen::Scroll(PrintState& s, int rows) {
         for (int row = s.top; row <= s.bottom; ++row) BlankRow(row, s.left, s.right, s.attribute);
       } else {
         device_.ScrollRect({0, k, s.width - 1, s.height - 1}, {0, 0}, ' ', s.attribute);
+        BlankBetween(s.height - k, k - 1, s);
       }
     }
   } else if (k < s.bottom - s.top + 1) {
     device_.ScrollRect({s.left, s.top + k, s.right, s.bottom}, {s.left, s.top}, ' ', s.attribute);
+    BlankBetween(s.bottom + 1 - k, s.top + k - 1, s);
   } else {
     for (int row = s.top; row <= s.bottom; ++row) BlankRow(row, s.left, s.right, s.attribute);
   }

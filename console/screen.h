@@ -73,6 +73,7 @@ class Screen {
   uint16_t CurrentAttribute();
   void BlankRow(int row, int left, int right, uint16_t attribute);
   void Scroll(PrintState& state, int rows);
+  void BlankBetween(int first, int last, const PrintState& state);
   void WriteRun(PrintState& state, const char* run, size_t length);
 
   Device& device_;
