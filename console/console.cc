@@ -1,8 +1,10 @@
 #include "console/console.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "console/line_reader.h"
+#include "textio/bytes.h"
 
 namespace console {
 
@@ -12,7 +14,8 @@ Console::Console(Device& device, textio::Channels& channels)
       screen_(device),
       keyboard_(device),
       stdin_source_(device),
-      stdin_input_(&stdin_source_) {}
+      stdin_input_(&stdin_source_),
+      held_output_(new char[kStdoutBufferSize]) {}
 
 Console::~Console() { FlushOutput(); }
 
@@ -26,6 +29,7 @@ void Console::SetUp() {
   if (set_up_) return;
   set_up_ = true;
   screen_.SetUp();
+  if (!screen_.stdout_is_console()) StartRedirected();
   channels_.AttachConsole(this);
 }
 
@@ -49,23 +53,38 @@ void Console::Print(std::string_view bytes, bool force) {
   }
 }
 
+void Console::StartRedirected() {
+  redirected_ = true;
+  put_ = held_output_.get();
+  put_end_ = put_ + kStdoutBufferSize;
+}
+
 void Console::WriteRedirected(std::string_view bytes) {
-  if (stdout_failed_) return;
-  held_output_.append(bytes);
-  if (held_output_.size() >= kStdoutBufferSize) FlushOutput();
+  if (!redirected_) StartRedirected();  // a console that stopped being one
+  while (!stdout_failed_ && !bytes.empty()) {
+    if (put_ == put_end_) FlushOutput();
+    size_t part = std::min(bytes.size(), static_cast<size_t>(put_end_ - put_));
+    textio::CopyBytes(put_, bytes.data(), part);
+    put_ += part;
+    bytes.remove_prefix(part);
+  }
 }
 
 void Console::FlushOutput() {
+  if (!redirected_) return;
+  const char* start = held_output_.get();
+  size_t held = static_cast<size_t>(put_ - start);
   size_t done = 0;
-  while (!stdout_failed_ && done < held_output_.size()) {
-    long n = device_.WriteStdout(held_output_.data() + done, held_output_.size() - done);
+  while (!stdout_failed_ && done < held) {
+    long n = device_.WriteStdout(start + done, held - done);
     if (n <= 0) {
       stdout_failed_ = true;  // the rest, and everything after, is dropped
     } else {
       done += static_cast<size_t>(n);
     }
   }
-  held_output_.clear();
+  put_ = held_output_.get();
+  put_end_ = stdout_failed_ ? put_ : put_ + kStdoutBufferSize;
 }
 
 int Console::PromptedInput(std::string_view prompt, bool question, bool line_end) {

@@ -4,6 +4,7 @@
 #define PATCONV_CONSOLE_CONSOLE_H_
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -79,6 +80,8 @@ class Console final : public textio::ChannelKind {
   };
 
   void SetUp();
+  /// Prints to a redirected standard output from now on.
+  void StartRedirected();
   void WriteRedirected(std::string_view bytes);
 
   Device& device_;
@@ -88,8 +91,11 @@ class Console final : public textio::ChannelKind {
   StdinSource stdin_source_;
   textio::TextInput stdin_input_;
   bool set_up_ = false;
-  std::string held_output_;
+  // Output held back for a redirected standard output: from its start to
+  // put_ (channel 0's put area, which prints fill directly).
+  std::unique_ptr<char[]> held_output_;
   bool stdout_failed_ = false;
+  bool redirected_ = false;  // standard output was not a console at set-up
 };
 
 }  // namespace console

@@ -11,9 +11,13 @@ std::string_view CutNote(std::string_view row, size_t start) {
   return row.substr(start, kNoteWidth);
 }
 
+bool IsThree(std::string_view note, char c) {
+  return note.size() == 3 && note[0] == c && note[1] == c && note[2] == c;
+}
+
 std::string_view MapNote(std::string_view note) {
-  if (note == "...") return "---";
-  if (note == "===") return "R--";
+  if (IsThree(note, '.')) return "---";
+  if (IsThree(note, '=')) return "R--";
   return note;
 }
 
@@ -22,7 +26,10 @@ std::string_view MapNote(std::string_view note) {
 std::optional<TargetRow> TranslateRow(std::string_view source_row) {
   TargetRow row;
   for (int i = 0; i < 3; ++i) row.notes[i] = MapNote(CutNote(source_row, kNoteStarts[i]));
-  if (row.notes[0] == "odP") return std::nullopt;
+  const std::string_view first = row.notes[0];
+  if (first.size() == 3 && first[0] == 'o' && first[1] == 'd' && first[2] == 'P') {
+    return std::nullopt;
+  }
   return row;
 }
 

@@ -192,19 +192,6 @@ int Channels::ReadField(std::string* destination) {
   return SetStatus(kStatusOk);
 }
 
-int Channels::Print(int number, std::string_view text, int flags) {
-  ChannelRecord* record = Lookup(number);
-  if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
-  int status = kStatusOk;
-  if (!text.empty() && record->kind->Write(text.data(), text.size()) < text.size()) {
-    status = kStatusWriteCut;
-  }
-  if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0 && record->kind->Write("\r\n", 2) < 2) {
-    status = kStatusWriteCut;
-  }
-  return SetStatus(status);
-}
-
 int Channels::PrintLineEnd(int number, int flags) { return Print(number, {}, flags); }
 
 int Channels::Close(int number) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "textio/bytes.h"
 #include "textio/text_input.h"
 
 namespace textio {
@@ -54,6 +55,16 @@ class ChannelKind {
   /// Ends the channel's use of its stream.  Returns the reason a read or
   /// write of the channel failed while it was open, empty when none did.
   virtual std::string Close() = 0;
+
+ protected:
+  /// The free room of the kind's own output buffer, which Print fills
+  /// directly: bytes are copied to put_ and put_ moves on.  When the room is
+  /// too small (or empty, as it is for kinds without such a buffer) Print
+  /// calls Write instead.
+  char* put_ = nullptr;
+  char* put_end_ = nullptr;
+
+  friend class Channels;
 };
 
 /// One channel of the table.  Open exactly while `kind` is set.
@@ -88,7 +99,18 @@ class Channels {
   /// Reads the next field of the input selection into *destination.
   int ReadField(std::string* destination);
   /// Writes the text, then CR LF when the flags ask for a line end.
-  int Print(int number, std::string_view text, int flags);
+  int Print(int number, std::string_view text, int flags) {
+    // Inline: a converted row is fourteen prints.
+    if (number < 0 || number > kLastChannel) return SetStatus(kStatusBadCall);
+    ChannelKind* kind = records_[static_cast<size_t>(number)].kind;
+    if (kind == nullptr) return SetStatus(kStatusBadCall);
+    int status = kStatusOk;
+    if (!text.empty() && !Put(kind, text.data(), text.size())) status = kStatusWriteCut;
+    if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0 && !Put(kind, "\r\n", 2)) {
+      status = kStatusWriteCut;
+    }
+    return SetStatus(status);
+  }
   /// Writes CR LF when the flags ask for a line end.
   int PrintLineEnd(int number, int flags);
   /// Closes a channel; 0 closes all file channels.
@@ -112,6 +134,15 @@ class Channels {
 
  private:
   int SetStatus(int status) { return status_ = status; }
+  /// Hands bytes to a channel's write operation; true when it took them all.
+  static bool Put(ChannelKind* kind, const char* data, size_t size) {
+    if (size <= static_cast<size_t>(kind->put_end_ - kind->put_)) {
+      CopyBytes(kind->put_, data, size);
+      kind->put_ += size;
+      return true;
+    }
+    return kind->Write(data, size) == size;
+  }
   int OpenDiskFile(const std::string& name, int mode, ChannelRecord* record);
   void CloseRecord(ChannelRecord* record);
 

@@ -1,5 +1,6 @@
 #include "textio/disk_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace textio {
@@ -10,6 +11,8 @@ DiskFile::DiskFile(std::unique_ptr<OsFile> file, int mode)
     input_ = std::make_unique<TextInput>(file_.get());
   } else {
     buffer_ = std::make_unique<char[]>(kBufferSize);
+    put_ = buffer_.get();
+    put_end_ = put_ + kBufferSize;
   }
 }
 
@@ -24,27 +27,26 @@ int DiskFile::EndTest(const ChannelRecord& record) {
 }
 
 size_t DiskFile::Write(const char* data, size_t size) {
-  if (!buffer_ || write_error_ != 0) return 0;
+  if (!buffer_) return 0;
   size_t accepted = 0;
   while (accepted < size) {
-    if (buffered_ == kBufferSize && !FlushBuffer()) return accepted;
-    size_t room = kBufferSize - buffered_;
-    size_t part = size - accepted < room ? size - accepted : room;
-    std::memcpy(buffer_.get() + buffered_, data + accepted, part);
-    buffered_ += part;
+    if (put_ == put_end_ && !FlushBuffer()) break;
+    size_t part = std::min(size - accepted, static_cast<size_t>(put_end_ - put_));
+    std::memcpy(put_, data + accepted, part);
+    put_ += part;
     accepted += part;
   }
   return accepted;
 }
 
 bool DiskFile::FlushBuffer() {
-  if (write_error_ != 0) return false;
-  if (buffered_ > 0 && !file_->WriteAll(buffer_.get(), buffered_, &write_error_)) {
-    buffered_ = 0;
-    return false;
-  }
-  buffered_ = 0;
-  return true;
+  char* start = buffer_.get();
+  size_t waiting = static_cast<size_t>(put_ - start);
+  put_ = start;
+  if (write_error_ == 0 && waiting > 0) file_->WriteAll(start, waiting, &write_error_);
+  // After a failed write nothing more is taken.
+  put_end_ = write_error_ == 0 ? start + kBufferSize : start;
+  return write_error_ == 0;
 }
 
 std::string DiskFile::Close() {

@@ -36,8 +36,8 @@ class DiskFile final : public ChannelKind {
   int mode_;
   FileIdentity identity_;
   std::unique_ptr<TextInput> input_;
-  std::unique_ptr<char[]> buffer_;  // output only
-  size_t buffered_ = 0;
+  // Output only: the buffer; bytes before put_ are waiting for the file.
+  std::unique_ptr<char[]> buffer_;
   int write_error_ = 0;
 };
 

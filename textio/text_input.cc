@@ -1,6 +1,11 @@
 #include "textio/text_input.h"
 
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace textio {
 namespace {
@@ -17,6 +22,45 @@ struct StopTable {
   }
 };
 constexpr StopTable kStops;
+
+#if defined(__SSE2__)
+// Sixteen bytes at a time: a bit for each of them that is LF, CR, '"', ','
+// or 0x1A.
+inline unsigned StopBits(const unsigned char* bytes) {
+  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  __m128i hits = _mm_cmpeq_epi8(block, _mm_set1_epi8('\n'));
+  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8('\r')));
+  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8('"')));
+  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(',')));
+  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(0x1A)));
+  return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+constexpr size_t kBlock = 16;
+#else
+// Eight bytes at a time, in plain integers: non-zero when any of them is
+// LF, CR, '"', ',' or 0x1A (a byte is zero after the XOR exactly when it
+// equals the one looked for).
+inline unsigned StopBits(const unsigned char* bytes) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  auto has_zero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  return (has_zero(word ^ (kOnes * '\n')) | has_zero(word ^ (kOnes * '\r')) |
+          has_zero(word ^ (kOnes * '"')) | has_zero(word ^ (kOnes * ',')) |
+          has_zero(word ^ (kOnes * 0x1A))) != 0;
+}
+constexpr size_t kBlock = 8;
+#endif
+
+// The index of the first byte of buffer[from, limit) that needs attention,
+// or limit.  Bytes up to `end` may be read to look at whole blocks.
+size_t FindStop(const unsigned char* buffer, size_t from, size_t limit, size_t end) {
+  size_t i = from;
+  while (i < limit && i + kBlock <= end && StopBits(buffer + i) == 0) i += kBlock;
+  while (i < limit && !kStops.stop[buffer[i]]) ++i;
+  return i < limit ? i : limit;
+}
 
 }  // namespace
 
@@ -70,8 +114,7 @@ size_t TextInput::TakePlain(char* out, size_t room) {
     if (next_ == end_ && !Refill()) break;
     size_t limit = next_ + (room - taken);
     if (limit > end_) limit = end_;
-    size_t i = next_;
-    while (i < limit && !kStops.stop[buffer_[i]]) ++i;
+    size_t i = FindStop(buffer_, next_, limit, end_);
     std::memcpy(out + taken, buffer_ + next_, i - next_);
     taken += i - next_;
     next_ = i;

@@ -101,6 +101,21 @@ TEST(TextInput, TakePlainStopsAtBytesThatNeedAttention) {
   EXPECT_EQ(input.position(), 11);
 }
 
+TEST(TextInput, TakePlainNeverTakesMoreThanItsRoom) {
+  std::string data;
+  for (int i = 0; i < 300; ++i) data += static_cast<char>('a' + i % 26);
+  PieceSource source(data + "\r\n", 8192);
+  TextInput input(&source);
+  char out[64] = {};
+  for (size_t room : {1u, 5u, 16u, 17u, 33u}) {
+    int64_t before = input.position();
+    ASSERT_EQ(input.TakePlain(out, room), room);
+    EXPECT_EQ(std::string(out, room), data.substr(static_cast<size_t>(before), room));
+    EXPECT_EQ(input.position(), before + static_cast<int64_t>(room));
+  }
+  EXPECT_EQ(input.Get(), data[72]);
+}
+
 TEST(TextInput, FailedReadEndsTheData) {
   PieceSource source("abcdef", 2, 4);
   TextInput input(&source);
