@@ -117,6 +117,10 @@ void Console::CursorAdvance(int d, Position from, Position size) {
   if (to.column == 1 && to.row == size.row + 1) {
     PlaceCursor(size.row, size.column, -1);
     Print("\r\n");
+  } else if (to.row < 1) {
+    // Above the window: refused like any place outside the text view.  Row
+    // 0 must not reach place cursor, which would take it as "this row".
+    PlaceCursor(0, 0, -1);
   } else {
     PlaceCursor(to.row, to.column, -1);
   }

@@ -54,7 +54,8 @@ class Console final : public textio::ChannelKind {
   Position ConsoleSize() const { return screen_.Size(); }
   Position CursorPosition() { return screen_.CursorPosition(); }
   /// Moves the cursor d cells from `from` along the rows of a console of
-  /// `size`; landing just below the last row scrolls the screen by one.
+  /// `size`; landing just below the last row scrolls the screen by one, and
+  /// a place outside the text view leaves the cursor where it is.
   void CursorAdvance(int d, Position from, Position size);
   /// Waits for the next key code, showing held-back output first.
   int WaitKey();
