@@ -51,16 +51,26 @@ def make_source(path, rows):
         f.write("".join(block).encode())
 
 
+GNU_TIME = "/usr/bin/time"
+
+
 def timed(argv, cwd, stdin_path=None, stdout_path=os.devnull):
-    """Runs argv once: (seconds, peak RSS in KiB)."""
+    """Runs argv once: (seconds, peak RSS in KiB).  The peak RSS comes from
+    GNU time (Debian package "time"): a child of this Python process would
+    report Python's own size as its peak."""
+    rss_file = os.path.join(cwd, ".rss")
+    wrapper = [GNU_TIME, "-f", "%M", "-o", rss_file] if os.path.exists(GNU_TIME) else []
     with open(stdin_path or os.devnull, "rb") as fin, open(stdout_path, "wb") as fout:
         start = time.perf_counter()
-        proc = subprocess.Popen(argv, cwd=cwd, stdin=fin, stdout=fout)
-        _, status, usage = os.wait4(proc.pid, 0)
+        status = subprocess.run(wrapper + argv, cwd=cwd, stdin=fin, stdout=fout).returncode
         elapsed = time.perf_counter() - start
     if status != 0:
         raise SystemExit("%s failed with status %d" % (argv[0], status))
-    return elapsed, usage.ru_maxrss
+    rss = 0
+    if wrapper:
+        with open(rss_file) as f:
+            rss = int(f.read().split()[-1])
+    return elapsed, rss
 
 
 def best(argv, cwd, runs, **kwargs):
@@ -68,8 +78,17 @@ def best(argv, cwd, runs, **kwargs):
     return min(r[0] for r in results), max(r[1] for r in results)
 
 
+def work_directory():
+    # Files in memory where there is a tmpfs, so that the disk's write-back
+    # does not time both programs instead of the programs themselves.
+    place = "/dev/shm" if os.path.isdir("/dev/shm") and os.access("/dev/shm", os.W_OK) else None
+    return tempfile.mkdtemp(prefix="patconv-bench-", dir=place)
+
+
 def filter_bench(args):
-    work = tempfile.mkdtemp(prefix="patconv-bench-")
+    if not os.path.exists(GNU_TIME):
+        print("note: %s is missing (Debian package \"time\"): no peak RSS figures" % GNU_TIME)
+    work = work_directory()
     try:
         source = os.path.join(work, "in.txt")
         make_source(source, args.rows)

@@ -35,6 +35,10 @@ inline unsigned StopBits(const unsigned char* bytes) {
   hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(0x1A)));
   return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
+// Where in its block the first byte of non-zero StopBits stands.
+inline size_t FirstStop(unsigned bits, const unsigned char*) {
+  return static_cast<size_t>(__builtin_ctz(bits));
+}
 constexpr size_t kBlock = 16;
 #else
 // Eight bytes at a time, in plain integers: non-zero when any of them is
@@ -50,6 +54,11 @@ inline unsigned StopBits(const unsigned char* bytes) {
           has_zero(word ^ (kOnes * '"')) | has_zero(word ^ (kOnes * ',')) |
           has_zero(word ^ (kOnes * 0x1A))) != 0;
 }
+inline size_t FirstStop(unsigned, const unsigned char* bytes) {
+  size_t i = 0;
+  while (!kStops.stop[bytes[i]]) ++i;
+  return i;
+}
 constexpr size_t kBlock = 8;
 #endif
 
@@ -57,7 +66,14 @@ constexpr size_t kBlock = 8;
 // or limit.  Bytes up to `end` may be read to look at whole blocks.
 size_t FindStop(const unsigned char* buffer, size_t from, size_t limit, size_t end) {
   size_t i = from;
-  while (i < limit && i + kBlock <= end && StopBits(buffer + i) == 0) i += kBlock;
+  while (i < limit && i + kBlock <= end) {
+    unsigned bits = StopBits(buffer + i);
+    if (bits != 0) {
+      i += FirstStop(bits, buffer + i);
+      return i < limit ? i : limit;
+    }
+    i += kBlock;
+  }
   while (i < limit && !kStops.stop[buffer[i]]) ++i;
   return i < limit ? i : limit;
 }
