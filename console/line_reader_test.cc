@@ -238,6 +238,8 @@ TEST(LineReader, KeysTypedAheadServeTheNextPrompts) {
   rows.resize(25);
   EXPECT_EQ(editor.device().WindowRows(), rows);
   EXPECT_EQ(editor.Cursor(), std::make_pair(0, 3));
+  editor.device().Type("y{Enter}");
+  EXPECT_EQ(editor.Answer("Name:"), "xy");
 }
 
 InputEvent KeyRecord(bool down, uint16_t virtual_key, uint16_t scan_code, uint32_t state) {
