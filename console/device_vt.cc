@@ -57,6 +57,7 @@ struct TerminalState {
   volatile sig_atomic_t resized = 0;
   volatile sig_atomic_t continued = 0;
   int wake_read = -1;  // self-pipe, written by the handlers
+  volatile sig_atomic_t woken = 0;  // a handler wrote to the self-pipe
   int wake_write = -1;
   char start[128] = {};
   size_t start_size = 0;
@@ -84,6 +85,7 @@ void WriteRaw(int fd, const char* data, size_t size) {
 
 void Wake() {
   if (g_term.wake_write < 0) return;
+  g_term.woken = 1;
   char byte = 1;
   ssize_t ignored = write(g_term.wake_write, &byte, 1);
   (void)ignored;
@@ -579,8 +581,12 @@ bool VtDevice::GetBufferInfo(BufferInfo* info) {
 void VtDevice::Flush() {
   if (screen_ == nullptr) return;
   ServiceSignals();
-  RenderToPending();
-  if (pending_.size() >= kWriteThreshold || NowMs() - last_write_ms_ >= kWriteIntervalMs) {
+  // While prints come quickly, the model gathers them and is rendered once
+  // for many (every wait for input writes what is left).  Rows that scroll
+  // away are painted by the screen itself before they leave.
+  if (pending_.size() + screen_->output_size() >= kWriteThreshold ||
+      NowMs() - last_write_ms_ >= kWriteIntervalMs) {
+    RenderToPending();
     WritePending();
   }
 }
@@ -654,7 +660,10 @@ void VtDevice::WritePending() {
 
 // Carries out what the signal handlers have noted.
 void VtDevice::ServiceSignals() {
-  if (g_term.wake_read >= 0) {
+  // The self-pipe only wakes a poll(); it is emptied when a handler has
+  // written to it, not on every print.
+  if (g_term.wake_read >= 0 && g_term.woken) {
+    g_term.woken = 0;
     char drain[64];
     while (read(g_term.wake_read, drain, sizeof drain) > 0) {
     }

@@ -1,8 +1,20 @@
 #include "console/screen.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace console {
+
+namespace {
+
+// BEL, BS, TAB, LF and CR: the bytes a print does not draw as cells.
+inline bool MovesOrSounds(char byte) {
+  const auto value = static_cast<unsigned char>(byte);
+  return value <= '\r' && ((1u << value) & ((1u << '\a') | (1u << '\b') | (1u << '\t') |
+                                            (1u << '\n') | (1u << '\r'))) != 0;
+}
+
+}  // namespace
 
 // The view and cursor of one print.  The view may move down through a
 // taller buffer while the print runs.
@@ -197,7 +209,23 @@ void Screen::Print(std::string_view bytes) {
     run[run_length++] = c;
   };
   enum class Last { kNothing, kText, kMove } last = Last::kNothing;
-  for (char byte : bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    // Bytes that are cells go into the run a stretch at a time.
+    size_t plain = i;
+    while (plain < bytes.size() && !MovesOrSounds(bytes[plain])) ++plain;
+    if (plain > i) {
+      for (size_t from = i; from < plain;) {
+        if (run_length == kRunLimit) write_run();
+        size_t part = std::min(plain - from, kRunLimit - run_length);
+        std::memcpy(run + run_length, bytes.data() + from, part);
+        run_length += part;
+        from += part;
+      }
+      last = Last::kText;
+      i = plain;
+      if (i == bytes.size()) break;
+    }
+    const char byte = bytes[i];
     switch (byte) {
       case '\a':  // sounds now, before the text gathered in front of it
         device_.Beep(kToneHz, kToneMs);
@@ -226,9 +254,7 @@ void Screen::Print(std::string_view bytes) {
         break;
       }
       default:
-        add_to_run(byte);
-        last = Last::kText;
-        break;
+        break;  // cells were taken above
     }
   }
   write_run();

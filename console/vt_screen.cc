@@ -38,9 +38,30 @@ Rect ClipRect(Rect rect, int width, int height) {
 
 bool IsEmpty(Rect rect) { return rect.left > rect.right || rect.top > rect.bottom; }
 
+// Appends a number in decimal.
+void AppendNumber(std::string* out, int number) {
+  char digits[12];
+  int length = 0;
+  unsigned value = static_cast<unsigned>(number);
+  do {
+    digits[length++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (length > 0) out->push_back(digits[--length]);
+}
+
 // CUP, 1-based.
-std::string CursorTo(Coord at) {
-  return std::string(kCsi) + std::to_string(at.y + 1) + ";" + std::to_string(at.x + 1) + "H";
+void AppendCursorTo(std::string* out, Coord at) {
+  out->append(kCsi);
+  AppendNumber(out, at.y + 1);
+  out->push_back(';');
+  AppendNumber(out, at.x + 1);
+  out->push_back('H');
+}
+
+size_t CursorToLength(Coord at) {
+  auto digits = [](int n) { return n < 10 ? 1u : n < 100 ? 2u : n < 1000 ? 3u : 4u; };
+  return 4 + digits(at.y + 1) + digits(at.x + 1);
 }
 
 // Up to this many unchanged cells are drawn again rather than jumped over.
@@ -250,18 +271,48 @@ void VtScreen::ClearTerminal() {
 }
 
 void VtScreen::PaintRow(int y) {
-  const size_t base = RowBase(y);
-  for (int x = 0; x < width_; ++x) {
-    const Cell& wanted = cells_[base + static_cast<size_t>(x)];
-    Cell& shown = front_[base + static_cast<size_t>(x)];
-    if (!wanted.known || wanted == shown) continue;
+  const Cell* wanted = &cells_[RowBase(y)];
+  Cell* shown = &front_[RowBase(y)];
+  auto needs_paint = [&](int x) { return wanted[x].known && !(wanted[x] == shown[x]); };
+  int x = 0;
+  while (x < width_) {
+    while (x < width_ && !needs_paint(x)) ++x;
+    if (x == width_) break;
+    // A run of cells to paint, drawn from its first cell on.
     HideCursorWhileDrawing();
     if (!RedrawGapBefore(x, y)) MoveTerminalCursor(Coord{x, y});
-    SetTerminalAttribute(wanted.attribute);
-    AppendGlyph(&output_, wanted.character);
-    shown = wanted;
-    // Auto-wrap is off: the last column holds the cursor.
-    terminal_cursor_ = Coord{std::min(x + 1, width_ - 1), y};
+    const int start = x;
+    while (x < width_ && needs_paint(x)) ++x;
+    AppendCells(wanted + start, x - start);
+    std::copy(wanted + start, wanted + x, shown + start);
+    if (x < width_) {
+      terminal_cursor_ = Coord{x, y};
+    } else {
+      // After the last column a terminal holds its cursor there with a
+      // wrap pending (or has wrapped, on a few): only an absolute move is
+      // sure to land.  Auto-wrap stays on: some terminals draw far more
+      // slowly without it, and nothing is ever written after the last
+      // column without a move first.
+      terminal_cursor_.reset();
+    }
+  }
+}
+
+// Appends the glyphs of `count` cells, with their attributes.  Printable
+// ASCII in one attribute, the usual run, goes out in one piece.
+void VtScreen::AppendCells(const Cell* cells, int count) {
+  int i = 0;
+  while (i < count) {
+    SetTerminalAttribute(cells[i].attribute);
+    const uint16_t colours = cells[i].attribute & 0xFFu;
+    char plain[64];
+    size_t n = 0;
+    while (i < count && n < sizeof plain && (cells[i].attribute & 0xFFu) == colours &&
+           cells[i].character >= 0x20 && cells[i].character <= 0x7E) {
+      plain[n++] = static_cast<char>(cells[i++].character);
+    }
+    output_.append(plain, n);
+    if (n == 0) AppendGlyph(&output_, cells[i++].character);
   }
 }
 
@@ -292,7 +343,7 @@ bool VtScreen::RedrawGapBefore(int x, int y) {
     if (!cell.known || (cell.attribute & 0xFFu) != *terminal_attribute_) return false;
     AppendGlyph(&gap, cell.character);
   }
-  if (gap.size() > CursorTo(Coord{x, y}).size()) return false;
+  if (gap.size() > CursorToLength(Coord{x, y})) return false;
   output_ += gap;
   terminal_cursor_ = Coord{x, y};
   return true;
@@ -300,7 +351,11 @@ bool VtScreen::RedrawGapBefore(int x, int y) {
 
 void VtScreen::MoveTerminalCursor(Coord at) {
   if (terminal_cursor_ == at) return;
-  output_ += CursorTo(at);
+  if (at.x == 0 && terminal_cursor_ && terminal_cursor_->y == at.y) {
+    output_ += '\r';  // the start of the same row: the shortest way there
+  } else {
+    AppendCursorTo(&output_, at);
+  }
   terminal_cursor_ = at;
 }
 
@@ -314,10 +369,10 @@ void VtScreen::SetTerminalAttribute(uint16_t attribute) {
 // A cell's byte never goes out as it is: a UTF-8 terminal gets the glyph a
 // console shows for it, any other terminal plain ASCII or '?'.
 void VtScreen::AppendGlyph(std::string* out, uint8_t byte) const {
-  if (options_.utf8) {
+  if (byte >= 0x20 && byte <= 0x7E) {
+    out->push_back(static_cast<char>(byte));  // printable ASCII is itself everywhere
+  } else if (options_.utf8) {
     AppendUtf8(out, CellGlyph(byte));
-  } else if (byte >= 0x20 && byte <= 0x7E) {
-    *out += static_cast<char>(byte);
   } else {
     *out += byte == 0x00 ? ' ' : '?';
   }
@@ -329,10 +384,10 @@ std::string VtScreen::TakeOutput() {
   return taken;
 }
 
-std::string VtScreen::StartSequence() { return std::string(kCsi) + "?7l" + "\x1b="; }
+std::string VtScreen::StartSequence() { return "\x1b="; }
 
 std::string VtScreen::RestoreSequence() {
-  return std::string(kCsi) + "0m" + kCsi + "?25h" + kCsi + "?7h" + "\x1b>";
+  return std::string(kCsi) + "0m" + kCsi + "?25h" + "\x1b>";
 }
 
 uint8_t VtScreen::CharacterAt(int x, int y) const {

@@ -66,9 +66,10 @@ class VtScreen {
   /// bells), leaving it empty.
   std::string TakeOutput();
   bool has_output() const { return !output_.empty(); }
+  size_t output_size() const { return output_.size(); }
 
-  /// Bytes that set the terminal up for drawing (auto-wrap off, keypad in
-  /// application mode).
+  /// Bytes that set the terminal up for drawing (keypad in application
+  /// mode).
   static std::string StartSequence();
   /// Bytes that put back what StartSequence changed, reset the attributes
   /// and show the cursor.
@@ -81,9 +82,12 @@ class VtScreen {
 
  private:
   struct Cell {
+    // Four bytes, so that rows are filled and compared a word at a time.
     uint8_t character = ' ';
-    uint16_t attribute = 7;
     bool known = false;
+    uint16_t attribute = 7;
+    Cell() = default;
+    constexpr Cell(uint8_t c, uint16_t a, bool k) : character(c), known(k), attribute(a) {}
     friend bool operator==(const Cell& a, const Cell& b) {
       return a.character == b.character && a.attribute == b.attribute && a.known == b.known;
     }
@@ -108,6 +112,7 @@ class VtScreen {
   void PaintChanges();
   void ClearTerminal();
   void PaintRow(int y);
+  void AppendCells(const Cell* cells, int count);
   void SyncCursor();
   void HideCursorWhileDrawing();
   bool RedrawGapBefore(int x, int y);
