@@ -414,6 +414,7 @@ class VtDevice final : public Device {
   void TakeScreenOutput();
   void RenderToPending();
   void WritePending();
+  void ShowEverything();
   void ServiceSignals();
   void ReadInput(short poll_events);
   [[noreturn]] void HangUp();
@@ -501,7 +502,7 @@ bool VtDevice::NextInputEvent(InputEvent* event) {
   ServiceSignals();
   if (resize_event_) {
     resize_event_ = false;
-    WritePending();
+    ShowEverything();
     *event = InputEvent{};
     event->type = InputEvent::Type::kOther;  // the buffer size changed
     return true;
@@ -517,7 +518,7 @@ bool VtDevice::NextInputEvent(InputEvent* event) {
       return true;
     }
   }
-  WritePending();
+  ShowEverything();
   return false;
 }
 
@@ -633,6 +634,13 @@ void VtDevice::RenderToPending() {
   TakeScreenOutput();
 }
 
+// Renders what the model holds and writes it: nothing may stay held back
+// while the program waits.
+void VtDevice::ShowEverything() {
+  RenderToPending();
+  WritePending();
+}
+
 // Writes the pending output, one write() in the normal case.
 void VtDevice::WritePending() {
   if (pending_.empty()) return;
@@ -699,7 +707,7 @@ void VtDevice::Beep(int frequency, int milliseconds) {
 
 void VtDevice::Sleep(int milliseconds) {
   ServiceSignals();
-  WritePending();
+  ShowEverything();
   if (resize_event_) return;  // an event is waiting already
   int64_t timeout = std::max(milliseconds, 0);
   int64_t deadline = decoder_->Deadline();
@@ -712,7 +720,7 @@ void VtDevice::Sleep(int milliseconds) {
   int ready = poll(fds, count, static_cast<int>(timeout));
   if (ready > 0 && watch_input && fds[0].revents != 0) ReadInput(fds[0].revents);
   ServiceSignals();
-  WritePending();
+  ShowEverything();
 }
 
 }  // namespace

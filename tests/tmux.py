@@ -47,7 +47,9 @@ class TmuxPane:
             if os.path.exists(f):
                 os.remove(f)
         command = " ".join(shlex.quote(a) for a in argv)
-        script = ("stty -g > %s; %s; echo $? > %s; stty -g > %s; exec sleep 600" % (
+        # The shell catches SIGINT (a handler, not "ignore", which the program
+        # would inherit) so that Ctrl+C ends the program but not the shell.
+        script = ("trap : INT; stty -g > %s; %s; echo $? > %s; stty -g > %s; exec sleep 600" % (
             shlex.quote(self.before_file), command, shlex.quote(self.status_file),
             shlex.quote(self.after_file)))
         exports = {"LANG": locale, "LC_ALL": locale, "TERM": "screen",

@@ -1,0 +1,197 @@
+"""patconv on a real terminal (a tmux pane): the screen it draws, typing and
+editing the answers, and how it leaves the terminal."""
+import os
+import unittest
+
+from e2e import E2ETest, program
+from tmux import TmuxPane
+
+SOURCE = (b"ModPlug Tracker MOD\r\n" +
+          b"".join(b"|C-%d01v64...|...........|===........\r\n" % (i % 8) for i in range(40)))
+ROW = "....|..|C-%d .... ....|--- .... ....|R-- .... ...."
+REFUSAL = "Имя файла не может быть пустым!"
+STATUS_LINE = "Записи в файле:"
+
+
+class TerminalTest(E2ETest):
+    width, height = 80, 25
+
+    def setUp(self):
+        super().setUp()
+        self.pane = TmuxPane(self.width, self.height, cwd=self.directory)
+        self.addCleanup(self.pane.close)
+
+    def start(self):
+        self.pane.start(program())
+        return self.pane.wait_for(lambda rows: rows[4].startswith("Filename to Open:?"),
+                                  what="the first prompt on row 5")
+
+    def answer(self, text):
+        self.pane.send_text(text)
+        self.pane.send_keys("Enter")
+
+
+class StartScreen(TerminalTest):
+    def test_title_prompt_and_cursor(self):
+        self.pane.start(["sh", "-c", "printf 'old shell output\\n%.0s' 1 2 3 4 5 6 7 8; exec \"$0\"",
+                         program()[-1]])
+        rows = self.pane.wait_for(lambda r: r[4].startswith("Filename to Open:?"))
+        self.assertEqual(rows[0], "Korvani pattern CONVERTER V0.2 betta")
+        self.assertEqual(rows[1:4], ["", "", ""])
+        self.assertEqual(rows[4], "Filename to Open:?")
+        self.assertTrue(all(r == "" for r in rows[5:]))
+        # The cursor stands after "? ", shown.
+        self.assertEqual(self.pane.cursor(), (19, 4))
+        self.assertTrue(self.pane.cursor_visible())
+
+    def test_typed_characters_are_echoed_as_typed(self):
+        self.start()
+        self.pane.send_text("abc")
+        self.pane.wait_for(lambda r: r[4] == "Filename to Open:? abc")
+        self.assertEqual(self.pane.cursor(), (22, 4))
+        self.pane.send_text("Жук")  # Cyrillic, typed in UTF-8
+        self.pane.wait_for(lambda r: r[4] == "Filename to Open:? abcЖук")
+
+
+class Dialogue(TerminalTest):
+    def test_conversion_is_echoed_and_scrolls_with_history_kept(self):
+        self.write("in.txt", SOURCE)
+        self.start()
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("out.txt")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        rows = self.pane.screen()
+        expected_rows = [ROW % (i % 8) for i in range(40)]
+        # The last rows fill the screen; the cursor ended below them.
+        self.assertEqual(rows[:self.height - 1], expected_rows[-(self.height - 1):])
+        history = self.pane.history_rows()
+        everything = history + rows
+        self.assertIn("Korvani pattern CONVERTER V0.2 betta", everything)
+        self.assertIn("Filename to Open:? in.txt", everything)
+        self.assertIn("Filename to SAVE Output as:? out.txt", everything)
+        self.assertIn(STATUS_LINE, everything)
+        start = everything.index(STATUS_LINE)
+        self.assertEqual(everything[start + 1], "")
+        self.assertEqual(everything[start + 2:start + 42], expected_rows)
+        with open(os.path.join(self.directory, "out.txt"), "rb") as f:
+            self.assertEqual(f.read().count(b"\r\n"), 41)
+        self.assertTrue(self.pane.terminal_settings_kept())
+
+    def test_empty_name_is_refused_in_readable_cyrillic(self):
+        self.write("in.txt", SOURCE[:200])
+        self.start()
+        self.pane.send_keys("Enter")
+        rows = self.pane.wait_for(lambda r: r[7].startswith("Filename to Open:?"))
+        self.assertEqual(rows[4], "Filename to Open:?")
+        self.assertEqual(rows[5], REFUSAL)
+        self.assertEqual(rows[6], "")
+        self.assertEqual(self.pane.cursor(), (19, 7))
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        self.assertFalse(os.path.exists(os.path.join(self.directory, "out.txt")))
+
+    def test_long_rows_wrap_at_the_right_edge(self):
+        self.pane = TmuxPane(30, 12, cwd=self.directory)
+        self.addCleanup(self.pane.close)
+        self.write("in.txt", b"|C-5........|D-5........|E-5\r\n")
+        self.pane.start(program())
+        self.pane.wait_for(lambda r: r[4].startswith("Filename to Open:?"))
+        self.answer("in.txt")
+        self.pane.wait_text("SAVE")
+        self.answer("")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        row = "....|..|C-5 .... ....|D-5 .... ....|E-5 .... ...."
+        rows = self.pane.history_rows() + self.pane.screen()
+        i = rows.index(row[:30])
+        self.assertEqual(rows[i + 1], row[30:])
+
+
+class Editing(TerminalTest):
+    def test_editing_keys_shape_the_answer(self):
+        self.write("in.txt", SOURCE[:200])
+        self.write("t       .txt", b"")  # the name a Tab makes below
+        self.start()
+        p = self.pane
+        # Escape throws a whole line away.
+        p.send_text("garbage")
+        p.wait_for(lambda r: r[4].endswith("garbage"))
+        p.send_keys("Escape")
+        p.wait_for(lambda r: r[4] == "Filename to Open:?")
+        self.assertEqual(p.cursor(), (19, 4))
+        # Insert in the middle, Home / End, Delete, Backspace.
+        p.send_text("xin.tt")
+        p.send_keys("Left")
+        p.send_text("x")
+        p.send_keys("Home", "DC", "End")
+        p.send_text("q")
+        p.send_keys("BSpace")
+        p.wait_for(lambda r: r[4] == "Filename to Open:? in.txt")
+        self.assertEqual(p.cursor(), (25, 4))
+        p.send_keys("Left", "Left", "Right", "Enter")
+        p.wait_text("Filename to SAVE Output as:?")
+        # Tab: spaces to the next multiple of 8 in the line.
+        p.send_text("t")
+        p.send_keys("Tab")
+        p.send_text(".txt")
+        p.wait_for(lambda r: r[5] == "Filename to SAVE Output as:? t       .txt")
+        p.send_keys("Enter")
+        self.assertEqual(p.wait_exit(), 0)
+        with open(os.path.join(self.directory, "t       .txt"), "rb") as f:
+            converted = f.read()
+        self.assertTrue(converted.startswith(b"Vortex Tracker II v1.0 Pattern\r\n....|..|C-0"))
+
+    def test_delete_at_the_end_and_ignored_keys_change_nothing(self):
+        self.start()
+        p = self.pane
+        p.send_text("ab")
+        p.send_keys("DC", "Right", "IC", "PPage", "NPage", "F1", "F5", "F12", "BTab", "C-Left")
+        p.send_text("c")
+        p.wait_for(lambda r: r[4] == "Filename to Open:? abc")
+        self.assertEqual(p.cursor(), (22, 4))
+
+    def test_home_left_of_a_line_wrapped_over_rows(self):
+        self.pane = TmuxPane(20, 8, cwd=self.directory)
+        self.addCleanup(self.pane.close)
+        self.pane.start(program())
+        self.pane.wait_for(lambda r: r[4].startswith("Filename to Open:?"))
+        p = self.pane
+        p.send_text("abcdefghij")  # the prompt leaves one cell: the line wraps
+        p.wait_for(lambda r: r[4] == "Filename to Open:? a" and r[5] == "bcdefghij")
+        p.send_keys("Home")
+        p.send_text("X")
+        p.wait_for(lambda r: r[4] == "Filename to Open:? X" and r[5] == "abcdefghij")
+        self.assertEqual(p.cursor(), (0, 5))
+        # Up and Down move by a whole width only where the line has one.
+        p.send_keys("Up", "Down")
+        p.send_text("Y")
+        p.wait_for(lambda r: r[4] == "Filename to Open:? X" and r[5] == "Yabcdefghij")
+        self.assertEqual(p.cursor(), (1, 5))
+
+
+class Leaving(TerminalTest):
+    def test_ctrl_c_during_a_prompt_ends_at_once(self):
+        self.start()
+        self.pane.send_text("half")
+        self.pane.wait_for(lambda r: r[4].endswith("half"))
+        self.pane.send_keys("C-c")
+        self.assertEqual(self.pane.wait_exit(), 130)
+        self.assertTrue(self.pane.terminal_settings_kept())
+        self.assertTrue(self.pane.cursor_visible())
+
+    def test_sigterm_during_a_prompt_restores_the_terminal(self):
+        self.start()
+        self.pane.signal("TERM")
+        self.assertEqual(self.pane.wait_exit(), 143)
+        self.assertTrue(self.pane.terminal_settings_kept())
+
+    def test_hangup_ends_the_program(self):
+        self.start()
+        self.pane.signal("HUP")
+        self.assertEqual(self.pane.wait_exit(), 129)
+
+
+if __name__ == "__main__":
+    unittest.main()
