@@ -1,0 +1,307 @@
+// The Windows device: each console primitive is the console API call it is
+// named after, on the standard handles.  Nothing is emulated here; the
+// engine above decides what every result means.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/device.h"
+
+namespace console {
+namespace {
+
+// --- Coordinates ------------------------------------------------------------------
+// The console API counts cells in SHORTs; a position beyond that range names
+// no cell, so the primitive fails instead of writing somewhere else.
+
+bool FitsShort(int value) { return value >= SHRT_MIN && value <= SHRT_MAX; }
+
+bool ToNative(Coord at, COORD* native) {
+  if (!FitsShort(at.x) || !FitsShort(at.y)) return false;
+  *native = COORD{static_cast<SHORT>(at.x), static_cast<SHORT>(at.y)};
+  return true;
+}
+
+bool ToNative(Rect rect, SMALL_RECT* native) {
+  if (!FitsShort(rect.left) || !FitsShort(rect.top) || !FitsShort(rect.right) ||
+      !FitsShort(rect.bottom)) {
+    return false;
+  }
+  *native = SMALL_RECT{static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
+                       static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
+  return true;
+}
+
+CHAR_INFO MakeCell(char character, uint16_t attribute) {
+  CHAR_INFO cell{};
+  cell.Char.AsciiChar = character;
+  cell.Attributes = attribute;
+  return cell;
+}
+
+// --- Key events --------------------------------------------------------------------
+
+// A KEY_EVENT_RECORD as it is, field by field; key decoding is the engine's.
+KeyEvent ToKeyEvent(const KEY_EVENT_RECORD& record) {
+  KeyEvent key;
+  key.key_down = record.bKeyDown != FALSE;
+  key.repeat_count = record.wRepeatCount;
+  key.virtual_key = record.wVirtualKeyCode;
+  key.scan_code = record.wVirtualScanCode;
+  key.character = static_cast<uint8_t>(record.uChar.AsciiChar);
+  key.control_state = record.dwControlKeyState;
+  return key;
+}
+
+/// The keyboard layout of the console's user, through USER32.
+class Win32KeyMap final : public KeyMap {
+ public:
+  uint32_t VirtualKeyToChar(uint32_t virtual_key) const override {
+    return ::MapVirtualKeyA(virtual_key, MAPVK_VK_TO_CHAR);
+  }
+  uint32_t VirtualKeyToScan(uint32_t virtual_key) const override {
+    return ::MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC);
+  }
+  int16_t CharToVirtualKey(uint8_t character) const override {
+    return ::VkKeyScanA(static_cast<CHAR>(character));
+  }
+};
+
+// --- Control events ------------------------------------------------------------------
+// SetConsoleCtrlHandler takes a bare function without a context, so the
+// engine's handler and its context wait here.  The system calls the
+// trampoline on a thread of its own, hence the atomics.
+
+std::atomic<ControlHandler> g_control_handler{nullptr};
+std::atomic<void*> g_control_context{nullptr};
+
+// Ctrl+C and Ctrl+Break come back unhandled from the engine, so the next
+// handler (the system's default) ends the process.
+BOOL WINAPI ControlTrampoline(DWORD event) {
+  ControlHandler handler = g_control_handler.load();
+  if (handler == nullptr) return FALSE;
+  return handler(event, g_control_context.load()) ? TRUE : FALSE;
+}
+
+// --- The device ------------------------------------------------------------------------
+
+class Win32Device final : public Device {
+ public:
+  Win32Device()
+      : input_(::GetStdHandle(STD_INPUT_HANDLE)), output_(::GetStdHandle(STD_OUTPUT_HANDLE)) {}
+  ~Win32Device() override { RemoveControlHandler(); }
+  Win32Device(const Win32Device&) = delete;
+  Win32Device& operator=(const Win32Device&) = delete;
+
+  bool GetInputMode(uint32_t* mode) override;
+  bool SetInputMode(uint32_t mode) override;
+  bool NextInputEvent(InputEvent* event) override;
+  long ReadStdin(char* data, size_t size) override;
+
+  bool GetBufferInfo(BufferInfo* info) override;
+  bool FillCharacter(char character, int length, Coord at) override;
+  bool FillAttribute(uint16_t attribute, int length, Coord at) override;
+  bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
+  bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
+  bool SetWindow(Rect window) override;
+  bool SetCursorPosition(Coord at) override;
+  bool GetCursorVisible(bool* visible) override;
+  bool SetCursorVisible(bool visible) override;
+  void Flush() override {}  // every call above has already reached the console
+  long WriteStdout(const char* data, size_t size) override;
+
+  bool AddControlHandler(ControlHandler handler, void* context) override;
+  void RemoveControlHandler() override;
+  void Beep(int frequency, int milliseconds) override;
+  void Sleep(int milliseconds) override;
+  const KeyMap& key_map() const override { return key_map_; }
+  // Typed bytes reach the C runtime's file functions as they are; the
+  // console's code pages are never touched.
+  std::string TypedLineToNative(const std::string& line) const override { return line; }
+
+ private:
+  // One call of _read or WriteFile moves at most this many bytes.
+  static constexpr size_t kLargestTransfer = 1u << 30;
+
+  HANDLE input_;
+  HANDLE output_;
+  bool stdin_binary_ = false;
+  bool handler_added_ = false;
+  std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputA, reused
+  Win32KeyMap key_map_;
+};
+
+// --- Standard input ----------------------------------------------------------------------
+
+bool Win32Device::GetInputMode(uint32_t* mode) {
+  DWORD native = 0;
+  if (!::GetConsoleMode(input_, &native)) return false;
+  *mode = native;
+  return true;
+}
+
+bool Win32Device::SetInputMode(uint32_t mode) { return ::SetConsoleMode(input_, mode) != FALSE; }
+
+// Looks first, so that an empty input never blocks; then takes exactly the
+// one record that was seen.
+bool Win32Device::NextInputEvent(InputEvent* event) {
+  INPUT_RECORD record{};
+  DWORD count = 0;
+  if (!::PeekConsoleInputA(input_, &record, 1, &count) || count == 0) return false;
+  if (!::ReadConsoleInputA(input_, &record, 1, &count) || count == 0) return false;
+  *event = InputEvent{};
+  if (record.EventType == KEY_EVENT) {
+    event->type = InputEvent::Type::kKey;
+    event->key = ToKeyEvent(record.Event.KeyEvent);
+  } else {
+    event->type = InputEvent::Type::kOther;
+  }
+  return true;
+}
+
+// The bytes as they are: the engine does its own text translation, so the
+// runtime's (CR LF to LF, Ctrl+Z as the end) is switched off first.
+long Win32Device::ReadStdin(char* data, size_t size) {
+  if (!stdin_binary_) {
+    stdin_binary_ = true;
+    ::_setmode(0, _O_BINARY);
+  }
+  unsigned count = static_cast<unsigned>(std::min(size, kLargestTransfer));
+  int read = ::_read(0, data, count);
+  return read < 0 ? -1L : static_cast<long>(read);
+}
+
+// --- Screen buffer of standard output -----------------------------------------------------
+
+bool Win32Device::GetBufferInfo(BufferInfo* info) {
+  CONSOLE_SCREEN_BUFFER_INFO native{};
+  if (!::GetConsoleScreenBufferInfo(output_, &native)) return false;
+  info->size = Coord{native.dwSize.X, native.dwSize.Y};
+  info->cursor = Coord{native.dwCursorPosition.X, native.dwCursorPosition.Y};
+  info->attribute = native.wAttributes;
+  info->window = Rect{native.srWindow.Left, native.srWindow.Top, native.srWindow.Right,
+                      native.srWindow.Bottom};
+  return true;
+}
+
+bool Win32Device::FillCharacter(char character, int length, Coord at) {
+  COORD start;
+  DWORD written = 0;
+  return length >= 0 && ToNative(at, &start) &&
+         ::FillConsoleOutputCharacterA(output_, character, static_cast<DWORD>(length), start,
+                                       &written) != FALSE;
+}
+
+bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
+  COORD start;
+  DWORD written = 0;
+  return length >= 0 && ToNative(at, &start) &&
+         ::FillConsoleOutputAttribute(output_, attribute, static_cast<DWORD>(length), start,
+                                      &written) != FALSE;
+}
+
+// The console clips a region that reaches past the buffer and still reports
+// success; the region it hands back tells, and a clipped write counts as a
+// failed one, as the engine expects of cells outside the buffer.
+bool Win32Device::WriteCells(const char* characters, int length, uint16_t attribute, Coord at) {
+  if (length < 0 || !FitsShort(length)) return false;
+  if (length == 0) return true;
+  SMALL_RECT region;
+  if (!ToNative(Rect{at.x, at.y, at.x + length - 1, at.y}, &region)) return false;
+  const SMALL_RECT wanted = region;
+  cells_.resize(static_cast<size_t>(length));
+  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
+  const COORD shape{static_cast<SHORT>(length), 1};
+  if (!::WriteConsoleOutputA(output_, cells_.data(), shape, COORD{0, 0}, &region)) return false;
+  return region.Left == wanted.Left && region.Top == wanted.Top &&
+         region.Right == wanted.Right && region.Bottom == wanted.Bottom;
+}
+
+bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
+  SMALL_RECT native_source;
+  COORD native_destination;
+  if (!ToNative(source, &native_source) || !ToNative(destination, &native_destination)) {
+    return false;
+  }
+  const CHAR_INFO fill_cell = MakeCell(fill, attribute);
+  return ::ScrollConsoleScreenBufferA(output_, &native_source, nullptr, native_destination,
+                                      &fill_cell) != FALSE;
+}
+
+bool Win32Device::SetWindow(Rect window) {
+  SMALL_RECT native;
+  return ToNative(window, &native) && ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
+}
+
+bool Win32Device::SetCursorPosition(Coord at) {
+  COORD native;
+  return ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
+}
+
+bool Win32Device::GetCursorVisible(bool* visible) {
+  CONSOLE_CURSOR_INFO cursor{};
+  if (!::GetConsoleCursorInfo(output_, &cursor)) return false;
+  *visible = cursor.bVisible != FALSE;
+  return true;
+}
+
+// Read first, so that the cursor's size goes back as it was.
+bool Win32Device::SetCursorVisible(bool visible) {
+  CONSOLE_CURSOR_INFO cursor{};
+  if (!::GetConsoleCursorInfo(output_, &cursor)) return false;
+  cursor.bVisible = visible ? TRUE : FALSE;
+  return ::SetConsoleCursorInfo(output_, &cursor) != FALSE;
+}
+
+long Win32Device::WriteStdout(const char* data, size_t size) {
+  DWORD written = 0;
+  DWORD count = static_cast<DWORD>(std::min(size, kLargestTransfer));
+  if (!::WriteFile(output_, data, count, &written, nullptr)) return -1;
+  return static_cast<long>(written);
+}
+
+// --- System ---------------------------------------------------------------------------------
+
+bool Win32Device::AddControlHandler(ControlHandler handler, void* context) {
+  g_control_context.store(context);
+  g_control_handler.store(handler);
+  if (handler_added_) return true;
+  handler_added_ = ::SetConsoleCtrlHandler(ControlTrampoline, TRUE) != FALSE;
+  return handler_added_;
+}
+
+void Win32Device::RemoveControlHandler() {
+  if (handler_added_) {
+    ::SetConsoleCtrlHandler(ControlTrampoline, FALSE);
+    handler_added_ = false;
+  }
+  g_control_handler.store(nullptr);
+  g_control_context.store(nullptr);
+}
+
+void Win32Device::Beep(int frequency, int milliseconds) {
+  ::Beep(static_cast<DWORD>(std::max(frequency, 0)), static_cast<DWORD>(std::max(milliseconds, 0)));
+}
+
+void Win32Device::Sleep(int milliseconds) {
+  ::Sleep(static_cast<DWORD>(std::max(milliseconds, 0)));
+}
+
+}  // namespace
+
+std::unique_ptr<Device> MakePlatformDevice() { return std::make_unique<Win32Device>(); }
+
+}  // namespace console
