@@ -32,9 +32,15 @@ class Dialogue(E2ETest):
         self.assertEqual(r.file("out.txt"), target_file(ROWS))
         self.assertEqual(r.status, 0)
         # Blanks inside a field belong to it: "in.txt " names another file.
+        # Windows drops blanks at the end of a file name, so there the name
+        # still reaches in.txt itself.
         r = self.run_patconv(b"in.txt , out2.txt\r\n")
-        self.assertEqual(r.file("out2.txt"), target_file([]))
-        self.assertEqual(r.status, 1)
+        if under_wine():
+            self.assertEqual(r.file("out2.txt"), target_file(ROWS))
+            self.assertEqual(r.status, 0)
+        else:
+            self.assertEqual(r.file("out2.txt"), target_file([]))
+            self.assertEqual(r.status, 1)
 
     def test_quoted_names_keep_commas_and_blanks(self):
         self.write("a, b.txt", SOURCE)
