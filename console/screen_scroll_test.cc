@@ -118,12 +118,22 @@ TEST(ScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRows) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.line_feeds) + " line feeds on a window at row " +
                  std::to_string(c.window_top));
-    Rig rig(Shape(10, 4, 12, c.window_top));
+    MemoryDevice::Options options = Shape(10, 4, 12, c.window_top);
+    options.attribute = 0x1E;
+    Rig rig(options);
     rig.console.ClearScreen();
     for (int y = 0; y < 12; ++y) rig.device.PutRow(y, "row" + std::to_string(y));
+    rig.device.FillAttribute(0x40, 10 * 12, At(0, 0));
     rig.console.PlaceCursor(4, 1, -1);
     rig.console.Print(std::string(static_cast<size_t>(c.line_feeds), '\n'));
     EXPECT_EQ(BufferRows(rig.device, 12), c.buffer);
+    // Rows vacated by the scroll are blank in the current attribute; moved
+    // rows keep their own.
+    for (int y = 0; y < 12; ++y) {
+      const int attribute = c.buffer[static_cast<size_t>(y)].empty() ? 0x1E : 0x40;
+      EXPECT_EQ(rig.device.AttributeAt(0, y), attribute) << "row " << y;
+      EXPECT_EQ(rig.device.AttributeAt(9, y), attribute) << "row " << y;
+    }
     EXPECT_EQ(rig.device.window().top, c.final_window_top);
     EXPECT_EQ(rig.device.cursor(), At(0, c.final_window_top + 3));
   }

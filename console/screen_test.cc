@@ -175,12 +175,18 @@ TEST(ClearScreen, DropsAPendingLineFeed) {
   EXPECT_EQ(rig.device.cursor(), At(1, 0));
 }
 
-TEST(ClearScreen, DoesNothingWhenStandardOutputIsNoConsole) {
+TEST(ClearScreen, AndPlaceCursorDoNothingVisibleWhenStandardOutputIsNoConsole) {
   MemoryDevice::Options options = Shape(20, 5);
   options.stdout_console = false;
   Rig rig(options);
   rig.console.ClearScreen();
+  // The bounds are those of an 80 x 25 screen; the cursor's row and column
+  // cannot be read, so a refused call reports row 0, column 0.
   EXPECT_EQ(rig.console.PlaceCursor(5, 1, -1), 5 * 256 + 1);
+  EXPECT_EQ(rig.console.PlaceCursor(25, 80, 1), 25 * 256 + 80);
+  EXPECT_EQ(rig.console.PlaceCursor(26, 1, -1), 0);
+  EXPECT_EQ(rig.console.PlaceCursor(1, 81, -1), 0);
+  rig.console.ClearScreen();
   rig.console.FlushOutput();
   EXPECT_EQ(rig.device.stdout_bytes(), "");
 }

@@ -1,0 +1,182 @@
+// The key queue, the draining of console input events, the control handler
+// and the wait for a key, seen through the lines a prompt reads and the
+// memory console's records.
+#include "console/keyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console_test_support.h"
+#include "console/key_decoding.h"
+
+namespace console {
+namespace {
+
+InputEvent KeyDown(char character, uint16_t repeat_count = 1, bool down = true) {
+  InputEvent event;
+  event.type = InputEvent::Type::kKey;
+  event.key.key_down = down;
+  event.key.repeat_count = repeat_count;
+  event.key.character = static_cast<uint8_t>(character);
+  auto vk_shift = UsKeyMap().CharToVirtualKey(static_cast<uint8_t>(character));
+  event.key.virtual_key = static_cast<uint16_t>(vk_shift & 0xFF);
+  event.key.scan_code = static_cast<uint16_t>(UsKeyMap().VirtualKeyToScan(vk_shift & 0xFF));
+  if ((vk_shift & 0x100) != 0) event.key.control_state = kShiftPressed;
+  return event;
+}
+
+// --- The key queue -------------------------------------------------------------------
+
+TEST(KeyQueue, HoldsAtMost511CodesDroppingTheOldest) {
+  struct Case {
+    int pushed;
+    size_t held;
+    int first;  // the oldest code still held (codes are 1, 2, 3 ...)
+  };
+  const Case cases[] = {{1, 1, 1}, {511, 511, 1}, {512, 511, 2}, {600, 511, 90}, {1024, 511, 514}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.pushed) + " codes pushed");
+    MemoryDevice device;
+    Keyboard keyboard(device);
+    for (int code = 1; code <= c.pushed; ++code) keyboard.Push(code, KeyEvent{});
+    EXPECT_EQ(keyboard.queued(), c.held);
+    std::vector<int> codes;
+    int code = 0;
+    while (keyboard.Pop(&code)) codes.push_back(code);
+    ASSERT_EQ(codes.size(), c.held);
+    for (size_t i = 0; i < codes.size(); ++i) {
+      ASSERT_EQ(codes[i], c.first + static_cast<int>(i)) << "at " << i;
+    }
+  }
+}
+
+TEST(KeyQueue, KeysTypedFasterThanTheyAreTakenLoseTheOldest) {
+  // 520 characters and Enter are 521 codes: the first ten fall out of the queue.
+  std::string typed;
+  for (int i = 0; i < 520; ++i) typed.push_back(static_cast<char>('a' + i % 26));
+  Rig rig(Shape(80, 25));
+  rig.device.Type(typed + "{Enter}");
+  rig.console.ClearScreen();
+  EXPECT_EQ(rig.Ask("P"), typed.substr(10));
+  EXPECT_EQ(rig.device.Row(0), "P? " + typed.substr(10, 77));
+}
+
+TEST(KeyQueue, KeysTypedAheadAnswerTheNextPromptsInOrder) {
+  Rig rig(Shape(20, 6));
+  rig.device.Type("one{Enter}two{Enter}three");
+  rig.console.ClearScreen();
+  rig.console.Print("Title\r\n");
+  EXPECT_EQ(rig.Ask("A"), "one");
+  rig.console.Print("working\r\n");
+  EXPECT_EQ(rig.Ask("B"), "two");
+  rig.device.Type("{Enter}");
+  EXPECT_EQ(rig.Ask("C"), "three");
+  EXPECT_EQ(rig.device.WindowRows(),
+            (Rows{"Title", "A? one", "working", "B? two", "C? three", ""}));
+}
+
+// --- Input events ------------------------------------------------------------------
+
+TEST(InputEvents, OnlyKeyDownEventsWithARepeatCountGiveOneCodeEach) {
+  Rig rig(Shape(20, 4));
+  InputEvent other;
+  other.type = InputEvent::Type::kOther;  // mouse, focus, menu, buffer size
+  other.key = KeyDown('z').key;
+  rig.device.AddEvent(other);
+  rig.device.AddEvent(KeyDown('u', 1, false));  // a key-up alone
+  rig.device.AddEvent(KeyDown('r', 0));         // a repeat count of 0
+  rig.device.AddEvent(KeyDown('a', 3));         // one code, whatever the count
+  rig.device.AddEvent(KeyDown('B'));
+  rig.device.Type("{Shift+Tab}");  // not a character: an extended code the line ignores
+  rig.device.Type("{Enter}");
+  rig.console.ClearScreen();
+  EXPECT_EQ(rig.Ask("P"), "aB");
+  EXPECT_EQ(rig.device.WindowRows(), (Rows{"P? aB", "", "", ""}));
+  EXPECT_EQ(rig.device.events_left(), 0u);
+}
+
+// --- The control handler ----------------------------------------------------------------
+
+TEST(ControlHandler, IsRegisteredAtTheFirstWaitForAKeyAndRemovedWithTheConsole) {
+  MemoryDevice device(Shape(20, 4));
+  {
+    textio::Channels channels;
+    Console console(device, channels);
+    console.ClearScreen();
+    console.Print("text\r\n");
+    console.PlaceCursor(3, 1, 0);
+    EXPECT_FALSE(device.handler_registered());
+    device.Type("a{Enter}");
+    console.PromptedInput("P", true, true);
+    EXPECT_TRUE(device.handler_registered());
+  }
+  EXPECT_FALSE(device.handler_registered());
+}
+
+TEST(ControlHandler, CloseLogoffAndShutdownQueueTheCloseKeyOthersAreLeftToTheSystem) {
+  struct Case {
+    uint32_t event;
+    bool handled;
+  };
+  const Case cases[] = {{kCtrlCEvent, false},     {kCtrlBreakEvent, false},
+                        {kCtrlCloseEvent, true},  {kCtrlLogoffEvent, true},
+                        {kCtrlShutdownEvent, true}, {3, false},
+                        {4, false},               {7, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("control event " + std::to_string(c.event));
+    Rig rig(Shape(20, 4));
+    rig.device.Type("{Enter}");
+    rig.console.ClearScreen();
+    rig.Ask("P");  // the first wait registers the handler
+    EXPECT_EQ(rig.device.SendControlEvent(c.event), c.handled);
+    EXPECT_EQ(rig.console.keyboard().queued(), c.handled ? 1u : 0u);
+    int code = 0;
+    if (c.handled) {
+      ASSERT_TRUE(rig.console.keyboard().Pop(&code));
+      EXPECT_EQ(code, 0x6BFF);
+    }
+  }
+}
+
+TEST(ControlHandler, TheCloseKeyIsIgnoredByThePromptWaitingForALine) {
+  Rig rig(Shape(20, 4));
+  int waits = 0;
+  rig.device.SetIdleHook([&] {
+    ++waits;
+    if (waits == 1) {
+      rig.device.SendControlEvent(kCtrlCloseEvent);  // the console window is closed
+    } else if (waits == 2) {
+      rig.device.Type("ok{Enter}");
+    }
+  });
+  rig.device.Type("a");
+  rig.console.ClearScreen();
+  EXPECT_EQ(rig.Ask("P"), "aok");
+  EXPECT_EQ(rig.device.WindowRows(), (Rows{"P? aok", "", "", ""}));
+  EXPECT_EQ(waits, 2);
+}
+
+// --- Waiting for a key ---------------------------------------------------------------------
+
+TEST(WaitForAKey, SleepsTwentyFiveMillisecondsBetweenLooks) {
+  Rig rig(Shape(20, 4));
+  rig.device.SetIdleHook([&] {
+    if (rig.device.sleeps() == 3) rig.device.Type("a{Enter}");
+  });
+  rig.console.ClearScreen();
+  EXPECT_EQ(rig.Ask("P"), "a");
+  EXPECT_EQ(rig.device.sleep_lengths(), (std::vector<int>{25, 25, 25}));
+}
+
+TEST(WaitForAKey, KeysAlreadyTypedAreTakenWithoutSleeping) {
+  Rig rig(Shape(20, 4));
+  rig.device.Type("abc{Enter}");
+  rig.console.ClearScreen();
+  EXPECT_EQ(rig.Ask("P"), "abc");
+  EXPECT_EQ(rig.device.sleeps(), 0);
+}
+
+}  // namespace
+}  // namespace console
