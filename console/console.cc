@@ -61,7 +61,7 @@ void Console::StartRedirected() {
 
 void Console::WriteRedirected(std::string_view bytes) {
   if (!redirected_) StartRedirected();  // a console that stopped being one
-  while (!stdout_failed_ && !bytes.empty()) {
+  while (!bytes.empty()) {
     if (put_ == put_end_) FlushOutput();
     size_t part = std::min(bytes.size(), static_cast<size_t>(put_end_ - put_));
     textio::CopyBytes(put_, bytes.data(), part);
@@ -74,17 +74,15 @@ void Console::FlushOutput() {
   if (!redirected_) return;
   const char* start = held_output_.get();
   size_t held = static_cast<size_t>(put_ - start);
-  size_t done = 0;
-  while (!stdout_failed_ && done < held) {
+  // The rest again after a partial write; a failed write drops what is
+  // held, silently, and later output is tried afresh.
+  for (size_t done = 0; done < held;) {
     long n = device_.WriteStdout(start + done, held - done);
-    if (n <= 0) {
-      stdout_failed_ = true;  // the rest, and everything after, is dropped
-    } else {
-      done += static_cast<size_t>(n);
-    }
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
   }
   put_ = held_output_.get();
-  put_end_ = stdout_failed_ ? put_ : put_ + kStdoutBufferSize;
+  put_end_ = put_ + kStdoutBufferSize;
 }
 
 int Console::PromptedInput(std::string_view prompt, bool question, bool line_end) {

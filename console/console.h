@@ -95,7 +95,6 @@ class Console final : public textio::ChannelKind {
   // Output held back for a redirected standard output: from its start to
   // put_ (channel 0's put area, which prints fill directly).
   std::unique_ptr<char[]> held_output_;
-  bool stdout_failed_ = false;
   bool redirected_ = false;  // standard output was not a console at set-up
 };
 

@@ -597,6 +597,12 @@ long VtDevice::WriteStdout(const char* data, size_t size) {
   while (done < size) {
     ssize_t written = write(STDOUT_FILENO, data + done, size - done);
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A pipe someone made non-blocking: wait until it takes more.
+      pollfd out{STDOUT_FILENO, POLLOUT, 0};
+      if (poll(&out, 1, -1) < 0 && errno != EINTR) return done > 0 ? static_cast<long>(done) : -1;
+      continue;
+    }
     if (written <= 0) return done > 0 ? static_cast<long>(done) : -1;
     done += static_cast<size_t>(written);
   }
