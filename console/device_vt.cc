@@ -685,8 +685,12 @@ void VtDevice::ServiceSignals() {
   if (g_term.resized) {
     g_term.resized = 0;
     if (screen_ != nullptr) {
+      // The width follows the terminal; the height stays the one the text
+      // view was fixed with, and a shorter terminal shows the part of it
+      // that holds the cursor.
       Coord size = TerminalSize();
-      screen_->Resize(size.x, size.y);
+      screen_->Resize(size.x, screen_->height());
+      screen_->SetTerminalRows(size.y);
       RenderToPending();
     }
     resize_event_ = true;

@@ -566,7 +566,10 @@ TEST(VtDevice, KeysArriveAsKeyRecords) {
   }
 }
 
-TEST(VtDevice, BufferInfoIsTheTerminalSizeAndFollowsResizes) {
+// The buffer takes the terminal's width, then and after a resize; its height
+// stays the one it started with (the text view is fixed with it), and a
+// shorter terminal shows the rows around the cursor.
+TEST(VtDevice, BufferInfoFollowsTheWidthAndKeepsTheHeight) {
   struct Case {
     unsigned short columns, rows;
     const char* info;
@@ -574,9 +577,9 @@ TEST(VtDevice, BufferInfoIsTheTerminalSizeAndFollowsResizes) {
   };
   const Case cases[] = {
       {100, 30, "info 100x30 window 0 0 99 29 cursor 5 3 attr 7",
-       "resized 90x20 window 0 0 89 19 cursor 5 3 attr 7"},
+       "resized 90x30 window 0 0 89 29 cursor 5 3 attr 7"},
       {0, 0, "info 80x25 window 0 0 79 24 cursor 5 3 attr 7",
-       "resized 90x20 window 0 0 89 19 cursor 5 3 attr 7"},
+       "resized 90x25 window 0 0 89 24 cursor 5 3 attr 7"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.info);

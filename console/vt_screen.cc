@@ -70,7 +70,10 @@ constexpr int kMaxGap = 8;
 }  // namespace
 
 VtScreen::VtScreen(int width, int height, Options options)
-    : width_(std::max(width, 1)), height_(std::max(height, 1)), options_(options) {
+    : width_(std::max(width, 1)),
+      height_(std::max(height, 1)),
+      options_(options),
+      terminal_rows_(height_) {
   const size_t count = static_cast<size_t>(width_) * static_cast<size_t>(height_);
   cells_.assign(count, Cell{});
   front_.assign(count, Cell{});
@@ -151,12 +154,19 @@ bool VtScreen::ScrollRect(Rect source, Coord destination, char fill, uint16_t at
 // one way every terminal keeps the lines that leave its top in the
 // scroll-back.  They must show their final content first, hence the paint.
 void VtScreen::ScrollWholeBufferUp(int rows, char fill, uint16_t attribute) {
-  PaintChanges();
-  HideCursorWhileDrawing();
-  SetTerminalAttribute(kDefaultAttribute);  // new rows come in blank, in default colours
-  // Column 0, so that a terminal that adds a CR to each LF ends up there too.
-  MoveTerminalCursor(Coord{0, height_ - 1});
-  output_.append(static_cast<size_t>(rows), '\n');
+  // Line feeds scroll the terminal as the model scrolls only while the
+  // model's last row is the terminal's last row.
+  const bool by_line_feeds = terminal_rows_ <= height_ && offset_ == height_ - terminal_rows_;
+  if (by_line_feeds) {
+    PaintChanges();
+    HideCursorWhileDrawing();
+    SetTerminalAttribute(kDefaultAttribute);  // new rows come in blank, in default colours
+    // Column 0, so that a terminal that adds a CR to each LF ends up there too.
+    MoveTerminalCursor(Coord{0, terminal_rows_ - 1});
+    output_.append(static_cast<size_t>(rows), '\n');
+  } else {
+    Invalidate();  // the terminal is repainted from the moved model
+  }
 
   top_row_ = (top_row_ + rows) % height_;
   const Cell model_blank{static_cast<uint8_t>(fill), attribute, true};
@@ -196,6 +206,9 @@ void VtScreen::MoveRect(Rect source, Coord destination, char fill, uint16_t attr
 bool VtScreen::SetCursorPosition(Coord at) {
   if (!Inside(at.x, at.y)) return false;
   cursor_ = at;
+  // On a terminal shorter than the model, the rows the cursor leaves behind
+  // scroll away now, with what they show, into the scroll-back.
+  if (terminal_rows_ < height_) FollowCursor();
   return true;
 }
 
@@ -226,6 +239,8 @@ void VtScreen::Resize(int width, int height) {
   front_.assign(cells_.size(), Cell{});
   width_ = width;
   height_ = height;
+  terminal_rows_ = height;
+  offset_ = 0;
   top_row_ = 0;
   dirty_.assign(static_cast<size_t>(height_), false);
   dirty_rows_.clear();
@@ -241,7 +256,45 @@ void VtScreen::Invalidate() {
   terminal_attribute_.reset();
 }
 
+void VtScreen::SetTerminalRows(int rows) {
+  rows = std::max(rows, 1);
+  if (rows == terminal_rows_) return;
+  terminal_rows_ = rows;
+  offset_ = std::clamp(offset_, 0, height_ - ShownRows());
+  Invalidate();
+}
+
+// A terminal shorter than the model shows the rows around the cursor, the
+// way a console window follows its cursor through a taller buffer.
+void VtScreen::FollowCursor() {
+  const int shown = ShownRows();
+  int wanted = offset_;
+  if (cursor_.y < wanted) wanted = cursor_.y;
+  if (cursor_.y >= wanted + shown) wanted = cursor_.y - shown + 1;
+  wanted = std::clamp(wanted, 0, height_ - shown);
+  if (wanted == offset_) return;
+  if (wanted < offset_ || repaint_all_) {
+    offset_ = wanted;
+    Invalidate();
+    return;
+  }
+  // Down: the terminal scrolls by line feeds, as for output, so the rows
+  // that leave its top go to its scroll-back; the rows coming in are blank.
+  PaintChanges();
+  HideCursorWhileDrawing();
+  SetTerminalAttribute(kDefaultAttribute);
+  MoveTerminalCursor(Coord{0, shown - 1});
+  output_.append(static_cast<size_t>(wanted - offset_), '\n');
+  for (int y = offset_ + shown; y < wanted + shown; ++y) {
+    std::fill_n(front_.begin() + static_cast<std::ptrdiff_t>(RowBase(y)), width_,
+                Cell{' ', kDefaultAttribute, true});
+    MarkDirty(y);
+  }
+  offset_ = wanted;
+}
+
 void VtScreen::Render() {
+  FollowCursor();
   PaintChanges();
   SyncCursor();
 }
@@ -252,7 +305,9 @@ void VtScreen::PaintChanges() {
   if (repaint_all_) ClearTerminal();
   std::sort(dirty_rows_.begin(), dirty_rows_.end());
   for (int y : dirty_rows_) {
-    PaintRow(y);
+    // A row off the terminal is painted when it comes into view: that
+    // repaints everything.
+    if (y >= offset_ && y < offset_ + ShownRows()) PaintRow(y);
     dirty_[static_cast<size_t>(y)] = false;
   }
   dirty_rows_.clear();
@@ -274,19 +329,20 @@ void VtScreen::PaintRow(int y) {
   const Cell* wanted = &cells_[RowBase(y)];
   Cell* shown = &front_[RowBase(y)];
   auto needs_paint = [&](int x) { return wanted[x].known && !(wanted[x] == shown[x]); };
+  const int row = y - offset_;  // on the terminal
   int x = 0;
   while (x < width_) {
     while (x < width_ && !needs_paint(x)) ++x;
     if (x == width_) break;
     // A run of cells to paint, drawn from its first cell on.
     HideCursorWhileDrawing();
-    if (!RedrawGapBefore(x, y)) MoveTerminalCursor(Coord{x, y});
+    if (!RedrawGapBefore(x, y)) MoveTerminalCursor(Coord{x, row});
     const int start = x;
     while (x < width_ && needs_paint(x)) ++x;
     AppendCells(wanted + start, x - start);
     std::copy(wanted + start, wanted + x, shown + start);
     if (x < width_) {
-      terminal_cursor_ = Coord{x, y};
+      terminal_cursor_ = Coord{x, row};
     } else {
       // After the last column a terminal holds its cursor there with a
       // wrap pending (or has wrapped, on a few): only an absolute move is
@@ -317,7 +373,7 @@ void VtScreen::AppendCells(const Cell* cells, int count) {
 }
 
 void VtScreen::SyncCursor() {
-  MoveTerminalCursor(cursor_);
+  MoveTerminalCursor(Coord{cursor_.x, cursor_.y - offset_});
   if (terminal_cursor_visible_ != cursor_visible_) {
     output_ += kCsi + std::string(cursor_visible_ ? "?25h" : "?25l");
     terminal_cursor_visible_ = cursor_visible_;
@@ -334,7 +390,8 @@ void VtScreen::HideCursorWhileDrawing() {
 // can be shorter than moving the cursor over them.  Only known cells drawn
 // in the current colours qualify; true when the cursor now stands on x.
 bool VtScreen::RedrawGapBefore(int x, int y) {
-  if (!terminal_cursor_ || !terminal_attribute_ || terminal_cursor_->y != y) return false;
+  const int row = y - offset_;  // on the terminal
+  if (!terminal_cursor_ || !terminal_attribute_ || terminal_cursor_->y != row) return false;
   const int from = terminal_cursor_->x;
   if (from >= x || x - from > kMaxGap) return false;
   std::string gap;
@@ -343,9 +400,9 @@ bool VtScreen::RedrawGapBefore(int x, int y) {
     if (!cell.known || (cell.attribute & 0xFFu) != *terminal_attribute_) return false;
     AppendGlyph(&gap, cell.character);
   }
-  if (gap.size() > CursorToLength(Coord{x, y})) return false;
+  if (gap.size() > CursorToLength(Coord{x, row})) return false;
   output_ += gap;
-  terminal_cursor_ = Coord{x, y};
+  terminal_cursor_ = Coord{x, row};
   return true;
 }
 

@@ -53,12 +53,17 @@ class VtScreen {
   /// Adds a bell to the output, in order with the cells drawn before it.
   void Beep(int frequency, int milliseconds);
 
-  /// The terminal changed size: cells that still fit are kept, the cursor is
-  /// kept inside, and the next render repaints everything.
+  /// The model takes a new size, the terminal's as well: cells that still
+  /// fit are kept, the cursor is kept inside, and the next render repaints
+  /// everything.
   void Resize(int width, int height);
   /// The terminal's content is unknown (after a suspend): the next render
   /// repaints every known cell.
   void Invalidate();
+  /// The terminal now has `rows` rows.  The model keeps its height; a
+  /// shorter terminal shows the model's rows around the cursor, a taller one
+  /// shows them all from its top.
+  void SetTerminalRows(int rows);
 
   /// Adds to the pending output what the terminal needs to show the model.
   void Render();
@@ -109,6 +114,8 @@ class VtScreen {
   void ScrollWholeBufferUp(int rows, char fill, uint16_t attribute);
   void MoveRect(Rect source, Coord destination, char fill, uint16_t attribute);
 
+  int ShownRows() const { return std::min(height_, terminal_rows_); }
+  void FollowCursor();
   void PaintChanges();
   void ClearTerminal();
   void PaintRow(int y);
@@ -128,6 +135,8 @@ class VtScreen {
   std::vector<bool> dirty_;   // screen rows that may differ from front_
   std::vector<int> dirty_rows_;  // the rows flagged in dirty_, unordered
   int top_row_ = 0;           // ring row that is screen row 0
+  int terminal_rows_;         // rows the terminal has
+  int offset_ = 0;            // the model row shown on the terminal's top row
   Coord cursor_;
   bool cursor_visible_ = true;
   bool repaint_all_ = false;  // the terminal's content is unknown

@@ -347,6 +347,66 @@ TEST(VtScreenOnTerminal, ResizeRepaintsEverything) {
   ExpectTerminalShowsModel(screen, terminal);
 }
 
+// A terminal shorter than the model shows the rows around the cursor.  Rows
+// the cursor leaves behind going down scroll into the scroll-back, as output
+// does; going back up repaints from the model.
+TEST(VtScreenOnTerminal, ShorterTerminalFollowsTheCursor) {
+  VtScreen screen(6, 8, kUtf8);
+  Terminal terminal(6, 3);
+  screen.SetTerminalRows(3);
+  Flush(&screen, &terminal);  // from here on the terminal shows the model
+  auto row_text = [](int y) { return "row " + std::to_string(y); };
+  auto shown = [&terminal](int y) {
+    std::u32string row = terminal.Row(y);
+    return std::string(row.begin(), row.end());
+  };
+  // Rows printed one after the other with no render in between, as a fast
+  // echo does: each still reaches the scroll-back whole.
+  for (int y = 0; y < 8; ++y) {
+    WriteText(&screen, row_text(y) + " ", 7, Coord{0, y});  // 6 cells a row
+    ASSERT_TRUE(screen.SetCursorPosition(Coord{0, y}));
+  }
+  Flush(&screen, &terminal);
+  EXPECT_EQ(shown(0), "row 5 ");
+  EXPECT_EQ(shown(2), "row 7 ");
+  EXPECT_EQ(terminal.Cursor(), (Coord{0, 2}));
+  ASSERT_EQ(terminal.pushed.size(), 5u);
+  for (int y = 0; y < 5; ++y) {
+    EXPECT_EQ(terminal.pushed[static_cast<size_t>(y)], std::u32string(U"row ") +
+                                                           static_cast<char32_t>(U'0' + y) + U" ");
+  }
+  // The model scrolls with its last row on the terminal's: line feeds.
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 5, 7}, Coord{0, 0}, ' ', 7));
+  WriteText(&screen, "new   ", 7, Coord{0, 7});
+  Flush(&screen, &terminal);
+  EXPECT_EQ(terminal.pushed.size(), 6u);
+  EXPECT_EQ(shown(1), "row 7 ");
+  EXPECT_EQ(shown(2), "new   ");
+  // Back up to the model's top row: a repaint, nothing pushed.
+  ASSERT_TRUE(screen.SetCursorPosition(Coord{2, 0}));
+  Flush(&screen, &terminal);
+  EXPECT_EQ(shown(0), "row 1 ");
+  EXPECT_EQ(shown(2), "row 3 ");
+  EXPECT_EQ(terminal.Cursor(), (Coord{2, 0}));
+  EXPECT_EQ(terminal.pushed.size(), 6u);
+}
+
+// A taller terminal shows the whole model from its top and nothing below.
+TEST(VtScreenOnTerminal, TallerTerminalShowsTheModelFromItsTop) {
+  VtScreen screen(6, 3, kUtf8);
+  Terminal terminal(6, 5);
+  screen.SetTerminalRows(5);
+  for (int y = 0; y < 3; ++y) WriteText(&screen, "abcdef", 7, Coord{0, y});
+  ASSERT_TRUE(screen.SetCursorPosition(Coord{1, 2}));
+  Flush(&screen, &terminal);
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 5, 2}, Coord{0, 0}, ' ', 7));
+  WriteText(&screen, "ghijkl", 7, Coord{0, 2});
+  Flush(&screen, &terminal);
+  ExpectTerminalShowsModel(screen, terminal);
+  EXPECT_EQ(terminal.Row(3), U"      ");
+  EXPECT_EQ(terminal.Row(2), U"ghijkl");
+}
+
 TEST(VtScreenOnTerminal, InvalidateRepaintsAfterTheTerminalWasChanged) {
   VtScreen screen(8, 3, kUtf8);
   Terminal terminal(8, 3);

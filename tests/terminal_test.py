@@ -171,6 +171,33 @@ class Editing(TerminalTest):
         self.assertEqual(p.cursor(), (1, 5))
 
 
+class Resizing(TerminalTest):
+    def convert_after_resize(self, width, height):
+        self.write("in.txt", SOURCE)
+        self.start()
+        self.pane.resize(width, height)
+        self.pane.wait_for(lambda r: len(r) == height and any("Filename to Open:?" in x for x in r))
+        self.answer("in.txt")
+        self.pane.wait_text("SAVE")
+        self.answer("")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        return self.pane.history_rows() + self.pane.screen()
+
+    def test_a_shorter_terminal_keeps_every_row_in_order(self):
+        rows = self.convert_after_resize(60, 12)
+        start = len(rows) - 1 - rows[::-1].index(STATUS_LINE)
+        self.assertEqual(rows[start + 2:start + 42], [ROW % (i % 8) for i in range(40)])
+        self.assertTrue(self.pane.terminal_settings_kept())
+
+    def test_a_taller_terminal_scrolls_inside_the_first_rows(self):
+        rows = self.convert_after_resize(80, 35)
+        screen = self.pane.screen()
+        # The text keeps to the 25 rows it started with; below is blank.
+        self.assertEqual(screen[23], ROW % (39 % 8))
+        self.assertTrue(all(r == "" for r in screen[25:]))
+        self.assertIn(ROW % 0, rows)
+
+
 class Leaving(TerminalTest):
     def test_ctrl_c_during_a_prompt_ends_at_once(self):
         self.start()
