@@ -99,7 +99,15 @@ bool MemoryDevice::GetBufferInfo(BufferInfo* info) {
   return true;
 }
 
+void MemoryDevice::NoteReach(Coord at, int length) {
+  const long first = static_cast<long>(at.y) * width_ + at.x;
+  if (!Inside(at.x, at.y) || length < 0 || first + length > static_cast<long>(cells_.size())) {
+    ++out_of_buffer_calls_;
+  }
+}
+
 bool MemoryDevice::FillCharacter(char character, int length, Coord at) {
+  NoteReach(at, length);
   if (!stdout_console_ || !Inside(at.x, at.y)) return false;
   size_t start = static_cast<size_t>(at.y * width_ + at.x);
   size_t end = std::min(cells_.size(), start + static_cast<size_t>(std::max(length, 0)));
@@ -108,6 +116,7 @@ bool MemoryDevice::FillCharacter(char character, int length, Coord at) {
 }
 
 bool MemoryDevice::FillAttribute(uint16_t attribute, int length, Coord at) {
+  NoteReach(at, length);
   if (!stdout_console_ || !Inside(at.x, at.y)) return false;
   size_t start = static_cast<size_t>(at.y * width_ + at.x);
   size_t end = std::min(cells_.size(), start + static_cast<size_t>(std::max(length, 0)));
@@ -117,6 +126,7 @@ bool MemoryDevice::FillAttribute(uint16_t attribute, int length, Coord at) {
 
 bool MemoryDevice::WriteCells(const char* characters, int length, uint16_t attribute, Coord at) {
   ++cell_write_calls_;
+  if (!Inside(at.x, at.y) || length <= 0 || at.x + length > width_) ++out_of_buffer_calls_;
   if (cell_write_calls_ == fail_cell_write_number) return false;
   if (!stdout_console_ || fail_cell_writes || !Inside(at.x, at.y) || length <= 0) return false;
   ++cell_writes_;
@@ -126,6 +136,12 @@ bool MemoryDevice::WriteCells(const char* characters, int length, uint16_t attri
 }
 
 bool MemoryDevice::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
+  const int moved_right = destination.x + source.right - source.left;
+  const int moved_bottom = destination.y + source.bottom - source.top;
+  if (!Inside(source.left, source.top) || !Inside(source.right, source.bottom) ||
+      !Inside(destination.x, destination.y) || !Inside(moved_right, moved_bottom)) {
+    ++out_of_buffer_calls_;
+  }
   if (!stdout_console_) return false;
   Rect clipped{std::max(source.left, 0), std::max(source.top, 0),
                std::min(source.right, width_ - 1), std::min(source.bottom, height_ - 1)};
@@ -161,6 +177,7 @@ bool MemoryDevice::SetWindow(Rect window) {
 }
 
 bool MemoryDevice::SetCursorPosition(Coord at) {
+  NoteReach(at, 1);
   if (!stdout_console_ || !Inside(at.x, at.y)) return false;
   cursor_ = at;
   return true;

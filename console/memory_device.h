@@ -92,6 +92,9 @@ class MemoryDevice final : public Device {
   int cell_writes() const { return cell_writes_; }
   /// Calls of WriteStdout, failed ones included.
   int stdout_writes() const { return stdout_writes_; }
+  /// Calls that asked to write cells, scroll or place the cursor outside the
+  /// buffer (refused or clipped); the engine should make none.
+  int out_of_buffer_calls() const { return out_of_buffer_calls_; }
   bool handler_registered() const { return handler_ != nullptr; }
   size_t events_left() const { return events_.size(); }
   /// Calls the registered control handler as the system would.
@@ -116,6 +119,9 @@ class MemoryDevice final : public Device {
     uint16_t attribute = 7;
   };
   bool Inside(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
+  /// Counts a call that reaches outside the buffer: a run of `length` cells
+  /// from `at`, row by row, or one cell when `length` is 1.
+  void NoteReach(Coord at, int length);
   Cell& At(int x, int y) { return cells_[static_cast<size_t>(y * width_ + x)]; }
   const Cell& At(int x, int y) const { return cells_[static_cast<size_t>(y * width_ + x)]; }
   void TypeKey(std::string_view name);
@@ -142,6 +148,7 @@ class MemoryDevice final : public Device {
   int cell_writes_ = 0;
   int cell_write_calls_ = 0;
   int stdout_writes_ = 0;
+  int out_of_buffer_calls_ = 0;
   ControlHandler handler_ = nullptr;
   void* handler_context_ = nullptr;
   std::function<void()> idle_hook_;
