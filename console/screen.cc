@@ -38,7 +38,7 @@ void Screen::SetUp() {
 void Screen::ReadArea() {
   BufferInfo info;
   if (device_.GetBufferInfo(&info)) {
-    area_ = {0, info.window.top, info.size.x - 1, info.window.bottom};
+    area_ = {0, info.window.top, info.size.x - 1, info.window.bottom, info.size.y - 1};
   } else {
     area_ = {};
   }
@@ -56,10 +56,14 @@ Position Screen::Size() const {
   return {area_.right - area_.left + 1, area_.bottom - area_.top + 1};
 }
 
+// The view keeps the height of its first use, but a window made smaller
+// near the buffer's end (a terminal made shorter) would push it past the
+// buffer's last row, where nothing can be drawn: it ends there instead.
 Rect Screen::ViewRect() const {
   int width = Size().column;
-  return {area_.left, area_.top + view_first_ - 1, area_.left + width - 1,
-          area_.top + view_last_ - 1};
+  int bottom = area_.top + view_last_ - 1;
+  if (!AreaEmpty()) bottom = std::min(bottom, area_.buffer_bottom);
+  return {area_.left, area_.top + view_first_ - 1, area_.left + width - 1, bottom};
 }
 
 uint16_t Screen::CurrentAttribute() {
@@ -91,7 +95,8 @@ Position Screen::CursorPosition() {
 }
 
 int Screen::PlaceCursor(int row, int column, int visibility) {
-  bool refused = (row != 0 && (row < view_first_ || row > view_last_)) ||
+  bool refused = (row != 0 && (row < view_first_ || row > view_last_ ||
+                                area_.top + row - 1 > ViewRect().bottom)) ||
                  (column != 0 && (column < 0 || column > Size().column));
   if (refused) return PlaceCursor(0, 0, visibility);
   if (row == 0 || column == 0) {
@@ -103,7 +108,9 @@ int Screen::PlaceCursor(int row, int column, int visibility) {
   if (!device_.GetCursorVisible(&was_visible)) was_visible = false;
   if (visibility >= 0) device_.SetCursorVisible(visibility != 0);
   line_feed_pending_ = false;
-  device_.SetCursorPosition({area_.left + column - 1, area_.top + row - 1});
+  // Without a console area the bounds are a stand-in 80 x 25 screen that
+  // need not fit the buffer: the cursor stays where it is.
+  if (!AreaEmpty()) device_.SetCursorPosition({area_.left + column - 1, area_.top + row - 1});
   device_.Flush();
   return (was_visible ? 0x10000 : 0) + (row & 0xFF) * 256 + (column & 0xFF);
 }

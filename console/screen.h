@@ -63,6 +63,7 @@ class Screen {
  private:
   struct Area {
     int left = 0, top = 0, right = 0, bottom = 0;
+    int buffer_bottom = 0;  // the buffer's last row
   };
   struct PrintState;
 
