@@ -295,11 +295,15 @@ void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
 
 Coord TerminalSize() {
   constexpr int kLargest = 1000;  // keeps the model's memory bounded
+  // A console area of one row or one column counts as no console at all,
+  // and output would then go to the terminal raw, escape sequences from a
+  // file included: a terminal is never taken as smaller than 2 x 2.
+  constexpr int kSmallest = 2;
   winsize size{};
   Coord result{80, 25};
   if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
-    if (size.ws_col > 0) result.x = std::min<int>(size.ws_col, kLargest);
-    if (size.ws_row > 0) result.y = std::min<int>(size.ws_row, kLargest);
+    if (size.ws_col > 0) result.x = std::clamp<int>(size.ws_col, kSmallest, kLargest);
+    if (size.ws_row > 0) result.y = std::clamp<int>(size.ws_row, kSmallest, kLargest);
   }
   return result;
 }
