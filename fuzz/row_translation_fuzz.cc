@@ -1,0 +1,59 @@
+// Fuzz target: the translation of one source row.
+//
+// Properties, for any row R (bytes, any length):
+//   a. R is dropped exactly when its characters 2 to 4 read "odP" (neither
+//      "---" nor "R--", the only texts a mapping makes, is "odP").
+//   b. Otherwise the target row is "....|..|" n1 " .... ....|" n2
+//      " .... ....|" n3 " .... ....", where note k is the up to 3 bytes of R
+//      from 0-based offset 1, 13 and 25 (empty when R is shorter), with
+//      "..." written as "---" and "===" as "R--".  So it is never longer
+//      than 49 bytes.
+//   c. The notes stay valid for as long as R does: R is copied to a buffer
+//      of its exact size, so reading a note out of bounds is a sanitizer
+//      report.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "converter/row_translation.h"
+#include "fuzz/fuzz_input.h"
+
+namespace {
+
+using fuzz::Check;
+
+std::string ExpectedNote(std::string_view row, size_t offset) {
+  std::string note = offset < row.size() ? std::string(row.substr(offset, 3)) : std::string();
+  if (note == "...") return "---";
+  if (note == "===") return "R--";
+  return note;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::unique_ptr<char[]> copy(new char[size == 0 ? 1 : size]);
+  std::copy(data, data + size, copy.get());
+  const std::string_view row(copy.get(), size);
+
+  const std::optional<converter::TargetRow> target = converter::TranslateRow(row);
+  const bool header = size >= 4 && row.substr(1, 3) == "odP";
+  Check(target.has_value() != header, "a row is dropped exactly when characters 2-4 are odP");
+  if (!target) return 0;
+
+  const std::string expected = "....|..|" + ExpectedNote(row, 1) + " .... ....|" +
+                               ExpectedNote(row, 13) + " .... ....|" + ExpectedNote(row, 25) +
+                               " .... ....";
+  const std::string text = converter::TargetRowText(*target);
+  Check(text == expected, "the target row is the pieces around the cut and mapped notes");
+  Check(text.size() <= 49, "a target row is at most 49 bytes");
+  for (int k = 0; k < 3; ++k) {
+    Check(target->notes[k] == ExpectedNote(row, 1 + 12 * static_cast<size_t>(k)),
+          "each note is the cut and mapped source bytes");
+  }
+  return 0;
+}

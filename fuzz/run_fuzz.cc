@@ -1,0 +1,192 @@
+// Fuzz target: the whole program on redirected standard streams.
+//
+// The input is split into a mode byte, a length byte L, L bytes of standard
+// input and the source file's bytes.  In a scratch directory of its own the
+// source is written to the file "s"; the program runs on a memory console
+// whose standard input and output are both redirected, standard input
+// holding the L bytes (after "s" LF, or "s" LF "o" LF, in modes 1 and 2, so
+// that most runs convert something).  Every '/' of standard input becomes
+// '_': a name can then only reach an entry of the scratch directory.
+//
+// Properties:
+//   a. The run ends, with status 0 or 1; status 1 comes with at least one
+//      line for standard error, status 0 with none.  Every such line starts
+//      with "patconv: " and is safe to show on a terminal: valid UTF-8 with
+//      no C0 control, no DEL and no C1 control (U+0080-U+009F).
+//   b. Standard output is a well-formed dialogue: the title and CR LF; then
+//      refusal pairs (the refusal, CR LF, CR LF); then either nothing more
+//      (the early stop on an exhausted standard input, status 1, after at
+//      least one refusal) or the status line, CR LF, CR LF and rows of the
+//      target format ("....|..|" n1 " .... ....|" n2 " .... ....|" n3
+//      " .... ...." with notes of at most 3 bytes and no CR or LF), each
+//      ending CR LF, at most one per source byte plus one.
+//   c. The file read is never changed: "s" keeps its bytes, unless it was
+//      named for the output while the input named a missing file.
+//   d. An output file, when one was made, holds the header line and CR LF
+//      first, then exactly the rows that standard output shows.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/memory_device.h"
+#include "converter/run.h"
+#include "fuzz/fuzz_files.h"
+#include "fuzz/fuzz_input.h"
+
+namespace {
+
+using fuzz::Check;
+constexpr std::string_view kCrLf = "\r\n";
+
+bool TakePrefix(std::string_view* text, std::string_view prefix) {
+  if (text->substr(0, prefix.size()) != prefix) return false;
+  text->remove_prefix(prefix.size());
+  return true;
+}
+
+// True when `line` (without its CR LF) has the target row's layout.
+bool IsTargetRow(std::string_view line) {
+  static constexpr std::string_view kPieces[4] = {"....|..|", " .... ....|", " .... ....|",
+                                                  " .... ...."};
+  // Notes of 0 to 3 bytes each: try every split.
+  for (int combination = 0; combination < 64; ++combination) {
+    std::string_view rest = line;
+    bool fits = TakePrefix(&rest, kPieces[0]);
+    for (int k = 0; k < 3 && fits; ++k) {
+      const size_t length = static_cast<size_t>((combination >> (2 * k)) & 3);
+      fits = rest.size() >= length;
+      if (fits) rest.remove_prefix(length);
+      fits = fits && TakePrefix(&rest, kPieces[k + 1]);
+    }
+    if (fits && rest.empty()) return true;
+  }
+  return false;
+}
+
+// Valid UTF-8 without C0, DEL or C1 controls.
+bool SafeToShow(std::string_view line) {
+  for (size_t i = 0; i < line.size();) {
+    const auto lead = static_cast<unsigned char>(line[i]);
+    if (lead < 0x20 || lead == 0x7F) return false;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xC2 && lead < 0xE0                     ? 2
+                                                                            : 0;
+    if (length == 0 || i + length > line.size()) return false;
+    uint32_t code = lead & (0x7Fu >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(line[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3Fu);
+    }
+    // C1 controls (and overlong forms), surrogates, beyond U+10FFFF.
+    if (code < 0xA0 || (length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
+        (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// Checks the dialogue on standard output; returns the rows part.
+std::string_view CheckDialogue(std::string_view out, int status, size_t source_size) {
+  Check(TakePrefix(&out, converter::kTitle) && TakePrefix(&out, kCrLf), "the title comes first");
+  const std::string refusal = std::string(converter::kEmptyNameRefusal) + "\r\n\r\n";
+  int refusals = 0;
+  while (TakePrefix(&out, refusal)) ++refusals;
+  if (out.empty()) {
+    Check(status == 1 && refusals >= 1, "an early stop follows a refusal, with status 1");
+    return out;
+  }
+  Check(TakePrefix(&out, converter::kStatusLine) && TakePrefix(&out, "\r\n\r\n"),
+        "the status line and an empty line follow the dialogue");
+  const std::string_view rows = out;
+  size_t count = 0;
+  while (!out.empty()) {
+    const size_t end = out.find(kCrLf);
+    Check(end != std::string_view::npos, "every row ends with CR LF");
+    Check(IsTargetRow(out.substr(0, end)), "every row has the target layout");
+    out.remove_prefix(end + 2);
+    ++count;
+  }
+  Check(count <= source_size + 1, "at most one row per source byte plus one");
+  return rows;
+}
+
+// Runs the program in `directory`; the working directory is put back after.
+int RunIn(const std::string& directory, console::MemoryDevice& device,
+          std::vector<std::string>* errors) {
+  const int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  Check(home >= 0 && chdir(directory.c_str()) == 0, "can enter the scratch directory");
+  const int status = converter::RunProgram(
+      device, [errors](const std::string& line) { errors->push_back(line); });
+  Check(fchdir(home) == 0, "can leave the scratch directory");
+  close(home);
+  return status;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::RemoveScratchAtExit();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::FuzzInput input(data, size);
+  const int mode = input.Byte() % 4;
+  std::string stdin_bytes(input.Bytes(input.Byte()));
+  const std::string_view source = input.Rest();
+  for (char& c : stdin_bytes) {
+    if (c == '/') c = '_';
+  }
+  if (mode == 1) stdin_bytes.insert(0, "s\n");
+  if (mode == 2) stdin_bytes.insert(0, "s\no\n");
+
+  const std::string& directory = fuzz::ScratchDirectory();
+  fuzz::EmptyDirectory(directory);
+  fuzz::WriteFile(directory + "/s", source);
+
+  console::MemoryDevice::Options options;
+  options.stdin_console = false;
+  options.stdout_console = false;
+  console::MemoryDevice device(options);
+  device.SetStdin(stdin_bytes);
+  std::vector<std::string> errors;
+  const int status = RunIn(directory, device, &errors);
+
+  Check(status == 0 || status == 1, "the exit status is 0 or 1");
+  Check((status == 0) == errors.empty(), "status 1 exactly when a failure is reported");
+  for (const std::string& line : errors) {
+    Check(line.rfind("patconv: ", 0) == 0, "error lines start with the program's name");
+    if (!SafeToShow(line)) fuzz::Fail("an error line is unsafe to show: " + fuzz::Escaped(line));
+  }
+  const std::string_view rows = CheckDialogue(device.stdout_bytes(), status, source.size());
+
+  // "s" is left as it was, unless it was named for the output while the
+  // input named a file that could not be opened (only "s" exists).
+  bool found = false;
+  const std::string now_in_s = fuzz::ReadFile(directory + "/s", &found);
+  const std::string header_alone = std::string(converter::kTargetHeader) + "\r\n";
+  Check(found && (now_in_s == source || (now_in_s == header_alone && rows.empty() && status == 1)),
+        "the file read is never changed");
+  DIR* dir = opendir(directory.c_str());
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || name == "s") continue;
+    const std::string written = fuzz::ReadFile(directory + "/" + name, &found);
+    Check(written == std::string(converter::kTargetHeader) + "\r\n" + std::string(rows),
+          "the output file is the header line, then the rows shown");
+  }
+  closedir(dir);
+  return 0;
+}
