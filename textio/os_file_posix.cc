@@ -9,11 +9,25 @@
 
 namespace textio {
 
-std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, int* error) {
+namespace {
+
+// Opens without waiting: a FIFO would otherwise block the open until its
+// other end is opened, possibly forever.  Reads and writes then block as
+// usual (a FIFO that opens for input is refused at once anyway: it has no
+// size to measure; one without a reader cannot be opened for output).
+int OpenNoWait(const std::string& name, int flags) {
   int fd;
   do {
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, int* error) {
+  int fd = OpenNoWait(name, O_RDONLY);
   if (fd < 0) {
     *error = errno;
     return nullptr;
@@ -28,10 +42,7 @@ std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, int* err
 }
 
 std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, int* error) {
-  int fd;
-  do {
-    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
+  int fd = OpenNoWait(name, O_WRONLY | O_CREAT);
   if (fd < 0) {
     *error = errno;
     return nullptr;

@@ -1,0 +1,77 @@
+// Names that lead to FIFOs: opening one never waits for its other end.  A
+// FIFO has no size to measure, so as an input it is refused; as an output
+// without a reader it cannot be opened.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "textio/channels.h"
+#include "textio/os_file.h"
+#include "textio/test_support.h"
+
+namespace textio {
+namespace {
+
+// A FIFO nobody else has open.  A test that would wait for its other end is
+// ended by the alarm instead of hanging the test run.
+class LonelyFifo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    ::alarm(10);
+  }
+  void TearDown() override { ::alarm(0); }
+
+  ScopedTempDir directory_;
+  std::string path_ = directory_.File("fifo");
+};
+
+TEST_F(LonelyFifo, OpensForReadingAtOnceAndHasNoSize) {
+  int error = 0;
+  std::unique_ptr<OsFile> file = OsFile::OpenForReading(path_, &error);
+  ASSERT_NE(file, nullptr);
+  int64_t size = 0;
+  EXPECT_FALSE(file->MeasureSize(&size, &error));
+  EXPECT_EQ(error, ESPIPE);
+}
+
+TEST_F(LonelyFifo, IsRefusedAsAnInputChannel) {
+  Channels channels;
+  EXPECT_EQ(channels.Open(path_, kModeInput, 0, 0, 1, 0), kStatusBadCall);
+  EXPECT_NE(channels.last_error().find("size"), std::string::npos) << channels.last_error();
+  EXPECT_EQ(channels.EndTest(1), -1);
+}
+
+TEST_F(LonelyFifo, CannotBeOpenedForWritingWithoutAReader) {
+  int error = 0;
+  EXPECT_EQ(OsFile::OpenForWriting(path_, &error), nullptr);
+  EXPECT_EQ(error, ENXIO);
+  Channels channels;
+  EXPECT_EQ(channels.Open(path_, kModeOutput, 0, 0, 2, 0), kStatusCannotOpen);
+  EXPECT_EQ(channels.Print(2, "x", kFlagLast), kStatusBadCall);
+}
+
+TEST(Fifo, WithAReaderIsWrittenThroughBlockingWrites) {
+  ScopedTempDir directory;
+  const std::string path = directory.File("fifo");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  Channels channels;
+  ASSERT_EQ(channels.Open(path, kModeOutput, 0, 0, 2, 0), kStatusOk);
+  EXPECT_EQ(channels.Print(2, "Vortex", kFlagLast | kFlagLineEnd), kStatusOk);
+  EXPECT_EQ(channels.Close(2), kStatusOk);
+  char bytes[16] = {};
+  EXPECT_EQ(::read(reader, bytes, sizeof bytes), 8);
+  EXPECT_EQ(std::string(bytes, 8), "Vortex\r\n");
+  ::close(reader);
+}
+
+}  // namespace
+}  // namespace textio
+#endif  // _WIN32
