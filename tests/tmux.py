@@ -47,9 +47,10 @@ class TmuxPane:
             if os.path.exists(f):
                 os.remove(f)
         command = " ".join(shlex.quote(a) for a in argv)
-        # The shell catches SIGINT (a handler, not "ignore", which the program
-        # would inherit) so that Ctrl+C ends the program but not the shell.
-        script = ("trap : INT; stty -g > %s; %s; echo $? > %s; stty -g > %s; exec sleep 600" % (
+        # The shell catches SIGINT and SIGQUIT (a handler, not "ignore", which
+        # the program would inherit) so that Ctrl+C and Ctrl+\ end the
+        # program but not the shell.
+        script = ("trap : INT QUIT; stty -g > %s; %s; echo $? > %s; stty -g > %s; exec sleep 600" % (
             shlex.quote(self.before_file), command, shlex.quote(self.status_file),
             shlex.quote(self.after_file)))
         exports = {"LANG": locale, "LC_ALL": locale, "TERM": "screen",
