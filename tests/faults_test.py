@@ -1,0 +1,355 @@
+"""patconv against hostile surroundings: outputs that refuse bytes, inputs
+that are no files, huge lines, random binary data, readers that go away,
+signals, and a terminal that disappears."""
+import os
+import random
+import resource
+import signal
+import stat
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+from e2e import (CRLF, HEADER, TITLE, E2ETest, expected_rows, program,
+                 redirected_screen, target_file, target_row, under_wine)
+from tmux import TmuxPane
+
+SOURCE = (b"ModPlug Tracker MOD\r\n"
+          b"|C-501v64...|...........|===........\r\n"
+          b"|...........|D#403......|c-5........|G-6........\r\n")
+ROWS = [b"....|..|C-5 .... ....|--- .... ....|R-- .... ....",
+        b"....|..|--- .... ....|D#4 .... ....|c-5 .... ...."]
+
+
+def under_a_runner():
+    """A runner (valgrind, wine) changes timing and memory use."""
+    return bool(os.environ.get("PATCONV_RUNNER"))
+
+
+def posix_only(reason):
+    return unittest.skipIf(under_wine(), reason)
+
+
+class FaultTest(E2ETest):
+    def path(self, name):
+        return os.path.join(self.directory, name)
+
+    def run_measured(self, answers):
+        """Runs patconv with answers on standard input and standard output
+        in a file; returns (status, stdout, stderr, peak RSS in KiB)."""
+        with open(self.path(".answers"), "wb") as f:
+            f.write(answers)
+        with open(self.path(".answers"), "rb") as stdin, \
+                open(self.path(".stdout"), "wb") as stdout, \
+                open(self.path(".stderr"), "wb") as stderr:
+            child = subprocess.Popen(program(), stdin=stdin, stdout=stdout, stderr=stderr,
+                                     cwd=self.directory)
+            try:
+                _, status, usage = os.wait4(child.pid, 0)
+            finally:
+                child.returncode = 0  # reaped above
+        with open(self.path(".stdout"), "rb") as f:
+            out = f.read()
+        with open(self.path(".stderr"), "rb") as f:
+            err = f.read()
+        return os.waitstatus_to_exitcode(status), out, err, usage.ru_maxrss
+
+
+class Outputs(FaultTest):
+    """Extends the output failures of redirected_test.Failures."""
+
+    @posix_only("needs /dev/full")
+    def test_full_disk_met_during_the_run(self):
+        # Far more than one 8192-byte buffer: the write fails while rows are
+        # still coming, not only at close; every row is still shown, and the
+        # failure is told once.
+        source = b"|C-5........|...........|===\r\n" * 3000
+        self.write("in.txt", source)
+        r = self.run_patconv(b"in.txt\n/dev/full\n")
+        self.assertEqual(r.stdout, redirected_screen([target_row(source[:28])] * 3000))
+        self.assertEqual(r.status, 1)
+        self.assertEqual(r.stderr.count(b"\n"), 1)
+        self.assertIn(b"/dev/full", r.stderr)
+        self.assertIn(b"No space left on device", r.stderr)
+
+    def test_output_in_a_missing_directory_makes_nothing(self):
+        self.write("in.txt", SOURCE)
+        r = self.run_patconv(b"in.txt\nmissing/out.txt\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(r.status, 1)
+        self.assertEqual(r.stderr.count(b"\n"), 1)
+        self.assertIn(b"'missing/out.txt'", r.stderr)
+        self.assertEqual(sorted(os.listdir(self.directory)), ["in.txt"])
+
+    def test_output_named_after_a_directory(self):
+        self.write("in.txt", SOURCE)
+        os.mkdir(self.path("sub"))
+        r = self.run_patconv(b"in.txt\nsub\n")
+        self.assertEqual(r.stdout, redirected_screen(ROWS))
+        self.assertEqual(r.status, 1)
+        self.assertIn(b"'sub'", r.stderr)
+        self.assertEqual(os.listdir(self.path("sub")), [])
+
+    @posix_only("pipes of the POSIX shell")
+    def test_reader_of_standard_output_stops_after_one_line(self):
+        rows = [target_row(b"|C-5........|...........|===")] * 50000
+        self.write("in.txt", b"|C-5........|...........|===\r\n" * 50000)
+        self.write("answers", b"in.txt\nout.txt\n")
+        script = ('"$0" < answers 2> stderr | head -1 > first; '
+                  'echo "${PIPESTATUS[0]}" > status')
+        subprocess.run(["bash", "-c", script, os.environ["PATCONV"]], cwd=self.directory,
+                       timeout=60, check=True)
+        with open(self.path("first"), "rb") as f:
+            self.assertEqual(f.read(), TITLE + b"\r\n")
+        with open(self.path("status")) as f:
+            self.assertEqual(f.read().strip(), "0")
+        with open(self.path("out.txt"), "rb") as f:
+            self.assertEqual(f.read(), target_file(rows))
+
+    @posix_only("closed descriptors of the POSIX shell")
+    def test_standard_output_closed_from_the_start(self):
+        # Files the program opens may then get descriptor 1; the screen
+        # output must never end up in them.
+        self.write("in.txt", SOURCE)
+        self.write("answers", b"in.txt\nout.txt\n")
+        subprocess.run(["bash", "-c", '"$0" < answers >&- 2> stderr', os.environ["PATCONV"]],
+                       cwd=self.directory, timeout=60)
+        self.assertEqual(self.read("out.txt"), target_file(ROWS))
+        self.assertEqual(self.read("in.txt"), SOURCE)
+        self.write("answers", b"missing.txt\nout2.txt\n")
+        subprocess.run(["bash", "-c", '"$0" < answers >&- 2> stderr', os.environ["PATCONV"]],
+                       cwd=self.directory, timeout=60)
+        self.assertEqual(self.read("out2.txt"), target_file([]))
+        self.assertIn(b"missing.txt", self.read("stderr"))
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+
+class Inputs(FaultTest):
+    def test_input_is_a_directory(self):
+        os.mkdir(self.path("sub"))
+        r = self.run_patconv(b"sub\nout.txt\n")
+        self.assertEqual(r.stdout, redirected_screen([]))
+        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertEqual(r.status, 1)
+        self.assertEqual(r.stderr.count(b"\n"), 1)
+        self.assertIn(b"'sub'", r.stderr)
+
+    @posix_only("FIFOs")
+    def test_fifo_whose_writer_closes_early_is_refused_promptly(self):
+        # The size of an input is measured when it is opened; a FIFO has
+        # none, so it is refused like a file that cannot be opened.
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+
+        def writer():
+            try:
+                fd = os.open(fifo, os.O_WRONLY)
+            except OSError:
+                return
+            try:
+                os.write(fd, b"|C-5\r\n")
+            except OSError:
+                pass
+            os.close(fd)
+
+        thread = threading.Thread(target=writer, daemon=True)
+        thread.start()
+        started = time.monotonic()
+        r = self.run_patconv(b"fifo\nout.txt\n", timeout=20)
+        self.assertLess(time.monotonic() - started, 10)
+        self.assertEqual(r.stdout, redirected_screen([]))
+        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertEqual(r.status, 1)
+        self.assertIn(b"'fifo'", r.stderr)
+        self.unblock(fifo, os.O_RDONLY)
+        thread.join(5)
+
+    @posix_only("FIFOs")
+    def test_fifo_without_a_writer_does_not_wait(self):
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        try:
+            started = time.monotonic()
+            r = self.run_patconv(b"fifo\nout.txt\n", timeout=20)
+            self.assertLess(time.monotonic() - started, 10)
+            self.assertEqual(r.file("out.txt"), target_file([]))
+            self.assertEqual(r.status, 1)
+            self.assertIn(b"'fifo'", r.stderr)
+        finally:
+            self.unblock(fifo, os.O_WRONLY)
+
+    @posix_only("FIFOs")
+    def test_fifo_without_a_reader_as_the_output_does_not_wait(self):
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        self.write("in.txt", SOURCE)
+        try:
+            started = time.monotonic()
+            r = self.run_patconv(b"in.txt\nfifo\n", timeout=20)
+            self.assertLess(time.monotonic() - started, 10)
+            self.assertEqual(r.stdout, redirected_screen(ROWS))
+            self.assertEqual(r.status, 1)
+            self.assertIn(b"'fifo'", r.stderr)
+        finally:
+            self.unblock(fifo, os.O_RDONLY)
+
+    def unblock(self, fifo, flags):
+        """Opens the other end of a FIFO without waiting, so that a program
+        stuck opening it (a failed test) is released."""
+        try:
+            os.close(os.open(fifo, flags | os.O_NONBLOCK))
+        except OSError:
+            pass
+
+    @posix_only("device files")
+    def test_devices_read_as_empty_or_are_refused(self):
+        # /dev/zero and /dev/urandom measure 0 bytes: no row, at once.
+        for name in (b"/dev/zero", b"/dev/urandom", b"/dev/null"):
+            with self.subTest(name=name):
+                r = self.run_patconv(name + b"\nout.txt\n", timeout=20)
+                self.assertEqual(r.stdout, redirected_screen([]))
+                self.assertEqual(r.file("out.txt"), target_file([]))
+                self.assertEqual(r.status, 0)
+
+    def test_a_20_mb_line_without_a_line_end(self):
+        cell = b"|C-5........|D-5........|E-5........"
+        size = 20 * 1024 * 1024
+        data = (cell * (size // len(cell) + 1))[:size]
+        self.write("in.txt", data)
+        status, out, err, peak = self.run_measured(b"in.txt\nout.txt\n")
+        # Fields of 4096 bytes: 5120 rows.
+        rows = [target_row(data[i:i + 4096]) for i in range(0, size, 4096)]
+        self.assertEqual(len(rows), 5120)
+        self.assertEqual((status, err), (0, b""))
+        self.assertEqual(out, redirected_screen(rows))
+        with open(self.path("out.txt"), "rb") as f:
+            self.assertEqual(f.read(), target_file(rows))
+        if under_a_runner():
+            return  # the runner's own memory would be measured
+        # Memory stays bounded: a 20 MB line costs no more than a short one.
+        self.write("small.txt", cell + b"\r\n")
+        _, _, _, small_peak = self.run_measured(b"small.txt\nout2.txt\n")
+        self.assertLess(peak - small_peak, 4 * 1024, "peak RSS grew by more than 4 MiB")
+
+    def test_random_binary_files(self):
+        rng = random.Random(1207)
+        for case in range(24):
+            size = rng.choice([1, 17, 300, 5000, 20000])
+            if case % 3 == 0:
+                data = bytes(rng.randrange(256) for _ in range(size))
+            else:
+                # No 0x1A before the end, so that the whole file is read;
+                # 0x00, 0xFF, quotes, commas, blanks and line ends are common.
+                alphabet = [b for b in range(256) if b != 0x1A]
+                common = [0x00, 0xFF, 0x22, 0x2C, 0x20, 0x09, 0x0D, 0x0A, 0x2E, 0x3D]
+                data = bytes(rng.choice(common if rng.random() < 0.4 else alphabet)
+                             for _ in range(size))
+                if case % 3 == 2:
+                    data += b"\x1a" + bytes(rng.randrange(256) for _ in range(50))
+            with self.subTest(case=case, size=size):
+                self.write("in.bin", data)
+                r = self.run_patconv(b"in.bin\nout.txt\n")
+                rows = expected_rows(data)
+                self.assertEqual((r.status, r.stderr), (0, b""))
+                self.assertEqual(r.stdout, redirected_screen(rows))
+                self.assertEqual(r.file("out.txt"), target_file(rows))
+
+
+class TerminalFaults(E2ETest):
+    """Signals and a terminal that goes away, during a prompt in a tmux pane.
+    terminal_test.Leaving has Ctrl+C, SIGTERM and SIGHUP sent to the program;
+    these add the modes left behind, SIGINT and SIGQUIT as signals, and the
+    terminal itself closing."""
+
+    def setUp(self):
+        super().setUp()
+        self.pane = TmuxPane(80, 25, cwd=self.directory)
+        self.addCleanup(self.pane.close)
+
+    def start(self, argv=None):
+        self.pane.start(argv or program())
+        self.pane.wait_for(lambda rows: rows[4].startswith("Filename to Open:?"),
+                           what="the first prompt on row 5")
+        self.pane.send_text("half")
+        self.pane.wait_for(lambda rows: rows[4].endswith("half"))
+        # While it runs, the keypad is in application mode.
+        self.assertEqual(self.flag("keypad_flag"), "1")
+
+    def flag(self, name):
+        return self.pane.tmux("display-message", "-p", "#{%s}" % name).strip()
+
+    def program_pid(self):
+        pane_pid = self.flag("pane_pid")
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            found = subprocess.run(["pgrep", "-P", pane_pid], stdout=subprocess.PIPE).stdout.split()
+            if found:
+                # Under the wrapper shell, possibly below an exec'ing one.
+                return int(found[0])
+            time.sleep(0.02)
+        self.fail("the program's process was not found")
+
+    def assert_terminal_restored(self):
+        self.assertTrue(self.pane.terminal_settings_kept())
+        self.assertEqual(self.flag("cursor_flag"), "1")
+        self.assertEqual(self.flag("keypad_flag"), "0")
+        self.assertEqual(self.flag("keypad_cursor_flag"), "0")
+        self.assertEqual(self.flag("alternate_on"), "0")
+        self.assertEqual(self.flag("wrap_flag"), "1")
+
+    def test_ending_signals_restore_the_terminal(self):
+        for name, status in (("INT", 130), ("TERM", 143), ("QUIT", 131)):
+            with self.subTest(signal=name):
+                self.pane = TmuxPane(80, 25, cwd=self.directory)
+                self.addCleanup(self.pane.close)
+                self.start()
+                self.pane.signal(name)
+                self.assertEqual(self.pane.wait_exit(), status)
+                self.assert_terminal_restored()
+
+    def test_ctrl_backslash_ends_like_sigquit(self):
+        self.start()
+        self.pane.send_keys("C-\\")
+        self.assertEqual(self.pane.wait_exit(), 131)
+        self.assert_terminal_restored()
+
+    def wait_gone(self, pid, limit=2.0):
+        """Waits for pid to end; returns its CPU seconds as last seen."""
+        ticks = os.sysconf("SC_CLK_TCK")
+        cpu = 0.0
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline:
+            try:
+                with open("/proc/%d/stat" % pid) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+            except OSError:
+                return cpu
+            if fields[0] in ("Z", "X"):
+                return cpu
+            cpu = (int(fields[11]) + int(fields[12])) / ticks
+            time.sleep(0.02)
+        self.fail("the program still runs %.1f s after its terminal went away "
+                  "(%.2f s of CPU)" % (limit, cpu))
+
+    def test_terminal_closed_during_a_prompt(self):
+        self.start()
+        pid = self.program_pid()
+        self.pane.tmux("kill-server")
+        self.assertLess(self.wait_gone(pid), 0.5)
+
+    def test_terminal_closed_while_the_hangup_signal_is_ignored(self):
+        # Started as under nohup: no signal comes, the closed terminal is
+        # seen by reading it.
+        self.start(["sh", "-c", "trap '' HUP; exec \"$0\"", program()[-1]])
+        pid = self.program_pid()
+        self.pane.tmux("kill-server")
+        self.assertLess(self.wait_gone(pid), 0.5)
+
+
+if __name__ == "__main__":
+    unittest.main()
