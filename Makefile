@@ -2,13 +2,21 @@
 #   make run    build (if needed) and start the converter in this terminal
 #   make test   build and run every test (unit and end-to-end)
 #   make windows  cross-build patconv.exe for Windows (MinGW-w64) in build-windows/
+#   make check-asan      the unit and end-to-end tests built with ASan + UBSan (build-asan/)
+#   make check-valgrind  the redirected end-to-end tests under valgrind memcheck
+#   make fuzz            each fuzz target for FUZZ_SECONDS (default 30), clang (build-fuzz/)
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 WINDOWS_BUILD_DIR ?= build-windows
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 30
+VALGRIND ?= valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite -q
+# The end-to-end tests on redirected streams, one unittest class per process.
+VALGRIND_SUITES := redirected_test.Dialogue redirected_test.Conversion redirected_test.Failures \
+                   redirected_test.Samples faults_test.Outputs faults_test.Inputs
 
-.PHONY: all build run test windows clean
+.PHONY: all build run test windows clean check-asan check-valgrind fuzz
 
 all: build
 
@@ -24,6 +32,25 @@ run: $(BUILD_DIR)/CMakeCache.txt
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory check-asan
+	@$(MAKE) --no-print-directory check-valgrind
+	@$(MAKE) --no-print-directory fuzz
+
+# --- Hardening -----------------------------------------------------------------
+check-asan:
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+check-valgrind: build
+	cd tests && printf '%s\n' $(VALGRIND_SUITES) | \
+	  PATCONV="$(abspath $(BUILD_DIR))/converter/patconv" PATCONV_RUNNER="$(VALGRIND)" \
+	  PYTHONDONTWRITEBYTECODE=1 xargs -P $(JOBS) -I{} python3 -m unittest {}
+
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS) $(JOBS)
 
 $(WINDOWS_BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
@@ -34,4 +61,4 @@ windows: $(WINDOWS_BUILD_DIR)/CMakeCache.txt
 	@echo "built $(WINDOWS_BUILD_DIR)/converter/patconv.exe"
 
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) build-asan build-fuzz

@@ -60,7 +60,9 @@ run_one() {
 
 export -f run_one max_len
 export build here scratch seconds
-printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_one "$@"' _ {}
-status=$?
+printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_one "$@"' _ {} \
+  | tee "$scratch/summary"
+failed="$(grep -c ' FAILED ' "$scratch/summary")"
 echo "fuzz scratch directory (grown corpora, logs): $scratch"
-exit $(( status == 0 ? 0 : 1 ))
+echo "fuzz: $(( ${#targets[@]} - failed )) passed, $failed failed"
+exit $(( failed == 0 ? 0 : 1 ))
