@@ -55,6 +55,10 @@ class TmuxPane:
             shlex.quote(self.after_file)))
         exports = {"LANG": locale, "LC_ALL": locale, "TERM": "screen",
                    "PATH": os.environ.get("PATH", "")}
+        # A sanitizer build keeps the options its test run was given.
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+            if name in os.environ:
+                exports[name] = os.environ[name]
         exports.update(env or {})
         prefix = " ".join("%s=%s" % (k, shlex.quote(v)) for k, v in exports.items())
         self.tmux("new-session", "-d", "-x", str(self.width), "-y", str(self.height),
