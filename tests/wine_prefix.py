@@ -4,7 +4,8 @@
     wine_prefix.py cleanup    the server stopped and the prefix removed
 
 The environment names the tools: PATCONV_WINE (the wine loader, wine64 or
-wine) and WINESERVER (the server, which wine itself also reads).
+wine) and WINESERVER (the server, which wine itself also reads); setup
+empties the log of wine_run.py (PATCONV_WINE_LOG) and cleanup counts it.
 
 Why a server that stays up: the loader starts its server with no grace
 time, so every run of a program would start the server and the prefix's
@@ -55,6 +56,8 @@ def stop_server(env):
 def setup(env):
     prefix = env["WINEPREFIX"]
     stop_server(env)  # a run that was interrupted may have left one
+    if env.get("PATCONV_WINE_LOG") and os.path.exists(env["PATCONV_WINE_LOG"]):
+        os.remove(env["PATCONV_WINE_LOG"])
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(prefix)
     started = time.monotonic()
@@ -75,6 +78,10 @@ def cleanup(env):
     stop_server(env)
     shutil.rmtree(env["WINEPREFIX"], ignore_errors=True)
     print("wine prefix %s removed" % env["WINEPREFIX"])
+    log = env.get("PATCONV_WINE_LOG")
+    if log and os.path.exists(log):
+        with open(log) as f:
+            print("programs started again by wine_run.py: %d (%s)" % (len(f.readlines()), log))
     return 0
 
 
