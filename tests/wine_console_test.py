@@ -134,6 +134,29 @@ class WineConsoleTest(unittest.TestCase):
         self.assertEqual(sorted(n for n in os.listdir(self.directory) if not n.startswith(".")),
                          ["in.txt"])
 
+    def test_rows_scroll_up_at_the_bottom(self):
+        # 40 rows do not fit: each line end on the last row moves the buffer
+        # up by one (ScrollConsoleScreenBufferA), so the window ends with the
+        # last 24 printed lines and the empty row the cursor waits on.
+        notes = [b"%c-%d" % (c, o) for o in range(1, 7) for c in b"CDEFGAB"][:40]
+        source = b"".join(b"|" + n + b"........|===........|...\r\n" for n in notes)
+        with open(os.path.join(self.directory, "in.txt"), "wb") as f:
+            f.write(source)
+        rows = [r.decode() for r in expected_rows(source)]
+        self.assertEqual(len(rows), 40)
+        self.wait_prompt()
+        self.pane.send_text("in.txt")
+        self.pane.send_keys("Enter")
+        self.wait_row(6, "Filename to SAVE Output as:?")
+        self.pane.send_text("out.txt")
+        self.pane.send_keys("Enter")
+        self.assertEqual(self.pane.wait_exit(20), 0, self.screen_text())
+        printed = ([TITLE.decode(), "", "", "", "Filename to Open:? in.txt",
+                    "Filename to SAVE Output as:? out.txt", shown(STATUS_LINE), ""]
+                   + rows + [""])
+        self.assertEqual(self.pane.screen(), printed[-25:])
+        self.assertEqual(self.output(), target_file(expected_rows(source)))
+
     def test_ctrl_c_ends_the_program_at_the_prompt(self):
         self.wait_prompt()
         self.pane.send_text("in")
