@@ -122,6 +122,28 @@ std::string_view CheckDialogue(std::string_view out, int status, size_t source_s
   return rows;
 }
 
+// Checks the scratch directory after a run: the file read left intact, an
+// output file holding the header and the rows shown.
+void CheckFiles(const std::string& directory, std::string_view source, std::string_view rows,
+                int status) {
+  // "s" is left as it was, unless it was named for the output while the
+  // input named a file that could not be opened (only "s" exists).
+  bool found = false;
+  const std::string now_in_s = fuzz::ReadFile(directory + "/s", &found);
+  const std::string header_alone = std::string(converter::kTargetHeader) + "\r\n";
+  Check(found && (now_in_s == source || (now_in_s == header_alone && rows.empty() && status == 1)),
+        "the file read is never changed");
+  DIR* dir = opendir(directory.c_str());
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || name == "s") continue;
+    const std::string written = fuzz::ReadFile(directory + "/" + name, &found);
+    Check(written == std::string(converter::kTargetHeader) + "\r\n" + std::string(rows),
+          "the output file is the header line, then the rows shown");
+  }
+  closedir(dir);
+}
+
 // Runs the program in `directory`; the working directory is put back after.
 int RunIn(const std::string& directory, console::MemoryDevice& device,
           std::vector<std::string>* errors) {
@@ -172,21 +194,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string_view rows = CheckDialogue(device.stdout_bytes(), status, source.size());
 
-  // "s" is left as it was, unless it was named for the output while the
-  // input named a file that could not be opened (only "s" exists).
-  bool found = false;
-  const std::string now_in_s = fuzz::ReadFile(directory + "/s", &found);
-  const std::string header_alone = std::string(converter::kTargetHeader) + "\r\n";
-  Check(found && (now_in_s == source || (now_in_s == header_alone && rows.empty() && status == 1)),
-        "the file read is never changed");
-  DIR* dir = opendir(directory.c_str());
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == ".." || name == "s") continue;
-    const std::string written = fuzz::ReadFile(directory + "/" + name, &found);
-    Check(written == std::string(converter::kTargetHeader) + "\r\n" + std::string(rows),
-          "the output file is the header line, then the rows shown");
-  }
-  closedir(dir);
+  CheckFiles(directory, source, rows, status);
   return 0;
 }

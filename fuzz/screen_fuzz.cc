@@ -4,11 +4,12 @@
 //
 // The input picks the buffer width (2-100), the window height (2-40), extra
 // buffer rows below it (0-40), the window's first row and the widest window
-// allowed; then each op byte picks one of: a print of up to 64 arbitrary
-// bytes, a long print (a run of up to 3000 bytes of one value), a forced
-// empty print, place cursor with a row and column around and outside the
-// console, clear screen, a cursor advance by -300 to 300 cells, or a window
-// move to any rows of the buffer (a one-row window stops being a console).
+// allowed; then at most 64 op bytes each pick one of: a print of up to 64
+// arbitrary bytes, a long print (up to 2100 bytes of one value, more than
+// two runs), a forced empty print, place cursor with a row and column
+// around and outside the console, clear screen, a cursor advance by -300 to
+// 300 cells, or a window move to any rows of the buffer (a one-row window
+// stops being a console).
 //
 // Property: the engine keeps the cursor and every write inside the buffer.
 // The memory console counts each primitive that is asked to reach outside
@@ -36,7 +37,7 @@ void Step(fuzz::FuzzInput& input, console::MemoryDevice& device, console::Consol
       break;
     case 2: {
       const char byte = static_cast<char>(input.Byte());
-      console.Print(std::string(static_cast<size_t>(input.Range(1, 3000)), byte));
+      console.Print(std::string(static_cast<size_t>(input.Range(1, 2100)), byte));
       break;
     }
     case 3:
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   console::Console console(device, channels);
 
   int steps = 0;
-  while (!input.empty() && ++steps <= 200) {
+  while (!input.empty() && ++steps <= 64) {
     Step(input, device, console, options.buffer_height);
     Check(device.out_of_buffer_calls() == 0,
           "the engine keeps the cursor and every write inside the buffer");

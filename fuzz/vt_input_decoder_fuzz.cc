@@ -38,7 +38,8 @@ using fuzz::Check;
 constexpr uint32_t kKnownBits = console::kLeftAltPressed | console::kLeftCtrlPressed |
                                 console::kShiftPressed | console::kNumLockOn |
                                 console::kEnhancedKey;
-constexpr int64_t kSteps[16] = {0, 1, 5, 10, 20, 49, 50, 51, 99, 100, 101, 250, 499, 500, 501, 1000};
+constexpr int64_t kSteps[16] = {0,  1,   5,   10,  20,  49,  50,  51,
+                                99, 100, 101, 250, 499, 500, 501, 1000};
 
 // Follows the records one by one and checks their grammar.
 class RecordChecker {
