@@ -137,6 +137,12 @@ int Channels::OpenDiskFile(const std::string& name, int mode, ChannelRecord* rec
       last_error_ = SystemErrorText(error);
       return kStatusCannotOpen;
     }
+    // Converted rows hold bytes of the source file: they never go to a
+    // terminal raw, where they could act as escape sequences.
+    if (file->IsTerminal()) {
+      last_error_ = "it is a terminal or device, not a file";
+      return kStatusCannotOpen;
+    }
     // Emptying the file that another channel reads would destroy the
     // source; such a file is left as it is and not opened.
     FileIdentity identity = file->Identity();

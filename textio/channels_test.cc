@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -203,6 +204,18 @@ TEST_F(ChannelsTest, OutputChannelReadsNothing) {
   std::string field = "x";
   channels_.ReadField(&field);
   EXPECT_EQ(field, "");
+}
+
+TEST_F(ChannelsTest, ATerminalIsNoOutputFile) {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string terminal = ::ptsname(master);
+  EXPECT_EQ(OpenOutput(terminal), kStatusCannotOpen);
+  EXPECT_NE(channels_.last_error().find("terminal"), std::string::npos);
+  EXPECT_EQ(OpenOutput("/dev/null"), kStatusOk);  // a device that is no terminal
+  ::close(master);
 }
 
 TEST_F(ChannelsTest, SlashesSeparateDirectories) {

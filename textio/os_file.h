@@ -48,6 +48,9 @@ class OsFile final : public ByteSource {
   /// Empties a regular file; other kinds (devices, pipes) are left alone.
   bool Truncate(int* error);
   FileIdentity Identity() const;
+  /// A terminal or console (on Windows any character device: CON, NUL,
+  /// AUX, COMn, LPTn): no file to convert into.
+  bool IsTerminal() const;
   /// Closes the file: 0, or the errno value of a failed close.
   int Close();
 

@@ -116,6 +116,8 @@ FileIdentity OsFile::Identity() const {
   return id;
 }
 
+bool OsFile::IsTerminal() const { return ::isatty(descriptor_) == 1; }
+
 int OsFile::Close() {
   if (descriptor_ < 0) return 0;
   int result = ::close(descriptor_) == 0 || errno == EINTR ? 0 : errno;

@@ -111,6 +111,11 @@ FileIdentity OsFile::Identity() const {
   return id;
 }
 
+bool OsFile::IsTerminal() const {
+  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
+  return ::GetFileType(handle) == FILE_TYPE_CHAR;
+}
+
 int OsFile::Close() {
   if (descriptor_ < 0) return 0;
   int result = ::_close(descriptor_) == 0 ? 0 : errno;
