@@ -7,7 +7,7 @@
 #   make fuzz            each fuzz target for FUZZ_SECONDS (default 30), clang (build-fuzz/)
 
 BUILD_DIR ?= build
-BUILD_TYPE ?= RelWithDebInfo
+BUILD_TYPE ?= Release
 WINDOWS_BUILD_DIR ?= build-windows
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30

@@ -45,7 +45,7 @@ class ChannelSource {
       record_->put_back[record_->put_back_count++] = static_cast<unsigned char>(byte);
     }
   }
-  size_t TakePlain(char* out, size_t room) {
+  size_t TakePlain(std::string* out, size_t room) {
     if (record_->put_back_count > 0 || input_ == nullptr) return 0;
     return input_->TakePlain(out, room);
   }
@@ -66,14 +66,16 @@ class AnswerSource {
   void PutBack(int) {
     if (*index_ > 0) --*index_;
   }
-  size_t TakePlain(char* out, size_t room) {
-    size_t taken = 0;
-    while (taken < room && *index_ < line_.size()) {
-      char c = line_[*index_];
+  size_t TakePlain(std::string* out, size_t room) {
+    size_t end = *index_;
+    while (end - *index_ < room && end < line_.size()) {
+      char c = line_[end];
       if (c == '\n' || c == '\r' || c == '"' || c == ',') break;
-      out[taken++] = c;
-      ++*index_;
+      ++end;
     }
+    out->append(line_, *index_, end - *index_);
+    size_t taken = end - *index_;
+    *index_ = end;
     return taken;
   }
 

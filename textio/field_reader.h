@@ -24,12 +24,11 @@ namespace textio {
 
 /// Reads one field from `source` into *field.  The source supplies
 /// `int Get()` (a byte or kEnd), `void PutBack(int byte)` and
-/// `size_t TakePlain(char* out, size_t room)` (bytes that need no attention,
-/// see TextInput::TakePlain).
+/// `size_t TakePlain(std::string* out, size_t room)` (bytes that need no
+/// attention, see TextInput::TakePlain).
 template <class Source>
 void ReadFieldFrom(Source& source, std::string* field) {
-  char stored[kFieldLimit];
-  size_t length = 0;
+  field->clear();  // the bytes are stored straight into it
   bool quoted = false;
   auto line_end_after_cr = [&source] {
     int next = source.Get();
@@ -40,37 +39,28 @@ void ReadFieldFrom(Source& source, std::string* field) {
   do {
     c = source.Get();
   } while (c == ' ' || c == '\t');
-  if (c == kEnd) {
-    field->clear();
-    return;
-  }
+  if (c == kEnd) return;
   for (;;) {
-    if (c == '\n') {
-      field->assign(stored, length);
-      return;
-    }
+    if (c == '\n') return;
     if (c == '\r') {
       line_end_after_cr();
-      field->assign(stored, length);
       return;
     }
     if (c == '"' && quoted) {
       c = source.Get();
       break;  // the closing quote: finish below
     }
-    if (c == '"' && length == 0) {
+    if (c == '"' && field->empty()) {
       quoted = true;  // the opening quote
     } else if (c == ',' && !quoted) {
-      field->assign(stored, length);
       return;
     } else {
-      stored[length++] = static_cast<char>(c);
-      length += source.TakePlain(stored + length, kFieldLimit - length);
+      field->push_back(static_cast<char>(c));
+      source.TakePlain(field, kFieldLimit - field->size());
     }
     c = source.Get();
-    if (c == kEnd || length == kFieldLimit) break;
+    if (c == kEnd || field->size() == kFieldLimit) break;
   }
-  field->assign(stored, length);
   // After a closing quote, at the end, or with a full field: blanks and one
   // terminator are consumed; anything else begins the next field.
   while (c == ' ' || c == '\t') c = source.Get();

@@ -124,14 +124,14 @@ int TextInput::GetSlow() {
   return '\r';
 }
 
-size_t TextInput::TakePlain(char* out, size_t room) {
+size_t TextInput::TakePlain(std::string* out, size_t room) {
   size_t taken = 0;
   while (taken < room && !ended_) {
     if (next_ == end_ && !Refill()) break;
     size_t limit = next_ + (room - taken);
     if (limit > end_) limit = end_;
     size_t i = FindStop(buffer_, next_, limit, end_);
-    std::memcpy(out + taken, buffer_ + next_, i - next_);
+    out->append(reinterpret_cast<const char*>(buffer_) + next_, i - next_);
     taken += i - next_;
     next_ = i;
     if (i < limit || i < end_) break;  // met a byte that needs attention

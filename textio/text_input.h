@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace textio {
 
@@ -48,10 +49,10 @@ class TextInput {
     return GetSlow();
   }
 
-  /// Copies up to `room` bytes that are none of LF, CR, '"', ',' and 0x1A
-  /// into `out`, stopping before the first that is; the count copied.  The
+  /// Appends to *out up to `room` bytes that are none of LF, CR, '"', ','
+  /// and 0x1A, stopping before the first that is; the count taken.  The
   /// field reader's fast path: those bytes would each be taken and stored.
-  size_t TakePlain(char* out, size_t room);
+  size_t TakePlain(std::string* out, size_t room);
 
   /// The offset in the source just past the last byte delivered.
   int64_t position() const { return base_ + static_cast<int64_t>(next_); }

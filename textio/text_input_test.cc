@@ -86,17 +86,19 @@ TEST(TextInput, CrLfSplitAcrossTheBuffer) {
 TEST(TextInput, TakePlainStopsAtBytesThatNeedAttention) {
   PieceSource source("abc,de\"f\r\ng\x1Ah", 3);
   TextInput input(&source);
-  char out[16];
-  EXPECT_EQ(input.TakePlain(out, sizeof out), 3u);
-  EXPECT_EQ(std::string(out, 3), "abc");
+  std::string out = "<";
+  EXPECT_EQ(input.TakePlain(&out, 16), 3u);
+  EXPECT_EQ(out, "<abc");  // appended
   EXPECT_EQ(input.Get(), ',');
-  EXPECT_EQ(input.TakePlain(out, 1), 1u);  // room for one only
-  EXPECT_EQ(input.TakePlain(out, sizeof out), 1u);
+  EXPECT_EQ(input.TakePlain(&out, 1), 1u);  // room for one only
+  EXPECT_EQ(input.TakePlain(&out, 16), 1u);
+  EXPECT_EQ(out, "<abcde");
   EXPECT_EQ(input.Get(), '"');
-  EXPECT_EQ(input.TakePlain(out, sizeof out), 1u);
+  EXPECT_EQ(input.TakePlain(&out, 16), 1u);
   EXPECT_EQ(input.Get(), '\n');
-  EXPECT_EQ(input.TakePlain(out, sizeof out), 1u);
-  EXPECT_EQ(input.TakePlain(out, sizeof out), 0u);
+  EXPECT_EQ(input.TakePlain(&out, 16), 1u);
+  EXPECT_EQ(input.TakePlain(&out, 16), 0u);
+  EXPECT_EQ(out, "<abcdefg");
   EXPECT_EQ(input.Get(), kEnd);
   EXPECT_EQ(input.position(), 11);
 }
@@ -106,11 +108,11 @@ TEST(TextInput, TakePlainNeverTakesMoreThanItsRoom) {
   for (int i = 0; i < 300; ++i) data += static_cast<char>('a' + i % 26);
   PieceSource source(data + "\r\n", 8192);
   TextInput input(&source);
-  char out[64] = {};
   for (size_t room : {1u, 5u, 16u, 17u, 33u}) {
     int64_t before = input.position();
-    ASSERT_EQ(input.TakePlain(out, room), room);
-    EXPECT_EQ(std::string(out, room), data.substr(static_cast<size_t>(before), room));
+    std::string out;
+    ASSERT_EQ(input.TakePlain(&out, room), room);
+    EXPECT_EQ(out, data.substr(static_cast<size_t>(before), room));
     EXPECT_EQ(input.position(), before + static_cast<int64_t>(room));
   }
   EXPECT_EQ(input.Get(), data[72]);
