@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "console/console_test_support.h"
+#include "console/testing/console_rig.h"
 
 namespace console {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/device.h"
-#include "console/key_decoding.h"
+#include "console/key_codes.h"
 
 namespace console {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/console_test_support.h"
-#include "console/key_decoding.h"
+#include "console/testing/console_rig.h"
+#include "console/key_codes.h"
 
 namespace console {
 namespace {

@@ -1,7 +1,7 @@
 #include "console/line_reader.h"
 
 #include "console/console.h"
-#include "console/key_decoding.h"
+#include "console/key_codes.h"
 
 namespace console {
 namespace {

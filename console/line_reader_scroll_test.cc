@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "console/line_reader_test_support.h"
+#include "console/testing/line_reader_rig.h"
 
 namespace console {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "console/device.h"
 #include "console/key_event.h"
-#include "console/line_reader_test_support.h"
+#include "console/testing/line_reader_rig.h"
 
 namespace console {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "console/console_test_support.h"
+#include "console/testing/console_rig.h"
 
 namespace console {
 namespace {

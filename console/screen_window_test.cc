@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "console/console_test_support.h"
+#include "console/testing/console_rig.h"
 
 namespace console {
 namespace {

@@ -24,7 +24,7 @@
 #include <string>
 
 #include "console/console.h"
-#include "console/memory_device.h"
+#include "console/testing/memory_device.h"
 #include "fuzz/fuzz_input.h"
 #include "textio/channels.h"
 

@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/memory_device.h"
+#include "console/testing/memory_device.h"
 #include "converter/run.h"
 #include "fuzz/fuzz_files.h"
 #include "fuzz/fuzz_input.h"

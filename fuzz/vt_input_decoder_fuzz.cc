@@ -27,7 +27,7 @@
 
 #include "console/key_event.h"
 #include "console/key_map.h"
-#include "console/vt_input_decoder.h"
+#include "console/vt/vt_input_decoder.h"
 #include "fuzz/fuzz_input.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Windows-1251, the code page of the console's cells and typed characters,
 // and the UTF-8 of the terminals that show them.
-#ifndef PATCONV_CONSOLE_CP1251_H_
-#define PATCONV_CONSOLE_CP1251_H_
+#ifndef PATCONV_CONSOLE_VT_CP1251_H_
+#define PATCONV_CONSOLE_VT_CP1251_H_
 
 #include <cstdint>
 #include <string>
@@ -29,4 +29,4 @@ std::string Cp1251ToUtf8(const std::string& bytes);
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_CP1251_H_
+#endif  // PATCONV_CONSOLE_VT_CP1251_H_

@@ -1,4 +1,4 @@
-#include "console/vt_screen.h"
+#include "console/vt/vt_screen.h"
 
 #include <gtest/gtest.h>
 

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "console/device.h"
-#include "console/vt_screen.h"
+#include "console/vt/vt_screen.h"
 #include "gtest/gtest.h"
 
 namespace console {

@@ -1,4 +1,4 @@
-#include "console/memory_device.h"
+#include "console/testing/memory_device.h"
 
 #include <algorithm>
 #include <stdexcept>

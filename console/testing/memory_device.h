@@ -2,8 +2,8 @@
 // attribute, scripted input events, and logs of tones and pauses.  It acts
 // like the Windows console primitives it stands for, so the engine can be
 // tested by the screen it leaves behind.
-#ifndef PATCONV_CONSOLE_MEMORY_DEVICE_H_
-#define PATCONV_CONSOLE_MEMORY_DEVICE_H_
+#ifndef PATCONV_CONSOLE_TESTING_MEMORY_DEVICE_H_
+#define PATCONV_CONSOLE_TESTING_MEMORY_DEVICE_H_
 
 #include <cstdint>
 #include <deque>
@@ -157,4 +157,4 @@ class MemoryDevice final : public Device {
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_MEMORY_DEVICE_H_
+#endif  // PATCONV_CONSOLE_TESTING_MEMORY_DEVICE_H_

@@ -6,8 +6,8 @@
 // render sends the differences.  No byte of a cell ever reaches the terminal
 // as it is: cells are drawn through a fixed table, control bytes as
 // pictures, so text can never carry escape sequences to the terminal.
-#ifndef PATCONV_CONSOLE_VT_SCREEN_H_
-#define PATCONV_CONSOLE_VT_SCREEN_H_
+#ifndef PATCONV_CONSOLE_VT_VT_SCREEN_H_
+#define PATCONV_CONSOLE_VT_VT_SCREEN_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -149,4 +149,4 @@ class VtScreen {
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_VT_SCREEN_H_
+#endif  // PATCONV_CONSOLE_VT_VT_SCREEN_H_

@@ -4,8 +4,8 @@
 //
 // A key code is 0 to 255 for a character (a byte of the console's input code
 // page) or s * 256 + 255 for an extended key, s being its extended scan code.
-#ifndef PATCONV_CONSOLE_KEY_DECODING_H_
-#define PATCONV_CONSOLE_KEY_DECODING_H_
+#ifndef PATCONV_CONSOLE_KEY_CODES_H_
+#define PATCONV_CONSOLE_KEY_CODES_H_
 
 #include <cstdint>
 #include <vector>
@@ -91,4 +91,4 @@ KeyEvent CloseKeyEvent(const KeyMap& key_map);
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_KEY_DECODING_H_
+#endif  // PATCONV_CONSOLE_KEY_CODES_H_

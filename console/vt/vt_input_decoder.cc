@@ -33,11 +33,11 @@
 // byte.  A sequence waits 100 ms for each next byte; a byte that cannot go on
 // aborts it (the byte itself is decoded afresh).  When the wait runs out,
 // ESC [ and ESC O alone are Alt+[ and Alt+O; longer pieces are dropped.
-#include "console/vt_input_decoder.h"
+#include "console/vt/vt_input_decoder.h"
 
 #include <algorithm>
 
-#include "console/cp1251.h"
+#include "console/vt/cp1251.h"
 
 namespace console {
 namespace {

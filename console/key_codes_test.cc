@@ -1,6 +1,6 @@
 // Key decoding and Alt-number entry, on the records a Windows console sends
 // and on the records the terminal device builds with the fixed US layout.
-#include "console/key_decoding.h"
+#include "console/key_codes.h"
 
 #include <cstdint>
 #include <optional>

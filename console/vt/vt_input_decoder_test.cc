@@ -1,4 +1,4 @@
-#include "console/vt_input_decoder.h"
+#include "console/vt/vt_input_decoder.h"
 
 #include <gtest/gtest.h>
 

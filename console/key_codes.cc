@@ -13,7 +13,7 @@
 // The modifier column is chosen in the order Alt, Ctrl, Shift, none.
 // Table entries below 256 are never codes themselves; they are written as
 // the characters the keys give, to keep the tables readable.
-#include "console/key_decoding.h"
+#include "console/key_codes.h"
 
 #include <cstddef>
 

@@ -1,14 +1,14 @@
 // Helpers shared by the console engine tests: a console on the memory
 // device, with the channel table it plugs into.
-#ifndef PATCONV_CONSOLE_CONSOLE_TEST_SUPPORT_H_
-#define PATCONV_CONSOLE_CONSOLE_TEST_SUPPORT_H_
+#ifndef PATCONV_CONSOLE_TESTING_CONSOLE_RIG_H_
+#define PATCONV_CONSOLE_TESTING_CONSOLE_RIG_H_
 
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "console/console.h"
-#include "console/memory_device.h"
+#include "console/testing/memory_device.h"
 #include "textio/channels.h"
 
 namespace console {
@@ -55,4 +55,4 @@ using Rows = std::vector<std::string>;
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_CONSOLE_TEST_SUPPORT_H_
+#endif  // PATCONV_CONSOLE_TESTING_CONSOLE_RIG_H_

@@ -1,8 +1,8 @@
 // The line editing tests' console: the in-memory console with the program's
 // channel table, driven by key scripts typed in stages, with a look at the
 // screen taken whenever the line reader has used up the keys it was given.
-#ifndef PATCONV_CONSOLE_LINE_READER_TEST_SUPPORT_H_
-#define PATCONV_CONSOLE_LINE_READER_TEST_SUPPORT_H_
+#ifndef PATCONV_CONSOLE_TESTING_LINE_READER_RIG_H_
+#define PATCONV_CONSOLE_TESTING_LINE_READER_RIG_H_
 
 #include <deque>
 #include <functional>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/memory_device.h"
+#include "console/testing/memory_device.h"
 #include "textio/channels.h"
 
 namespace console {
@@ -107,4 +107,4 @@ class Editor {
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_LINE_READER_TEST_SUPPORT_H_
+#endif  // PATCONV_CONSOLE_TESTING_LINE_READER_RIG_H_

@@ -1,8 +1,8 @@
 // Turns the bytes a VT terminal sends for the keyboard into console key event
 // records.  Pure: bytes and the time they arrived go in, records come out; no
 // terminal, no sleeping.
-#ifndef PATCONV_CONSOLE_VT_INPUT_DECODER_H_
-#define PATCONV_CONSOLE_VT_INPUT_DECODER_H_
+#ifndef PATCONV_CONSOLE_VT_VT_INPUT_DECODER_H_
+#define PATCONV_CONSOLE_VT_VT_INPUT_DECODER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -109,4 +109,4 @@ class VtInputDecoder {
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_VT_INPUT_DECODER_H_
+#endif  // PATCONV_CONSOLE_VT_VT_INPUT_DECODER_H_

@@ -1,9 +1,9 @@
-#include "console/vt_screen.h"
+#include "console/vt/vt_screen.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "console/cp1251.h"
+#include "console/vt/cp1251.h"
 
 namespace console {
 namespace {

@@ -27,10 +27,10 @@
 #include <memory>
 #include <string>
 
-#include "console/cp1251.h"
+#include "console/vt/cp1251.h"
 #include "console/device.h"
-#include "console/vt_input_decoder.h"
-#include "console/vt_screen.h"
+#include "console/vt/vt_input_decoder.h"
+#include "console/vt/vt_screen.h"
 
 namespace console {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "console/cp1251.h"
-#include "console/vt_screen.h"
+#include "console/vt/cp1251.h"
+#include "console/vt/vt_screen.h"
 
 namespace console {
 namespace {
