@@ -1,4 +1,4 @@
-// Key decoding and Alt-number entry.
+// Key codes: key decoding and Alt-number entry.
 //
 // Decoding a key-down record (virtual key v, scan code s, character c):
 //   1. ENHANCED_KEY and c = 0: s is looked up in the enhanced-key table; a
@@ -225,9 +225,9 @@ int DecodeKey(const KeyEvent& event, const KeyMap& key_map) {
   return DecodeMain(event, key_map);
 }
 
-KeyInput::KeyInput(const KeyMap& key_map) : key_map_(key_map) {}
+KeyCodes::KeyCodes(const KeyMap& key_map) : key_map_(key_map) {}
 
-void KeyInput::Handle(const KeyEvent& event, std::vector<QueuedKey>* codes) {
+void KeyCodes::Handle(const KeyEvent& event, std::vector<QueuedKey>* codes) {
   const bool alt_alone = AltAlone(event.control_state);
   if (!event.key_down) {
     // Releasing Alt (or adding Ctrl or Shift to it) ends the composition.
@@ -251,7 +251,7 @@ void KeyInput::Handle(const KeyEvent& event, std::vector<QueuedKey>* codes) {
   if (!alt_alone && alt_number_ != 0) QueueComposed(codes);
 }
 
-void KeyInput::QueueComposed(std::vector<QueuedKey>* codes) {
+void KeyCodes::QueueComposed(std::vector<QueuedKey>* codes) {
   const auto character = static_cast<uint8_t>(alt_number_ & 0xFFu);
   alt_number_ = 0;
   codes->push_back({character, ComposedKeyEvent(character, key_map_)});

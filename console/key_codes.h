@@ -1,6 +1,6 @@
-// Key decoding: console key event records become the key codes the line
-// reader acts on, and characters typed as decimal codes with Alt held on the
-// numeric keypad (Alt-number entry) are composed here.
+// Key codes: console key event records become the key codes the line reader
+// acts on (key decoding), and characters typed as decimal codes with Alt
+// held on the numeric keypad (Alt-number entry) are composed here.
 //
 // A key code is 0 to 255 for a character (a byte of the console's input code
 // page) or s * 256 + 255 for an extended key, s being its extended scan code.
@@ -55,10 +55,10 @@ struct QueuedKey {
 /// events plus the composition of characters typed as decimal codes with
 /// Alt held (Alt-number entry).  One per console; the composition value
 /// lives across lines.
-class KeyInput {
+class KeyCodes {
  public:
   /// `key_map` must outlive this object.
-  explicit KeyInput(const KeyMap& key_map);
+  explicit KeyCodes(const KeyMap& key_map);
 
   /// Handles one key event (down or up); appends the codes it gives to
   /// `codes`, in order (none, one, or two: a composed character and the

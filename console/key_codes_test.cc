@@ -431,7 +431,7 @@ KeyEvent PadUp(int digit, uint32_t state = kAltAlone) {
   return event;
 }
 
-class KeyInputTest : public ::testing::Test {
+class KeyCodesTest : public ::testing::Test {
  protected:
   // Handles the events in order; returns the codes they queued.
   std::vector<int> Press(const std::vector<KeyEvent>& events) {
@@ -458,7 +458,7 @@ class KeyInputTest : public ::testing::Test {
     queued_.clear();
   }
 
-  std::optional<KeyInput> input_{std::in_place, UsKeyMap()};
+  std::optional<KeyCodes> input_{std::in_place, UsKeyMap()};
   std::vector<QueuedKey> queued_;  // everything queued, with the records
 };
 
@@ -469,7 +469,7 @@ struct ComposeCase {
   KeyEvent record;           // the record made for the composed character
 };
 
-TEST_F(KeyInputTest, ComposesTheValueModulo256WhenAltIsReleased) {
+TEST_F(KeyCodesTest, ComposesTheValueModulo256WhenAltIsReleased) {
   const ComposeCase cases[] = {
       {"65", 65, {'A'}, Down(0x41, 0x1E, 'A', kShiftPressed)},
       {"97", 97, {'a'}, Down(0x41, 0x1E, 'a')},
@@ -496,8 +496,8 @@ TEST_F(KeyInputTest, ComposesTheValueModulo256WhenAltIsReleased) {
   }
 }
 
-TEST_F(KeyInputTest, ComposedRecordFollowsTheKeyMap) {
-  KeyInput windows(kWindowsUs);
+TEST_F(KeyCodesTest, ComposedRecordFollowsTheKeyMap) {
+  KeyCodes windows(kWindowsUs);
   std::vector<QueuedKey> queued;
   // Alt+3, 3 is '!', typed as Shift+1.
   for (const KeyEvent& event : {AltDown(), PadDown(3), PadDown(3), AltUp()}) {
@@ -508,7 +508,7 @@ TEST_F(KeyInputTest, ComposedRecordFollowsTheKeyMap) {
   EXPECT_EQ(ComposedKeyEvent(0xC0, kWindowsUs), Down(0, 0, 0xC0));
 }
 
-TEST_F(KeyInputTest, KeyWithACodeEndsTheCompositionAndIsQueued) {
+TEST_F(KeyCodesTest, KeyWithACodeEndsTheCompositionAndIsQueued) {
   HoldAltAndTap("6");
   EXPECT_EQ(Press({Down(0x41, 0x1E, 'a', kAltAlone)}), std::vector<int>{0x1EFF});
   EXPECT_EQ(input_->alt_number(), 0u);
@@ -516,7 +516,7 @@ TEST_F(KeyInputTest, KeyWithACodeEndsTheCompositionAndIsQueued) {
   EXPECT_EQ(Press({AltUp()}), std::vector<int>{5});
 }
 
-TEST_F(KeyInputTest, KeyWithoutACodeKeepsTheCompositionWhileAltIsAlone) {
+TEST_F(KeyCodesTest, KeyWithoutACodeKeepsTheCompositionWhileAltIsAlone) {
   HoldAltAndTap("6");
   KeyEvent alt_repeat = AltDown();
   alt_repeat.repeat_count = 3;
@@ -526,14 +526,14 @@ TEST_F(KeyInputTest, KeyWithoutACodeKeepsTheCompositionWhileAltIsAlone) {
   EXPECT_EQ(Press({AltUp()}), std::vector<int>{'A'});
 }
 
-TEST_F(KeyInputTest, KeyWithoutACodeAndAnotherModifierQueuesTheValue) {
+TEST_F(KeyCodesTest, KeyWithoutACodeAndAnotherModifierQueuesTheValue) {
   HoldAltAndTap("6");
   EXPECT_EQ(Press({Down(kVkShift, 0x2A, 0, kAltAlone | kShiftPressed)}), std::vector<int>{6});
   EXPECT_EQ(input_->alt_number(), 0u);
   EXPECT_TRUE(Press({Up(kVkShift, 0x2A, 0, kAltAlone), AltUp()}).empty());
 }
 
-TEST_F(KeyInputTest, KeypadDigitWithCtrlOrShiftAlsoHeldDoesNotAccumulate) {
+TEST_F(KeyCodesTest, KeypadDigitWithCtrlOrShiftAlsoHeldDoesNotAccumulate) {
   const uint32_t kCtrlAlt = kAltAlone | kLeftCtrlPressed;
   const uint32_t kShiftAlt = kAltAlone | kShiftPressed;
   EXPECT_TRUE(Press({PadDown(6, kCtrlAlt), PadUp(6, kCtrlAlt)}).empty());
@@ -545,20 +545,20 @@ TEST_F(KeyInputTest, KeypadDigitWithCtrlOrShiftAlsoHeldDoesNotAccumulate) {
   EXPECT_EQ(input_->alt_number(), 0u);
 }
 
-TEST_F(KeyInputTest, ReleaseEndsTheCompositionOnlyWhenAltIsNoLongerAlone) {
+TEST_F(KeyCodesTest, ReleaseEndsTheCompositionOnlyWhenAltIsNoLongerAlone) {
   HoldAltAndTap("7");
   EXPECT_TRUE(Press({Up(kVkMenu, 0x38, 0, kRightAltPressed)}).empty()) << "the other Alt held";
   EXPECT_EQ(Press({PadUp(7, kAltAlone | kLeftCtrlPressed)}), std::vector<int>{7});
   EXPECT_TRUE(Press({AltUp()}).empty());
 }
 
-TEST_F(KeyInputTest, KeypadDigitWithACharacterIsQueuedAsWell) {
+TEST_F(KeyCodesTest, KeypadDigitWithACharacterIsQueuedAsWell) {
   EXPECT_EQ(Press({AltDown(), PadDown(6, kAltAlone, '6')}), std::vector<int>{'6'});
   EXPECT_EQ(input_->alt_number(), 6u);
   EXPECT_EQ(Press({AltUp()}), std::vector<int>{6});
 }
 
-TEST_F(KeyInputTest, OrdinaryKeysAreQueuedWithTheirRecords) {
+TEST_F(KeyCodesTest, OrdinaryKeysAreQueuedWithTheirRecords) {
   KeyEvent no_repeat = Down(0x42, 0x30, 'b');
   no_repeat.repeat_count = 0;
   KeyEvent pad_no_repeat = PadDown(4);

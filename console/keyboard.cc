@@ -2,7 +2,7 @@
 
 namespace console {
 
-Keyboard::Keyboard(Device& device) : device_(device), key_input_(device.key_map()) {}
+Keyboard::Keyboard(Device& device) : device_(device), key_codes_(device.key_map()) {}
 
 Keyboard::~Keyboard() {
   if (handler_registered_) device_.RemoveControlHandler();
@@ -37,7 +37,7 @@ void Keyboard::Drain() {
   while (device_.NextInputEvent(&event)) {
     if (event.type != InputEvent::Type::kKey) continue;
     decoded_.clear();
-    key_input_.Handle(event.key, &decoded_);
+    key_codes_.Handle(event.key, &decoded_);
     for (const QueuedKey& key : decoded_) Push(key.code, key.event);
   }
 }

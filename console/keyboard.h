@@ -58,7 +58,7 @@ class Keyboard {
   void Unlock() const;
 
   Device& device_;
-  KeyInput key_input_;
+  KeyCodes key_codes_;
   std::vector<QueuedKey> decoded_;
   std::array<QueuedKey, kQueueSlots> slots_{};
   size_t head_ = 0;  // where the next code goes
