@@ -1,0 +1,232 @@
+#include "console/vt/terminal_state.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+namespace console {
+
+TerminalState g_term;
+
+namespace {
+
+bool g_process_hooks_installed = false;
+std::terminate_handler g_previous_terminate = nullptr;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
+                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT};
+
+// Writes all bytes, giving up at the first error: also used by handlers.
+void WriteRaw(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+void Wake() {
+  if (g_term.wake_write < 0) return;
+  g_term.woken = 1;
+  char byte = 1;
+  ssize_t ignored = write(g_term.wake_write, &byte, 1);
+  (void)ignored;
+}
+
+void ApplyModes(TtyModes* modes) {
+  if (!modes->wanted) return;
+  modes->active = 1;  // set first: a signal in between still puts back
+  tcsetattr(modes->fd, TCSADRAIN, &modes->applied);
+}
+
+void LeaveModes(TtyModes* modes) {
+  if (!modes->active) return;
+  modes->active = 0;
+  tcsetattr(modes->fd, TCSADRAIN, &modes->original);
+}
+
+// Puts the terminal as it was found, keeping what is wanted for a resume.
+// Async-signal-safe.
+void SuspendTerminal() {
+  if (g_term.drawing_active) {
+    g_term.drawing_active = 0;
+    WriteRaw(STDOUT_FILENO, g_term.restore, g_term.restore_size);
+  }
+  LeaveModes(&g_term.input);
+  LeaveModes(&g_term.output);
+}
+
+// Takes the terminal again after a stop.  Whoever had the terminal meanwhile
+// (the shell) may have set its own modes, so they are set even when they
+// look active.  Async-signal-safe.
+void ResumeTerminal() {
+  ApplyModes(&g_term.input);
+  ApplyModes(&g_term.output);
+  if (g_term.drawing_wanted) {
+    g_term.drawing_active = 1;
+    WriteRaw(STDOUT_FILENO, g_term.start, g_term.start_size);
+  }
+  g_term.continued = 1;  // the main loop repaints
+  Wake();
+}
+
+// The signals whose handlers touch the shared state; each handler runs with
+// all of them blocked, so that they never interleave.
+void SetHandledSignals(sigset_t* set) {
+  sigemptyset(set);
+  for (int handled : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH}) {
+    sigaddset(set, handled);
+  }
+}
+
+void SetDisposition(int signal_number, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  SetHandledSignals(&action.sa_mask);
+  // SA_RESTART: a resize must not fail the stdio reads of other code.
+  action.sa_flags = SA_RESTART;
+  sigaction(signal_number, &action, nullptr);
+}
+
+}  // namespace
+
+// Idempotent, async-signal-safe.
+void RestoreTerminal() {
+  g_term.drawing_wanted = 0;
+  g_term.input.wanted = 0;
+  g_term.output.wanted = 0;
+  SuspendTerminal();
+}
+
+// The exit status names the signal (130 for SIGINT, 143 for SIGTERM).
+void DieBy(int signal_number) {
+  SetDisposition(signal_number, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal_number);
+  raise(signal_number);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+namespace {
+
+void OnEndingSignal(int signal_number) {
+  RestoreTerminal();
+  DieBy(signal_number);  // in a handler the signal is delivered on return
+}
+
+// Ctrl+Z: give the terminal back, stop, and take it again on continue.
+void OnStopSignal(int) {
+  int saved_errno = errno;
+  SuspendTerminal();
+  // The stop happens inside DieBy as SIGTSTP gets unblocked; in an orphaned
+  // process group the system drops it and we simply go on.
+  DieBy(SIGTSTP);
+  SetDisposition(SIGTSTP, OnStopSignal);
+  ResumeTerminal();
+  errno = saved_errno;
+}
+
+// Also after a SIGSTOP sent from outside, which no handler sees.
+void OnContinueSignal(int) {
+  int saved_errno = errno;
+  ResumeTerminal();
+  errno = saved_errno;
+}
+
+void OnResizeSignal(int) {
+  int saved_errno = errno;
+  g_term.resized = 1;
+  Wake();
+  errno = saved_errno;
+}
+
+// Installs `handler` unless someone else already handles or ignores the
+// signal (a shell ignores SIGINT for background jobs, for instance).
+void InstallHandler(int signal_number, void (*handler)(int)) {
+  struct sigaction old {};
+  if (sigaction(signal_number, nullptr, &old) != 0) return;
+  if ((old.sa_flags & SA_SIGINFO) != 0 || old.sa_handler != SIG_DFL) return;
+  SetDisposition(signal_number, handler);
+}
+
+// A sequence in a fixed field, where a signal handler can take it.
+void CopySequence(const std::string& bytes, char* buffer, size_t capacity, size_t* size) {
+  *size = std::min(bytes.size(), capacity);
+  std::memcpy(buffer, bytes.data(), *size);
+}
+
+void OnTerminate() {
+  RestoreTerminal();
+  if (g_previous_terminate != nullptr) g_previous_terminate();
+  std::abort();
+}
+
+}  // namespace
+
+SignalBlock::SignalBlock() {
+  sigset_t set;
+  SetHandledSignals(&set);
+  sigprocmask(SIG_BLOCK, &set, &saved_);
+}
+
+SignalBlock::~SignalBlock() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+
+void ReadOriginalModes(TtyModes* modes, int fd) {
+  if (modes->fd >= 0) return;  // read once: later reads could see our own
+  if (tcgetattr(fd, &modes->original) != 0) return;
+  modes->applied = modes->original;
+  modes->fd = fd;
+}
+
+// The modes this program runs the terminal in: keys byte by byte without
+// echo, signals kept (Ctrl+C, Ctrl+\, Ctrl+Z act as in any terminal
+// program); output unprocessed while drawing, so a line feed only moves down.
+void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
+  if (modes->fd < 0) return;
+  termios wanted = modes->original;
+  if (raw_input) {
+    wanted.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+    wanted.c_cflag = (wanted.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS8;
+    wanted.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+    wanted.c_cc[VMIN] = 1;
+    wanted.c_cc[VTIME] = 0;
+  }
+  if (raw_output) wanted.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  SignalBlock block;
+  modes->applied = wanted;
+  modes->wanted = 1;
+  ApplyModes(modes);
+}
+
+void InstallProcessHooks(const std::string& start, const std::string& restore,
+                         void (*on_exit)()) {
+  if (g_process_hooks_installed) return;
+  g_process_hooks_installed = true;
+  CopySequence(start, g_term.start, sizeof g_term.start, &g_term.start_size);
+  CopySequence(restore, g_term.restore, sizeof g_term.restore, &g_term.restore_size);
+  int fds[2];
+  if (pipe(fds) == 0) {
+    for (int fd : fds) {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);  // a pipe, not the tty
+      fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    g_term.wake_read = fds[0];
+    g_term.wake_write = fds[1];
+  }
+  for (int signal_number : kEndingSignals) InstallHandler(signal_number, OnEndingSignal);
+  InstallHandler(SIGTSTP, OnStopSignal);
+  InstallHandler(SIGCONT, OnContinueSignal);
+  InstallHandler(SIGWINCH, OnResizeSignal);
+  std::atexit(on_exit);
+  g_previous_terminate = std::set_terminate(OnTerminate);
+}
+
+}  // namespace console

@@ -1,0 +1,80 @@
+// The terminal as this process found it and as it runs it: the modes of the
+// terminals of standard input and output, the bytes that start and end
+// drawing, and the signal handlers and exit hooks that put everything back
+// on every way out of the process.
+//
+// Process-wide and kept in plain fields, so that the signal handlers get by
+// with write() and tcsetattr().
+#ifndef PATCONV_CONSOLE_VT_TERMINAL_STATE_H_
+#define PATCONV_CONSOLE_VT_TERMINAL_STATE_H_
+
+#include <signal.h>
+#include <termios.h>
+
+#include <cstddef>
+#include <string>
+
+namespace console {
+
+/// The modes of one terminal: as found, and as this program wants them.
+struct TtyModes {
+  int fd = -1;  // -1: no terminal to change
+  termios original{};
+  termios applied{};
+  volatile sig_atomic_t wanted = 0;  // `applied` should be in force
+  volatile sig_atomic_t active = 0;  // `applied` is in force now
+};
+
+/// What the signal handlers and the device share.
+struct TerminalState {
+  TtyModes input;   // the terminal of standard input
+  TtyModes output;  // the terminal of standard output, when it is another one
+  bool shared = false;  // standard input and output are one terminal
+  volatile sig_atomic_t drawing_wanted = 0;
+  volatile sig_atomic_t drawing_active = 0;  // the start bytes were written
+  volatile sig_atomic_t resized = 0;
+  volatile sig_atomic_t continued = 0;
+  int wake_read = -1;  // self-pipe, written by the handlers
+  volatile sig_atomic_t woken = 0;  // a handler wrote to the self-pipe
+  int wake_write = -1;
+  char start[128] = {};
+  size_t start_size = 0;
+  char restore[128] = {};
+  size_t restore_size = 0;
+};
+
+/// The one terminal state of the process.
+extern TerminalState g_term;
+
+/// Reads the modes a terminal was found in, once per terminal.
+void ReadOriginalModes(TtyModes* modes, int fd);
+/// Puts the modes this program runs the terminal in into force (and keeps
+/// them wanted across a stop and continue).
+void SetModes(TtyModes* modes, bool raw_input, bool raw_output);
+/// Puts the terminal back as it was found, for good: no drawing and no
+/// modes of ours are wanted afterwards.  Idempotent, async-signal-safe.
+void RestoreTerminal();
+/// Ends the process by `signal_number` as if nothing had caught it.
+void DieBy(int signal_number);
+
+/// Once per process: the self-pipe, the signal handlers and the exit hooks.
+/// `start` and `restore` are the bytes that begin and end drawing;
+/// `on_exit` runs at a normal exit and must at least restore the terminal.
+void InstallProcessHooks(const std::string& start, const std::string& restore,
+                         void (*on_exit)());
+
+/// Blocks the handled signals while the shared state is being changed.
+class SignalBlock {
+ public:
+  SignalBlock();
+  ~SignalBlock();
+  SignalBlock(const SignalBlock&) = delete;
+  SignalBlock& operator=(const SignalBlock&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_VT_TERMINAL_STATE_H_
