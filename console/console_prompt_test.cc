@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "console/testing/console_rig.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {

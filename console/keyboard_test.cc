@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "console/testing/console_rig.h"
+#include "console/testing/rig.h"
 #include "console/key_codes.h"
 
 namespace console {

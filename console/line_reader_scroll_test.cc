@@ -7,12 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "console/testing/line_reader_rig.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {
 
-using Rows = std::vector<std::string>;
 using Cell = std::pair<int, int>;  // column, row; 0-based
 
 constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxy";  // 25: wraps after r
@@ -21,15 +20,15 @@ constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxy";  // 25: wraps after r
 // s to y, and the cursor stands after y.
 class WrappedLine : public ::testing::Test {
  protected:
-  WrappedLine() : editor_(Window(20, 5)) {}
-  Editor editor_;
+  WrappedLine() : rig_(Shape(20, 5)) {}
+  Rig rig_;
 };
 
 TEST_F(WrappedLine, WrapsAtTheRightEdge) {
-  EXPECT_EQ(editor_.Edit("? ", {kLetters}), kLetters);
-  EXPECT_EQ(editor_.looks()[0].rows, (Rows{"? abcdefghijklmnopqr", "stuvwxy", "", "", ""}));
-  EXPECT_EQ(editor_.looks()[0].cursor, Cell(7, 1));
-  EXPECT_EQ(editor_.Cursor(), Cell(7, 1));
+  EXPECT_EQ(rig_.Edit("? ", {kLetters}), kLetters);
+  EXPECT_EQ(rig_.looks()[0].rows, (Rows{"? abcdefghijklmnopqr", "stuvwxy", "", "", ""}));
+  EXPECT_EQ(rig_.looks()[0].cursor, Cell(7, 1));
+  EXPECT_EQ(rig_.Cursor(), Cell(7, 1));
 }
 
 TEST_F(WrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
@@ -46,48 +45,48 @@ TEST_F(WrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
       {2, 0},  // 0
       {3, 0},  // X inserted at 0
   };
-  EXPECT_EQ(editor_.Edit("? ", stages), std::string("X") + kLetters);
+  EXPECT_EQ(rig_.Edit("? ", stages), std::string("X") + kLetters);
   for (size_t i = 0; i < stages.size(); ++i) {
     SCOPED_TRACE(stages[i]);
-    EXPECT_EQ(editor_.looks()[i].cursor, kCursors[i]);
+    EXPECT_EQ(rig_.looks()[i].cursor, kCursors[i]);
   }
-  EXPECT_EQ(editor_.looks().back().rows,
+  EXPECT_EQ(rig_.looks().back().rows,
             (Rows{"? Xabcdefghijklmnopq", "rstuvwxy", "", "", ""}));
-  EXPECT_EQ(editor_.Cursor(), Cell(8, 1));  // Enter: after the last character
-  EXPECT_TRUE(editor_.device().beeps().empty());
+  EXPECT_EQ(rig_.Cursor(), Cell(8, 1));  // Enter: after the last character
+  EXPECT_TRUE(rig_.device.beeps().empty());
 }
 
 TEST_F(WrappedLine, InsertingMovesTheRestOntoTheNextRow) {
-  EXPECT_EQ(editor_.Edit("? ", {kLetters, "{Up}{Right}{Right}X", "{Left}{Left}{Left}{Tab}"}),
+  EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Up}{Right}{Right}X", "{Left}{Left}{Left}{Tab}"}),
             "abcde   fgXhijklmnopqrstuvwxy");
-  EXPECT_EQ(editor_.looks()[1].rows, (Rows{"? abcdefgXhijklmnopq", "rstuvwxy", "", "", ""}));
-  EXPECT_EQ(editor_.looks()[1].cursor, Cell(10, 0));
+  EXPECT_EQ(rig_.looks()[1].rows, (Rows{"? abcdefgXhijklmnopq", "rstuvwxy", "", "", ""}));
+  EXPECT_EQ(rig_.looks()[1].cursor, Cell(10, 0));
   // Tab at edit position 5: three spaces.
-  EXPECT_EQ(editor_.looks()[2].rows, (Rows{"? abcde   fgXhijklmn", "opqrstuvwxy", "", "", ""}));
-  EXPECT_EQ(editor_.looks()[2].cursor, Cell(10, 0));
-  EXPECT_EQ(editor_.Cursor(), Cell(11, 1));
+  EXPECT_EQ(rig_.looks()[2].rows, (Rows{"? abcde   fgXhijklmn", "opqrstuvwxy", "", "", ""}));
+  EXPECT_EQ(rig_.looks()[2].cursor, Cell(10, 0));
+  EXPECT_EQ(rig_.Cursor(), Cell(11, 1));
 }
 
 TEST_F(WrappedLine, DeletingPullsTheNextRowBack) {
-  EXPECT_EQ(editor_.Edit("? ", {kLetters, "{Home}{Delete}"}), "bcdefghijklmnopqrstuvwxy");
-  EXPECT_EQ(editor_.looks()[1].rows, (Rows{"? bcdefghijklmnopqrs", "tuvwxy", "", "", ""}));
-  EXPECT_EQ(editor_.looks()[1].cursor, Cell(2, 0));
+  EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Home}{Delete}"}), "bcdefghijklmnopqrstuvwxy");
+  EXPECT_EQ(rig_.looks()[1].rows, (Rows{"? bcdefghijklmnopqrs", "tuvwxy", "", "", ""}));
+  EXPECT_EQ(rig_.looks()[1].cursor, Cell(2, 0));
 }
 
 TEST_F(WrappedLine, BackspaceAtTheStartOfARowTakesTheLastCellOfTheRowAbove) {
-  EXPECT_EQ(editor_.Edit("? ", {kLetters, "{Home}{Down}{Left}{Left}", "{Backspace}"}),
+  EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Home}{Down}{Left}{Left}", "{Backspace}"}),
             "abcdefghijklmnopqstuvwxy");
-  EXPECT_EQ(editor_.looks()[1].cursor, Cell(0, 1));  // before s
-  EXPECT_EQ(editor_.looks()[2].rows, (Rows{"? abcdefghijklmnopqs", "tuvwxy", "", "", ""}));
-  EXPECT_EQ(editor_.looks()[2].cursor, Cell(19, 0));
-  EXPECT_EQ(editor_.Cursor(), Cell(6, 1));
+  EXPECT_EQ(rig_.looks()[1].cursor, Cell(0, 1));  // before s
+  EXPECT_EQ(rig_.looks()[2].rows, (Rows{"? abcdefghijklmnopqs", "tuvwxy", "", "", ""}));
+  EXPECT_EQ(rig_.looks()[2].cursor, Cell(19, 0));
+  EXPECT_EQ(rig_.Cursor(), Cell(6, 1));
 }
 
 TEST_F(WrappedLine, EscapeBlanksEveryRowOfTheLine) {
-  EXPECT_EQ(editor_.Edit("? ", {kLetters, "{Left}{Left}{Left}{Esc}", "ok"}), "ok");
-  EXPECT_EQ(editor_.looks()[1].rows, (Rows{"?", "", "", "", ""}));
-  EXPECT_EQ(editor_.looks()[1].cursor, Cell(2, 0));
-  EXPECT_EQ(editor_.looks()[2].rows, (Rows{"? ok", "", "", "", ""}));
+  EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Left}{Left}{Left}{Esc}", "ok"}), "ok");
+  EXPECT_EQ(rig_.looks()[1].rows, (Rows{"?", "", "", "", ""}));
+  EXPECT_EQ(rig_.looks()[1].cursor, Cell(2, 0));
+  EXPECT_EQ(rig_.looks()[2].rows, (Rows{"? ok", "", "", "", ""}));
 }
 
 // --- At the bottom of the window ---------------------------------------------------
@@ -95,28 +94,28 @@ TEST_F(WrappedLine, EscapeBlanksEveryRowOfTheLine) {
 // Four numbered rows above a prompt on the last row of a 20 x 5 window.
 class LastRow : public ::testing::Test {
  protected:
-  LastRow() : editor_(Window(20, 5)) { editor_.console().Print("1\r\n2\r\n3\r\n4\r\n"); }
-  Editor editor_;
+  LastRow() : rig_(Shape(20, 5)) { rig_.console.Print("1\r\n2\r\n3\r\n4\r\n"); }
+  Rig rig_;
 };
 
 TEST_F(LastRow, TypingIntoTheBottomRightCellScrollsAtOnce) {
-  EXPECT_EQ(editor_.Edit("? ", {"abcdefghijklmnopq", "r", "st"}), "abcdefghijklmnopqrst");
-  const std::vector<Look>& looks = editor_.looks();
+  EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "r", "st"}), "abcdefghijklmnopqrst");
+  const std::vector<Look>& looks = rig_.looks();
   EXPECT_EQ(looks[0].rows, (Rows{"1", "2", "3", "4", "? abcdefghijklmnopq"}));
   EXPECT_EQ(looks[0].cursor, Cell(19, 4));
   EXPECT_EQ(looks[1].rows, (Rows{"2", "3", "4", "? abcdefghijklmnopqr", ""}));
   EXPECT_EQ(looks[1].cursor, Cell(0, 4));
   EXPECT_EQ(looks[2].rows, (Rows{"2", "3", "4", "? abcdefghijklmnopqr", "st"}));
   EXPECT_EQ(looks[2].cursor, Cell(2, 4));
-  EXPECT_EQ(editor_.device().WindowRows(), looks[2].rows);
-  EXPECT_EQ(editor_.Cursor(), Cell(2, 4));
+  EXPECT_EQ(rig_.device.WindowRows(), looks[2].rows);
+  EXPECT_EQ(rig_.Cursor(), Cell(2, 4));
 }
 
 TEST_F(LastRow, InsertingIntoAFullLastRowScrollsAndKeepsTheCursorAfterIt) {
-  EXPECT_EQ(editor_.Edit("? ", {"abcdefghijklmnopq", "{Home}{Right}{Right}{Right}{Right}{Right}X",
+  EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "{Home}{Right}{Right}{Right}{Right}{Right}X",
                                 "Y", "Z"}),
             "abcdeXYZfghijklmnopq");
-  const std::vector<Look>& looks = editor_.looks();
+  const std::vector<Look>& looks = rig_.looks();
   // The 18th character fills the last row to its edge: no scroll yet.
   EXPECT_EQ(looks[1].rows, (Rows{"1", "2", "3", "4", "? abcdeXfghijklmnopq"}));
   EXPECT_EQ(looks[1].cursor, Cell(8, 4));
@@ -126,16 +125,16 @@ TEST_F(LastRow, InsertingIntoAFullLastRowScrollsAndKeepsTheCursorAfterIt) {
   // The 20th has room on that row.
   EXPECT_EQ(looks[3].rows, (Rows{"2", "3", "4", "? abcdeXYZfghijklmno", "pq"}));
   EXPECT_EQ(looks[3].cursor, Cell(10, 3));
-  EXPECT_EQ(editor_.Cursor(), Cell(2, 4));
+  EXPECT_EQ(rig_.Cursor(), Cell(2, 4));
 }
 
 TEST_F(LastRow, EnterAtALineThatFillsTheLastRowScrollsToItsEnd) {
-  EXPECT_EQ(editor_.Edit("? ", {"abcdefghijklmnopq", "{Home}X"}), "Xabcdefghijklmnopq");
-  EXPECT_EQ(editor_.looks()[1].rows, (Rows{"1", "2", "3", "4", "? Xabcdefghijklmnopq"}));
-  EXPECT_EQ(editor_.looks()[1].cursor, Cell(3, 4));
+  EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "{Home}X"}), "Xabcdefghijklmnopq");
+  EXPECT_EQ(rig_.looks()[1].rows, (Rows{"1", "2", "3", "4", "? Xabcdefghijklmnopq"}));
+  EXPECT_EQ(rig_.looks()[1].cursor, Cell(3, 4));
   // The end of the text is the first cell below the window.
-  EXPECT_EQ(editor_.device().WindowRows(), (Rows{"2", "3", "4", "? Xabcdefghijklmnopq", ""}));
-  EXPECT_EQ(editor_.Cursor(), Cell(0, 4));
+  EXPECT_EQ(rig_.device.WindowRows(), (Rows{"2", "3", "4", "? Xabcdefghijklmnopq", ""}));
+  EXPECT_EQ(rig_.Cursor(), Cell(0, 4));
 }
 
 TEST_F(LastRow, TabAtTheBottomRightScrollsAndTheCursorFollows) {
@@ -155,23 +154,23 @@ TEST_F(LastRow, TabAtTheBottomRightScrollsAndTheCursorFollows) {
   };
   for (const TabCase& c : kCases) {
     SCOPED_TRACE(c.prompt);
-    Editor editor(Window(20, 5));
-    editor.console().Print("1\r\n2\r\n3\r\n4\r\n");
-    EXPECT_EQ(editor.Edit(c.prompt, {"abcdefgh", "{Tab}", "x"}), "abcdefgh        x");
-    EXPECT_EQ(editor.looks()[1].rows, c.rows);
-    EXPECT_EQ(editor.looks()[1].cursor, c.cursor);
-    EXPECT_EQ(editor.looks()[2].rows[4], c.last_row);
-    EXPECT_EQ(editor.looks()[2].rows[3], c.rows[3]);
+    Rig rig(Shape(20, 5));
+    rig.console.Print("1\r\n2\r\n3\r\n4\r\n");
+    EXPECT_EQ(rig.Edit(c.prompt, {"abcdefgh", "{Tab}", "x"}), "abcdefgh        x");
+    EXPECT_EQ(rig.looks()[1].rows, c.rows);
+    EXPECT_EQ(rig.looks()[1].cursor, c.cursor);
+    EXPECT_EQ(rig.looks()[2].rows[4], c.last_row);
+    EXPECT_EQ(rig.looks()[2].rows[3], c.rows[3]);
   }
 }
 
 TEST_F(LastRow, APromptEndingInTheLastCellTakesTheFirstCharacterThere) {
   // 18 characters and "? " fill the last row; the line reader's first
   // cursor placement drops the line feed that the prompt left pending.
-  editor_.device().Type("ab{Enter}");
-  EXPECT_EQ(editor_.Answer("File name to open:"), "ab");
-  EXPECT_EQ(editor_.device().WindowRows(), (Rows{"3", "4", "File name to open:?a", "b", ""}));
-  EXPECT_EQ(editor_.Cursor(), Cell(0, 4));
+  rig_.device.Type("ab{Enter}");
+  EXPECT_EQ(rig_.Ask("File name to open:"), "ab");
+  EXPECT_EQ(rig_.device.WindowRows(), (Rows{"3", "4", "File name to open:?a", "b", ""}));
+  EXPECT_EQ(rig_.Cursor(), Cell(0, 4));
 }
 
 // --- A line whose start has scrolled off the top -------------------------------
@@ -180,7 +179,7 @@ TEST_F(LastRow, APromptEndingInTheLastCellTakesTheFirstCharacterThere) {
 // rows, its first two above the window.
 class LongLine : public ::testing::Test {
  protected:
-  LongLine() : editor_(Window(20, 5)) { editor_.console().PlaceCursor(5, 1, -1); }
+  LongLine() : rig_(Shape(20, 5)) { rig_.console.PlaceCursor(5, 1, -1); }
 
   static std::string Digits() {
     std::string digits;
@@ -191,12 +190,12 @@ class LongLine : public ::testing::Test {
     return {"89012345678901234567", "89012345678901234567", "89012345678901234567",
             "89012345678901234567", "89"};
   }
-  Editor editor_;
+  Rig rig_;
 };
 
 TEST_F(LongLine, HomeChangesTheEditPositionButNotTheCursor) {
-  EXPECT_EQ(editor_.Edit("? ", {Digits(), "{Home}", "X"}), "X" + Digits());
-  const std::vector<Look>& looks = editor_.looks();
+  EXPECT_EQ(rig_.Edit("? ", {Digits(), "{Home}", "X"}), "X" + Digits());
+  const std::vector<Look>& looks = rig_.looks();
   EXPECT_EQ(looks[0].rows, Shown());
   EXPECT_EQ(looks[0].cursor, Cell(2, 4));
   EXPECT_EQ(looks[1].rows, Shown());
@@ -206,27 +205,27 @@ TEST_F(LongLine, HomeChangesTheEditPositionButNotTheCursor) {
   EXPECT_EQ(looks[2].rows, (Rows{"78901234567890123456", "78901234567890123456",
                                  "78901234567890123456", "78901234567890123456", "789"}));
   EXPECT_EQ(looks[2].cursor, Cell(3, 4));
-  EXPECT_EQ(editor_.Cursor(), Cell(3, 4));  // and so is the end of the line
+  EXPECT_EQ(rig_.Cursor(), Cell(3, 4));  // and so is the end of the line
 }
 
 TEST_F(LongLine, UpStopsAtTheTopRowWhileTheEditPositionGoesOn) {
   std::vector<std::string> stages = {Digits()};
   for (int i = 0; i < 6; ++i) stages.push_back("{Up}");
   stages.push_back("X");
-  EXPECT_EQ(editor_.Edit("? ", stages), "X" + Digits());
+  EXPECT_EQ(rig_.Edit("? ", stages), "X" + Digits());
   // Up from 120 to 0 in steps of 20: the cursor climbs to the top row and
   // stays there for the last two.
   const Cell kCursors[] = {{2, 4}, {2, 3}, {2, 2}, {2, 1}, {2, 0}, {2, 0}, {2, 0}};
   for (size_t i = 0; i < 7; ++i) {
-    EXPECT_EQ(editor_.looks()[i].rows, Shown()) << i;
-    EXPECT_EQ(editor_.looks()[i].cursor, kCursors[i]) << i;
+    EXPECT_EQ(rig_.looks()[i].rows, Shown()) << i;
+    EXPECT_EQ(rig_.looks()[i].cursor, kCursors[i]) << i;
   }
   // X is drawn with the whole line from the top row, scrolling two rows;
   // the cell after it is above the window and the cursor stays at the end.
-  EXPECT_EQ(editor_.looks()[7].rows, (Rows{"78901234567890123456", "78901234567890123456",
+  EXPECT_EQ(rig_.looks()[7].rows, (Rows{"78901234567890123456", "78901234567890123456",
                                            "78901234567890123456", "78901234567890123456",
                                            "789"}));
-  EXPECT_EQ(editor_.looks()[7].cursor, Cell(3, 4));
+  EXPECT_EQ(rig_.looks()[7].cursor, Cell(3, 4));
 }
 
 // 105 letters after "? " on the last row: the line's first row is just
@@ -239,7 +238,7 @@ TEST_F(LongLine, APositionOnTheRowJustAboveTheWindowLeavesTheCursorToo) {
                                            "{Left}", "X"};
   std::string line = letters;
   line.insert(17, "X");
-  EXPECT_EQ(editor_.Edit("? ", stages), line);
+  EXPECT_EQ(rig_.Edit("? ", stages), line);
   const Cell kCursors[] = {
       {7, 4},  // edit position 105
       {7, 4},  // 0: its cell is on the row above the window
@@ -247,7 +246,7 @@ TEST_F(LongLine, APositionOnTheRowJustAboveTheWindowLeavesTheCursorToo) {
       {0, 0},  // 18
       {0, 0},  // 17: at the end of the row above
   };
-  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(editor_.looks()[i].cursor, kCursors[i]) << i;
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(rig_.looks()[i].cursor, kCursors[i]) << i;
 }
 
 }  // namespace

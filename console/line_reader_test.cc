@@ -13,7 +13,7 @@
 
 #include "console/device.h"
 #include "console/key_event.h"
-#include "console/testing/line_reader_rig.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {
@@ -36,15 +36,15 @@ struct EditCase {
 // after the last character.
 void CheckEdit(const EditCase& c) {
   SCOPED_TRACE(c.keys);
-  Editor editor;
-  EXPECT_EQ(editor.Edit("? ", {c.keys}), c.line);
-  const Look& look = editor.looks().at(0);
+  Rig rig;
+  EXPECT_EQ(rig.Edit("? ", {c.keys}), c.line);
+  const Look& look = rig.looks().at(0);
   EXPECT_EQ(look.rows[0], c.row);
   EXPECT_EQ(look.rows[1], "");
   EXPECT_EQ(look.cursor, std::make_pair(c.column, 0));
   EXPECT_EQ(look.tones, Tones(static_cast<size_t>(c.tones), {1000, 250}));
-  EXPECT_EQ(editor.device().WindowRows(), look.rows);
-  EXPECT_EQ(editor.Cursor(), std::make_pair(2 + static_cast<int>(std::strlen(c.line)), 0));
+  EXPECT_EQ(rig.device.WindowRows(), look.rows);
+  EXPECT_EQ(rig.Cursor(), std::make_pair(2 + static_cast<int>(std::strlen(c.line)), 0));
 }
 
 TEST(LineReader, TypesAndMovesWithinTheLine) {
@@ -177,11 +177,11 @@ TEST(LineReader, TabStopsCountFromTheStartOfTheLine) {
   for (const char* prompt : kPrompts) {
     for (const TabCase& c : kCases) {
       SCOPED_TRACE(std::string(prompt) + c.keys);
-      Editor editor;
-      EXPECT_EQ(editor.Edit(prompt, {c.keys}), c.line);
+      Rig rig;
+      EXPECT_EQ(rig.Edit(prompt, {c.keys}), c.line);
       std::string row = std::string(prompt) + c.line;
       row.erase(row.find_last_not_of(' ') + 1);
-      const Look& look = editor.looks().at(0);
+      const Look& look = rig.looks().at(0);
       EXPECT_EQ(look.rows[0], row);
       EXPECT_EQ(look.cursor, std::make_pair(static_cast<int>(std::strlen(prompt) + c.position), 0));
     }
@@ -189,10 +189,10 @@ TEST(LineReader, TabStopsCountFromTheStartOfTheLine) {
 }
 
 TEST(LineReader, EscapeBlanksTheCellsTheLineCovered) {
-  Editor editor;
-  editor.device().PutRow(1, "below");
-  EXPECT_EQ(editor.Edit("Name? ", {"abc", "{Esc}", "{Esc}", "d"}), "d");
-  const std::vector<Look>& looks = editor.looks();
+  Rig rig;
+  rig.device.PutRow(1, "below");
+  EXPECT_EQ(rig.Edit("Name? ", {"abc", "{Esc}", "{Esc}", "d"}), "d");
+  const std::vector<Look>& looks = rig.looks();
   EXPECT_EQ(looks[0].rows[0], "Name? abc");
   EXPECT_EQ(looks[1].rows[0], "Name?");
   EXPECT_EQ(looks[1].cursor, std::make_pair(6, 0));
@@ -200,46 +200,46 @@ TEST(LineReader, EscapeBlanksTheCellsTheLineCovered) {
   EXPECT_EQ(looks[2].cursor, std::make_pair(6, 0));
   EXPECT_EQ(looks[3].rows[0], "Name? d");
   for (const Look& look : looks) EXPECT_EQ(look.rows[1], "below");
-  EXPECT_TRUE(editor.device().beeps().empty());
+  EXPECT_TRUE(rig.device.beeps().empty());
 }
 
 TEST(LineReader, TheCursorIsShownWhileTheLineIsTypedThenPutBack) {
   for (bool visible : {false, true}) {
     SCOPED_TRACE(visible);
-    Editor editor;
-    editor.console().PlaceCursor(0, 0, visible ? 1 : 0);
-    EXPECT_EQ(editor.Edit("? ", {"ab", "{Left}"}), "ab");
-    EXPECT_TRUE(editor.looks()[0].cursor_visible);
-    EXPECT_TRUE(editor.looks()[1].cursor_visible);
-    EXPECT_EQ(editor.device().cursor_visible(), visible);
+    Rig rig;
+    rig.console.PlaceCursor(0, 0, visible ? 1 : 0);
+    EXPECT_EQ(rig.Edit("? ", {"ab", "{Left}"}), "ab");
+    EXPECT_TRUE(rig.looks()[0].cursor_visible);
+    EXPECT_TRUE(rig.looks()[1].cursor_visible);
+    EXPECT_EQ(rig.device.cursor_visible(), visible);
   }
 }
 
 // --- Through prompted input ----------------------------------------------------
 
 TEST(LineReader, EnterReturnsTheWholeLineWhereverTheEditPositionIs) {
-  Editor editor;
-  editor.device().Type("abc{Left}{Left}X{Home}{Enter}");
-  EXPECT_EQ(editor.Answer("Name:"), "aXbc");
-  EXPECT_EQ(editor.device().Row(0), "Name:? aXbc");
-  EXPECT_EQ(editor.Cursor(), std::make_pair(0, 1));  // the line end printed after it
+  Rig rig;
+  rig.device.Type("abc{Left}{Left}X{Home}{Enter}");
+  EXPECT_EQ(rig.Ask("Name:"), "aXbc");
+  EXPECT_EQ(rig.device.Row(0), "Name:? aXbc");
+  EXPECT_EQ(rig.Cursor(), std::make_pair(0, 1));  // the line end printed after it
 }
 
 TEST(LineReader, KeysTypedAheadServeTheNextPrompts) {
-  Editor editor;
+  Rig rig;
   // Ctrl+J and Ctrl+M end a line as Enter does.
-  editor.device().Type("first{Enter}sec{Left}{Left}{Delete}{End}ond{Ctrl+J}third{Ctrl+M}x");
-  EXPECT_EQ(editor.Answer("Name:"), "first");
-  EXPECT_EQ(editor.Answer("Name:"), "scond");
-  EXPECT_EQ(editor.Answer("Name:"), "third");
-  EXPECT_EQ(editor.device().events_left(), 0u);
-  EXPECT_EQ(editor.console().keyboard().queued(), 1u);  // the x waits for the next line
+  rig.device.Type("first{Enter}sec{Left}{Left}{Delete}{End}ond{Ctrl+J}third{Ctrl+M}x");
+  EXPECT_EQ(rig.Ask("Name:"), "first");
+  EXPECT_EQ(rig.Ask("Name:"), "scond");
+  EXPECT_EQ(rig.Ask("Name:"), "third");
+  EXPECT_EQ(rig.device.events_left(), 0u);
+  EXPECT_EQ(rig.console.keyboard().queued(), 1u);  // the x waits for the next line
   std::vector<std::string> rows = {"Name:? first", "Name:? scond", "Name:? third", ""};
   rows.resize(25);
-  EXPECT_EQ(editor.device().WindowRows(), rows);
-  EXPECT_EQ(editor.Cursor(), std::make_pair(0, 3));
-  editor.device().Type("y{Enter}");
-  EXPECT_EQ(editor.Answer("Name:"), "xy");
+  EXPECT_EQ(rig.device.WindowRows(), rows);
+  EXPECT_EQ(rig.Cursor(), std::make_pair(0, 3));
+  rig.device.Type("y{Enter}");
+  EXPECT_EQ(rig.Ask("Name:"), "xy");
 }
 
 InputEvent KeyRecord(bool down, uint16_t virtual_key, uint16_t scan_code, uint32_t state) {
@@ -252,35 +252,35 @@ InputEvent KeyRecord(bool down, uint16_t virtual_key, uint16_t scan_code, uint32
 }
 
 TEST(LineReader, AltNumberValueCarriesOverToTheNextLine) {
-  Editor editor;
+  Rig rig;
   const uint32_t alt = kLeftAltPressed | kNumLockOn;
   // Alt held, 6 and 5 typed on the keypad, and Enter before Alt is let go:
   // the first line ends with the composition under way.
-  editor.device().Type("ab{Enter}");
-  editor.device().AddEvent(KeyRecord(true, kVkMenu, 0x38, alt));
-  editor.device().AddEvent(KeyRecord(true, kVkNumpad0 + 6, 0x4D, alt));
-  editor.device().AddEvent(KeyRecord(false, kVkNumpad0 + 6, 0x4D, alt));
-  editor.device().AddEvent(KeyRecord(true, kVkNumpad0 + 5, 0x4C, alt));
-  editor.device().AddEvent(KeyRecord(false, kVkNumpad0 + 5, 0x4C, alt));
-  EXPECT_EQ(editor.Answer("Name:"), "ab");
+  rig.device.Type("ab{Enter}");
+  rig.device.AddEvent(KeyRecord(true, kVkMenu, 0x38, alt));
+  rig.device.AddEvent(KeyRecord(true, kVkNumpad0 + 6, 0x4D, alt));
+  rig.device.AddEvent(KeyRecord(false, kVkNumpad0 + 6, 0x4D, alt));
+  rig.device.AddEvent(KeyRecord(true, kVkNumpad0 + 5, 0x4C, alt));
+  rig.device.AddEvent(KeyRecord(false, kVkNumpad0 + 5, 0x4C, alt));
+  EXPECT_EQ(rig.Ask("Name:"), "ab");
   // Letting Alt go while the next line is read gives it the A.
-  editor.Then([&editor] {
-    editor.device().AddEvent(KeyRecord(false, kVkMenu, 0x38, kNumLockOn));
-    editor.device().Type("b{Enter}");
+  rig.Then([&rig] {
+    rig.device.AddEvent(KeyRecord(false, kVkMenu, 0x38, kNumLockOn));
+    rig.device.Type("b{Enter}");
   });
-  EXPECT_EQ(editor.Answer("Name:"), "Ab");
+  EXPECT_EQ(rig.Ask("Name:"), "Ab");
 }
 
 TEST(LineReader, ClosingTheWindowQueuesAKeyThatChangesNothing) {
-  Editor editor;
-  editor.Then([&editor] {
-    EXPECT_TRUE(editor.device().SendControlEvent(kCtrlCloseEvent));
-    editor.device().Type("c{Enter}");
+  Rig rig;
+  rig.Then([&rig] {
+    EXPECT_TRUE(rig.device.SendControlEvent(kCtrlCloseEvent));
+    rig.device.Type("c{Enter}");
   });
-  editor.device().Type("ab{Left}");
-  EXPECT_EQ(editor.Answer("Name:"), "acb");
-  EXPECT_EQ(editor.device().Row(0), "Name:? acb");
-  EXPECT_TRUE(editor.device().beeps().empty());
+  rig.device.Type("ab{Left}");
+  EXPECT_EQ(rig.Ask("Name:"), "acb");
+  EXPECT_EQ(rig.device.Row(0), "Name:? acb");
+  EXPECT_TRUE(rig.device.beeps().empty());
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/testing/console_rig.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {

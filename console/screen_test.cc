@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "console/testing/console_rig.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "console/testing/console_rig.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {
