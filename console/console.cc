@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "console/line_reader.h"
 #include "textio/bytes.h"
 
 namespace console {

@@ -10,13 +10,14 @@
 
 #include "console/device.h"
 #include "console/keyboard.h"
+#include "console/line_reader.h"
 #include "console/screen.h"
 #include "textio/channels.h"
 #include "textio/text_input.h"
 
 namespace console {
 
-class Console final : public textio::ChannelKind {
+class Console final : public textio::ChannelKind, public LineConsole {
  public:
   /// Redirected standard output is gathered up to this many bytes before a
   /// write, so that printing costs no system call per print.
@@ -33,7 +34,7 @@ class Console final : public textio::ChannelKind {
   /// when standard output is not a console.
   void ClearScreen();
   /// See Screen::PlaceCursor.
-  int PlaceCursor(int row, int column, int visibility);
+  int PlaceCursor(int row, int column, int visibility) override;
   /// Console print: bytes drawn on a console or written unchanged to a
   /// redirected standard output.  An empty run does nothing unless forced;
   /// a forced empty print carries out a pending line feed.
@@ -48,18 +49,19 @@ class Console final : public textio::ChannelKind {
   /// Writes what is held back for a redirected standard output.
   void FlushOutput();
 
-  // --- What the line reader uses ---------------------------------------------
   /// Reads one typed line with echo and editing (the console line reader).
   std::string ReadLine();
-  Position ConsoleSize() const { return screen_.Size(); }
-  Position CursorPosition() { return screen_.CursorPosition(); }
-  /// Moves the cursor d cells from `from` along the rows of a console of
-  /// `size`; landing just below the last row scrolls the screen by one, and
-  /// a place outside the text view leaves the cursor where it is.
-  void CursorAdvance(int d, Position from, Position size);
-  /// Waits for the next key code, showing held-back output first.
-  int WaitKey();
-  void Beep(int frequency, int milliseconds) { device_.Beep(frequency, milliseconds); }
+
+  // --- What the line reader uses ---------------------------------------------
+  Position ConsoleSize() const override { return screen_.Size(); }
+  Position CursorPosition() override { return screen_.CursorPosition(); }
+  /// A place outside the text view leaves the cursor where it is.
+  void CursorAdvance(int d, Position from, Position size) override;
+  void Echo(std::string_view bytes) override { Print(bytes); }
+  /// Shows held-back output first.
+  int WaitKey() override;
+  void Beep(int frequency, int milliseconds) override { device_.Beep(frequency, milliseconds); }
+
   Keyboard& keyboard() { return keyboard_; }
   Screen& screen() { return screen_; }
 

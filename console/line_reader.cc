@@ -1,6 +1,5 @@
 #include "console/line_reader.h"
 
-#include "console/console.h"
 #include "console/key_codes.h"
 
 namespace console {
@@ -124,7 +123,7 @@ void LineReader::Remove(size_t at, size_t count) {
   // reaches.
   std::string redraw = line_.substr(at);
   redraw.append(count, ' ');
-  console_.Print(redraw);
+  console_.Echo(redraw);
   console_.PlaceCursor(pass_.row, pass_.column, -1);
 }
 
@@ -133,7 +132,7 @@ void LineReader::Insert(std::string_view characters) {
   const size_t old_n = line_.size();
   console_.PlaceCursor(0, 0, 0);
   line_.insert(p_, characters);
-  console_.Print(std::string_view(line_).substr(p_));
+  console_.Echo(std::string_view(line_).substr(p_));
   if (p_ == old_n) {
     MoveBy(m);
   } else {

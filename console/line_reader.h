@@ -11,11 +11,34 @@
 
 namespace console {
 
-class Console;
+/// The console as the line reader sees it: its size, the cursor, the echo
+/// of what is typed, the keys and the tone.  The console that owns the
+/// reader (Console) implements it; the reader knows nothing else of it.
+class LineConsole {
+ public:
+  /// The console width and height.
+  virtual Position ConsoleSize() const = 0;
+  /// The cursor's column and row relative to the console area.
+  virtual Position CursorPosition() = 0;
+  /// Place cursor: row or column 0 keeps the current one, a negative
+  /// visibility keeps it; returns the former visibility as bit 0x10000.
+  virtual int PlaceCursor(int row, int column, int visibility) = 0;
+  /// Moves the cursor d cells from `from` along the rows of a console of
+  /// `size`; landing just below the last row scrolls the screen by one.
+  virtual void CursorAdvance(int d, Position from, Position size) = 0;
+  /// Draws bytes at the cursor, as a console print does.
+  virtual void Echo(std::string_view bytes) = 0;
+  /// Waits for the next key code.
+  virtual int WaitKey() = 0;
+  virtual void Beep(int frequency, int milliseconds) = 0;
+
+ protected:
+  ~LineConsole() = default;
+};
 
 class LineReader {
  public:
-  explicit LineReader(Console& console) : console_(console) {}
+  explicit LineReader(LineConsole& console) : console_(console) {}
 
   /// Reads keys until Enter (or Ctrl+J) and returns the line as typed.
   std::string Read();
@@ -36,7 +59,7 @@ class LineReader {
   /// and redraws the rest of the line over them.
   void Remove(size_t at, size_t count);
 
-  Console& console_;
+  LineConsole& console_;
   std::string line_;
   size_t p_ = 0;       // edit position
   Position size_;      // the console size when the line started
