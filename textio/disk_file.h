@@ -1,4 +1,7 @@
-// The disk-file channel kind: a file with its own 8192-byte buffer.
+// The disk-file channel kind.  A file open for input is read through a
+// TextInput, whose buffer also does the text translation; a file open for
+// output is written through a buffer of the channel's own.  Both buffers
+// hold kFileBufferSize bytes.
 #ifndef PATCONV_TEXTIO_DISK_FILE_H_
 #define PATCONV_TEXTIO_DISK_FILE_H_
 
@@ -13,7 +16,7 @@ namespace textio {
 
 class DiskFile final : public ChannelKind {
  public:
-  static constexpr size_t kBufferSize = 8192;
+  static constexpr size_t kBufferSize = kFileBufferSize;
 
   /// A file open for input (read with text translation) or output (written
   /// byte for byte through the buffer).

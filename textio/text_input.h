@@ -11,6 +11,11 @@ namespace textio {
 /// The mark that no further character can be had; distinct from every byte.
 inline constexpr int kEnd = -1;
 
+/// The size of the buffers that file bytes move through: a disk file's, read
+/// or written, and a redirected standard input's (the standard runtime's
+/// full buffering of file streams).
+inline constexpr size_t kFileBufferSize = 8192;
+
 /// Raw bytes below a text input: a disk file, a redirected standard input,
 /// or a test's string.
 class ByteSource {
@@ -21,8 +26,8 @@ class ByteSource {
   virtual long Read(char* data, size_t size, int* error) = 0;
 };
 
-/// Delivers the bytes of a source through a buffer of 8192 bytes with the
-/// text translation of input files:
+/// Delivers the bytes of a source through a buffer of kFileBufferSize bytes
+/// with the text translation of input files:
 ///   - CR LF is delivered as one LF (the pair still counts as two bytes);
 ///   - a CR not followed by LF is delivered as it is;
 ///   - the first 0x1A ends the data: neither it nor anything after it is
@@ -31,7 +36,7 @@ class ByteSource {
 /// A failed read also ends the data; error() then tells why.
 class TextInput {
  public:
-  static constexpr size_t kBufferSize = 8192;
+  static constexpr size_t kBufferSize = kFileBufferSize;
 
   explicit TextInput(ByteSource* source) : source_(source) {}
   TextInput(const TextInput&) = delete;
