@@ -159,12 +159,12 @@ class VtDevice final : public Device {
     return utf8_ ? Cp1251ToUtf8(line) : line;  // file names are UTF-8 there
   }
 
-  /// Shows what is still pending and puts the terminal back; idempotent.
+  /// Shows what is still unwritten and puts the terminal back; idempotent.
   /// The device draws and reads no more afterwards.
   void Close();
 
  private:
-  // Pending output is written at once when it grows this big or when the
+  // Unwritten output is written at once when it grows this big or when the
   // last write is this old; a fast run of prints is gathered in between.
   static constexpr size_t kWriteThreshold = 64 * 1024;
   static constexpr int64_t kWriteIntervalMs = 10;
@@ -172,8 +172,8 @@ class VtDevice final : public Device {
   bool EnsureScreen();
   void BeginDrawing();
   void TakeScreenOutput();
-  void RenderToPending();
-  void WritePending();
+  void RenderToUnwritten();
+  void WriteUnwritten();
   void ShowEverything();
   void ServiceSignals();
   void ReadInput(short poll_events);
@@ -191,7 +191,7 @@ class VtDevice final : public Device {
   bool resize_event_ = false;
   std::unique_ptr<VtScreen> screen_;
   std::unique_ptr<VtInputDecoder> decoder_;
-  std::string pending_;
+  std::string unwritten_;
   int64_t last_write_ms_ = -kWriteIntervalMs;
   ControlHandler control_handler_ = nullptr;
   void* control_context_ = nullptr;
@@ -234,11 +234,11 @@ VtDevice::~VtDevice() {
 void VtDevice::Close() {
   if (closed_) return;
   if (!terminal_gone_) {
-    RenderToPending();  // leaves the terminal's cursor at the model's
-    WritePending();
+    RenderToUnwritten();  // leaves the terminal's cursor at the model's
+    WriteUnwritten();
   }
   closed_ = true;
-  pending_.clear();
+  unwritten_.clear();
   if (raw_input_ || drawing_) RestoreTerminal();
 }
 
@@ -296,7 +296,7 @@ void VtDevice::ReadInput(short poll_events) {
 // Ends the process as the hang-up signal would have.
 void VtDevice::HangUp() {
   terminal_gone_ = true;
-  pending_.clear();
+  unwritten_.clear();
   RestoreTerminal();  // whatever can still be put back
   DieBy(SIGHUP);
   _exit(128 + SIGHUP);
@@ -341,10 +341,10 @@ void VtDevice::Flush() {
   // While prints come quickly, the model gathers them and is rendered once
   // for many (every wait for input writes what is left).  Rows that scroll
   // away are painted by the screen itself before they leave.
-  if (pending_.size() + screen_->output_size() >= kWriteThreshold ||
+  if (unwritten_.size() + screen_->output_size() >= kWriteThreshold ||
       NowMs() - last_write_ms_ >= kWriteIntervalMs) {
-    RenderToPending();
-    WritePending();
+    RenderToUnwritten();
+    WriteUnwritten();
   }
 }
 
@@ -375,7 +375,7 @@ void VtDevice::BeginDrawing() {
     SignalBlock block;
     g_term.drawing_wanted = 1;
     g_term.drawing_active = 1;
-    pending_.insert(0, VtScreen::StartSequence());
+    unwritten_.insert(0, VtScreen::StartSequence());
   }
   if (g_term.shared) {
     SetModes(&g_term.input, raw_input_, true);
@@ -387,10 +387,10 @@ void VtDevice::BeginDrawing() {
 void VtDevice::TakeScreenOutput() {
   if (screen_ == nullptr || !screen_->has_output()) return;
   BeginDrawing();
-  pending_ += screen_->TakeOutput();
+  unwritten_ += screen_->TakeOutput();
 }
 
-void VtDevice::RenderToPending() {
+void VtDevice::RenderToUnwritten() {
   if (screen_ == nullptr || closed_) return;
   screen_->Render();
   TakeScreenOutput();
@@ -399,20 +399,20 @@ void VtDevice::RenderToPending() {
 // Renders what the model holds and writes it: nothing may stay held back
 // while the program waits.
 void VtDevice::ShowEverything() {
-  RenderToPending();
-  WritePending();
+  RenderToUnwritten();
+  WriteUnwritten();
 }
 
-// Writes the pending output, one write() in the normal case.
-void VtDevice::WritePending() {
-  if (pending_.empty()) return;
+// Writes the unwritten output, one write() in the normal case.
+void VtDevice::WriteUnwritten() {
+  if (unwritten_.empty()) return;
   if (terminal_gone_ || closed_) {
-    pending_.clear();
+    unwritten_.clear();
     return;
   }
   size_t done = 0;
-  while (done < pending_.size()) {
-    ssize_t written = write(STDOUT_FILENO, pending_.data() + done, pending_.size() - done);
+  while (done < unwritten_.size()) {
+    ssize_t written = write(STDOUT_FILENO, unwritten_.data() + done, unwritten_.size() - done);
     if (written > 0) {
       done += static_cast<size_t>(written);
     } else if (written < 0 && errno == EAGAIN) {
@@ -424,7 +424,7 @@ void VtDevice::WritePending() {
       break;
     }
   }
-  pending_.clear();
+  unwritten_.clear();
   last_write_ms_ = NowMs();
 }
 
@@ -447,7 +447,7 @@ void VtDevice::ServiceSignals() {
       Coord size = TerminalSize();
       screen_->Resize(size.x, screen_->height());
       screen_->SetTerminalRows(size.y);
-      RenderToPending();
+      RenderToUnwritten();
     }
     resize_event_ = true;
   }
@@ -455,7 +455,7 @@ void VtDevice::ServiceSignals() {
     g_term.continued = 0;
     if (screen_ != nullptr) {
       screen_->Invalidate();
-      RenderToPending();
+      RenderToUnwritten();
     }
   }
 }
@@ -468,7 +468,7 @@ void VtDevice::Beep(int frequency, int milliseconds) {
   if (!EnsureScreen() || closed_) return;
   screen_->Beep(frequency, milliseconds);
   TakeScreenOutput();
-  WritePending();
+  WriteUnwritten();
 }
 
 void VtDevice::Sleep(int milliseconds) {

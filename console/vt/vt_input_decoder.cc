@@ -259,7 +259,7 @@ VtInputDecoder::VtInputDecoder(const KeyMap& key_map, Options options)
 void VtInputDecoder::Feed(const char* data, size_t size, int64_t now_ms) {
   Tick(now_ms);  // what timed out before these bytes came is settled first
   for (size_t i = 0; i < size; ++i) {
-    pending_since_ = now_ms;
+    held_since_ = now_ms;
     TakeByte(static_cast<unsigned char>(data[i]));
     if (alt_number_open_) alt_number_since_ = now_ms;
   }
@@ -269,7 +269,7 @@ void VtInputDecoder::Tick(int64_t now_ms) {
   for (;;) {
     const int64_t deadline = Deadline();
     if (deadline < 0 || deadline > now_ms) return;
-    if (stage_ != Stage::kGround && PendingDeadline() <= now_ms) {
+    if (stage_ != Stage::kGround && HeldDeadline() <= now_ms) {
       Expire();
     } else {
       CloseAltNumber();
@@ -278,7 +278,7 @@ void VtInputDecoder::Tick(int64_t now_ms) {
 }
 
 int64_t VtInputDecoder::Deadline() const {
-  int64_t deadline = stage_ == Stage::kGround ? -1 : PendingDeadline();
+  int64_t deadline = stage_ == Stage::kGround ? -1 : HeldDeadline();
   if (alt_number_open_) {
     const int64_t idle = alt_number_since_ + kAltNumberIdleMs;
     deadline = deadline < 0 ? idle : std::min(deadline, idle);
@@ -293,9 +293,9 @@ bool VtInputDecoder::Next(KeyEvent* event) {
   return true;
 }
 
-int64_t VtInputDecoder::PendingDeadline() const {
+int64_t VtInputDecoder::HeldDeadline() const {
   const bool escape_only = stage_ == Stage::kEscape || stage_ == Stage::kEscapeEscape;
-  return pending_since_ + (escape_only ? kEscapeWaitMs : kSequenceWaitMs);
+  return held_since_ + (escape_only ? kEscapeWaitMs : kSequenceWaitMs);
 }
 
 // --- Bytes ------------------------------------------------------------------

@@ -74,7 +74,7 @@ class VtInputDecoder {
   void Abort(unsigned char byte);
   void Expire();
   void FinishSequence(bool csi, unsigned char final_byte);
-  int64_t PendingDeadline() const;
+  int64_t HeldDeadline() const;
 
   // Hands a decoded key press on: to the Alt+keypad number when it is a
   // keypad digit with Alt alone, else as a key-down and key-up record.
@@ -93,7 +93,7 @@ class VtInputDecoder {
   // The sequence or character held back was prefixed by one more ESC (Alt).
   bool alt_prefix_ = false;
   // When the last byte came; what is held back waits from then on.
-  int64_t pending_since_ = 0;
+  int64_t held_since_ = 0;
   unsigned char body_[kMaxBody] = {};
   size_t body_size_ = 0;
   bool body_overflow_ = false;

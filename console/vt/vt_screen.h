@@ -65,9 +65,9 @@ class VtScreen {
   /// shows them all from its top.
   void SetTerminalRows(int rows);
 
-  /// Adds to the pending output what the terminal needs to show the model.
+  /// Adds to the output to be taken what the terminal needs to show the model.
   void Render();
-  /// Takes the pending output (rendered differences, line feeds of scrolls,
+  /// Takes the output (rendered differences, line feeds of scrolls,
   /// bells), leaving it empty.
   std::string TakeOutput();
   bool has_output() const { return !output_.empty(); }
