@@ -19,11 +19,17 @@ inline bool MovesOrSounds(char byte) {
 // The view and cursor of one print.  The view may move down through a
 // taller buffer while the print runs.
 struct Screen::PrintState {
-  int left, top, right, bottom;
-  int width, height;  // the buffer
-  uint16_t attribute;
-  int x, y;
-  bool sub_view;
+  int left = 0, top = 0, right = 0, bottom = 0;  // the view, absolute
+  int width = 80, height = 25;  // the buffer
+  uint16_t attribute = 7;
+  int x = 0, y = 0;  // the cursor, absolute
+  bool sub_view = false;  // the view is not the whole console area
+};
+
+// Cells gathered for one cell write.
+struct Screen::Run {
+  char cells[kRunLimit];
+  size_t length = 0;
 };
 
 void Screen::SetUp() {
@@ -187,8 +193,24 @@ void Screen::WriteRun(PrintState& s, const char* run, size_t length) {
 }
 
 void Screen::Print(std::string_view bytes) {
-  Rect view = ViewRect();
-  PrintState s{view.left, view.top, view.right, view.bottom, 80, 25, 7, view.left, view.top, false};
+  PrintState s = StartPrint();
+  if (line_feed_pending_) CarryOutPendingLineFeed(s);
+  const Ending last = DrawBytes(s, bytes);
+  FinishPrint(s, last);
+}
+
+// The view, and the buffer's size, attribute and cursor as the device
+// reports them; without a report, 80 x 25 in attribute 7 from the view's
+// top left.
+Screen::PrintState Screen::StartPrint() {
+  const Rect view = ViewRect();
+  PrintState s;
+  s.left = view.left;
+  s.top = view.top;
+  s.right = view.right;
+  s.bottom = view.bottom;
+  s.x = view.left;
+  s.y = view.top;
   s.sub_view = view.top != area_.top || view.bottom != area_.bottom;
   BufferInfo info;
   if (device_.GetBufferInfo(&info)) {
@@ -198,78 +220,97 @@ void Screen::Print(std::string_view bytes) {
     s.x = info.cursor.x;
     s.y = info.cursor.y;
   }
-  if (line_feed_pending_) {
-    line_feed_pending_ = false;
-    ++s.y;
-    s.x = s.left;
-    if (s.y > s.bottom) Scroll(s, s.y - s.bottom);
-  }
+  return s;
+}
 
-  char run[kRunLimit];
-  size_t run_length = 0;
-  auto write_run = [&] {
-    WriteRun(s, run, run_length);
-    run_length = 0;
-  };
-  auto add_to_run = [&](char c) {
-    if (run_length == kRunLimit) write_run();
-    run[run_length++] = c;
-  };
-  enum class Last { kNothing, kText, kMove } last = Last::kNothing;
-  for (size_t i = 0; i < bytes.size(); ++i) {
+// The line feed that the last print left waiting: to the start of the next
+// row, scrolling when that is below the view.
+void Screen::CarryOutPendingLineFeed(PrintState& s) {
+  line_feed_pending_ = false;
+  ++s.y;
+  s.x = s.left;
+  if (s.y > s.bottom) Scroll(s, s.y - s.bottom);
+}
+
+Screen::Ending Screen::DrawBytes(PrintState& s, std::string_view bytes) {
+  Run run;
+  Ending last = Ending::kNothing;
+  size_t i = 0;
+  while (i < bytes.size()) {
     // Bytes that are cells go into the run a stretch at a time.
     size_t plain = i;
     while (plain < bytes.size() && !MovesOrSounds(bytes[plain])) ++plain;
     if (plain > i) {
-      for (size_t from = i; from < plain;) {
-        if (run_length == kRunLimit) write_run();
-        size_t part = std::min(plain - from, kRunLimit - run_length);
-        std::memcpy(run + run_length, bytes.data() + from, part);
-        run_length += part;
-        from += part;
-      }
-      last = Last::kText;
+      AddToRun(s, run, bytes.data() + i, plain - i);
+      last = Ending::kText;
       i = plain;
-      if (i == bytes.size()) break;
-    }
-    const char byte = bytes[i];
-    switch (byte) {
-      case '\a':  // sounds now, before the text gathered in front of it
-        device_.Beep(kToneHz, kToneMs);
-        break;
-      case '\b':
-        write_run();
-        if (s.x > s.left) --s.x;
-        last = Last::kMove;
-        break;
-      case '\n':
-        write_run();
-        s.x = s.left;
-        ++s.y;
-        last = Last::kMove;
-        break;
-      case '\r':
-        write_run();
-        s.x = s.left;
-        last = Last::kMove;
-        break;
-      case '\t': {
-        const int view_width = s.right - s.left + 1;
-        const int column = (s.x - s.left + static_cast<int>(run_length)) % view_width;
-        for (int n = 8 - column % 8; n > 0; --n) add_to_run(' ');
-        last = Last::kText;
-        break;
-      }
-      default:
-        break;  // cells were taken above
+    } else {
+      ActOn(bytes[i], s, run, &last);
+      ++i;
     }
   }
-  write_run();
+  FlushRun(s, run);
+  return last;
+}
 
-  if (last == Last::kMove && s.y > s.bottom) {
-    Scroll(s, s.y - s.bottom);
-  } else if (last == Last::kText && s.x == s.left && s.y == s.bottom + 1) {
-    // The last row is full: the line feed waits for the next print.
+void Screen::ActOn(char byte, PrintState& s, Run& run, Ending* last) {
+  switch (byte) {
+    case '\a':  // sounds now, before the text gathered in front of it
+      device_.Beep(kToneHz, kToneMs);
+      break;
+    case '\b':
+      FlushRun(s, run);
+      if (s.x > s.left) --s.x;
+      *last = Ending::kMove;
+      break;
+    case '\n':
+      FlushRun(s, run);
+      s.x = s.left;
+      ++s.y;
+      *last = Ending::kMove;
+      break;
+    case '\r':
+      FlushRun(s, run);
+      s.x = s.left;
+      *last = Ending::kMove;
+      break;
+    case '\t': {
+      const int view_width = s.right - s.left + 1;
+      const int column = (s.x - s.left + static_cast<int>(run.length)) % view_width;
+      const std::string_view blanks = "        ";
+      AddToRun(s, run, blanks.data(), static_cast<size_t>(8 - column % 8));
+      *last = Ending::kText;
+      break;
+    }
+    default:
+      break;  // a cell: never handed here
+  }
+}
+
+void Screen::AddToRun(PrintState& s, Run& run, const char* bytes, size_t count) {
+  while (count > 0) {
+    if (run.length == kRunLimit) FlushRun(s, run);
+    const size_t part = std::min(count, kRunLimit - run.length);
+    std::memcpy(run.cells + run.length, bytes, part);
+    run.length += part;
+    bytes += part;
+    count -= part;
+  }
+}
+
+void Screen::FlushRun(PrintState& s, Run& run) {
+  WriteRun(s, run.cells, run.length);
+  run.length = 0;
+}
+
+// Text that fills the view's last row to its end leaves the cursor just
+// below the view: the line feed that would scroll waits for the next print.
+bool Screen::LineFeedWaits(Ending last, const PrintState& s) {
+  return last == Ending::kText && s.x == s.left && s.y == s.bottom + 1;
+}
+
+void Screen::FinishPrint(PrintState& s, Ending last) {
+  if (LineFeedWaits(last, s)) {
     line_feed_pending_ = true;
     s.x = s.right;
     s.y = s.bottom;

@@ -66,6 +66,9 @@ class Screen {
     int buffer_bottom = 0;  // the buffer's last row
   };
   struct PrintState;
+  struct Run;
+  // What a print ended in: a byte drawn as a cell (or a tab), or a move.
+  enum class Ending { kNothing, kText, kMove };
 
   bool AreaEmpty() const { return area_.left == area_.right || area_.top == area_.bottom; }
   void ReadArea();
@@ -76,6 +79,21 @@ class Screen {
   void Scroll(PrintState& state, int rows);
   void BlankBetween(int first, int last, const PrintState& state);
   void WriteRun(PrintState& state, const char* run, size_t length);
+
+  // The steps of a print.
+  PrintState StartPrint();
+  void CarryOutPendingLineFeed(PrintState& state);
+  /// Draws the bytes from the cursor on: cells in runs of up to kRunLimit,
+  /// BEL, BS, TAB, LF and CR as they act.
+  Ending DrawBytes(PrintState& state, std::string_view bytes);
+  /// Carries out a byte that is no cell.
+  void ActOn(char byte, PrintState& state, Run& run, Ending* last);
+  void AddToRun(PrintState& state, Run& run, const char* bytes, size_t count);
+  void FlushRun(PrintState& state, Run& run);
+  /// Whether the print leaves a line feed pending for the next one.
+  static bool LineFeedWaits(Ending last, const PrintState& state);
+  /// Settles the cursor (and the window) after the bytes are drawn.
+  void FinishPrint(PrintState& state, Ending last);
 
   Device& device_;
   bool set_up_ = false;
