@@ -258,32 +258,25 @@ void KeyCodes::QueueComposed(std::vector<QueuedKey>* codes) {
 }
 
 KeyEvent ComposedKeyEvent(uint8_t character, const KeyMap& key_map) {
-  KeyEvent event;
-  event.key_down = true;
-  event.repeat_count = 1;
-  event.character = character;
+  uint16_t virtual_key = 0;
+  uint32_t control_state = 0;
   // No key types it: -1, both bytes 0xFF.
   const int16_t typed = key_map.CharToVirtualKey(character);
   if (typed >= 0) {
     const auto bits = static_cast<uint16_t>(typed);
-    event.virtual_key = static_cast<uint16_t>(bits & 0xFFu);
+    virtual_key = static_cast<uint16_t>(bits & 0xFFu);
     const uint32_t shift_state = bits >> 8;
-    if ((shift_state & 1u) != 0) event.control_state |= kShiftPressed;
-    if ((shift_state & 2u) != 0) event.control_state |= kLeftCtrlPressed;
-    if ((shift_state & 4u) != 0) event.control_state |= kLeftAltPressed;
+    if ((shift_state & 1u) != 0) control_state |= kShiftPressed;
+    if ((shift_state & 2u) != 0) control_state |= kLeftCtrlPressed;
+    if ((shift_state & 4u) != 0) control_state |= kLeftAltPressed;
   }
-  event.scan_code = static_cast<uint16_t>(key_map.VirtualKeyToScan(event.virtual_key));
-  return event;
+  const auto scan_code = static_cast<uint16_t>(key_map.VirtualKeyToScan(virtual_key));
+  return KeyDown(virtual_key, scan_code, character, control_state);
 }
 
 KeyEvent CloseKeyEvent(const KeyMap& key_map) {
-  KeyEvent event;
-  event.key_down = true;
-  event.repeat_count = 1;
-  event.virtual_key = kVkF4;
-  event.scan_code = static_cast<uint16_t>(key_map.VirtualKeyToScan(kVkF4));
-  event.control_state = kLeftAltPressed;
-  return event;
+  return KeyDown(kVkF4, static_cast<uint16_t>(key_map.VirtualKeyToScan(kVkF4)), 0,
+                 kLeftAltPressed);
 }
 
 }  // namespace console

@@ -67,6 +67,25 @@ struct KeyEvent {
   friend bool operator!=(const KeyEvent& a, const KeyEvent& b) { return !(a == b); }
 };
 
+/// A key going down, repeat count 1: the one builder of key event records.
+constexpr KeyEvent KeyDown(uint16_t virtual_key, uint16_t scan_code, uint8_t character,
+                           uint32_t control_state) {
+  KeyEvent key;
+  key.key_down = true;
+  key.repeat_count = 1;
+  key.virtual_key = virtual_key;
+  key.scan_code = scan_code;
+  key.character = character;
+  key.control_state = control_state;
+  return key;
+}
+
+/// The same key going up.
+constexpr KeyEvent KeyUp(KeyEvent key) {
+  key.key_down = false;
+  return key;
+}
+
 /// One console input event.  Only key events carry data; the others (mouse,
 /// focus, menu, buffer size) are taken from the input and dropped.
 struct InputEvent {

@@ -243,11 +243,9 @@ TEST(LineReader, KeysTypedAheadServeTheNextPrompts) {
 }
 
 InputEvent KeyRecord(bool down, uint16_t virtual_key, uint16_t scan_code, uint32_t state) {
+  const KeyEvent key = KeyDown(virtual_key, scan_code, 0, state);
   InputEvent event;
-  event.key.key_down = down;
-  event.key.virtual_key = virtual_key;
-  event.key.scan_code = scan_code;
-  event.key.control_state = state;
+  event.key = down ? key : KeyUp(key);
   return event;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "console/key_event.h"
 #include "console/key_map.h"
 
 namespace console {
@@ -174,6 +175,41 @@ TEST(UsKeyMap, EveryPrintableAsciiCharacterIsTypedByAKeyThatGivesIt) {
       EXPECT_EQ(own, static_cast<uint32_t>(character));
     }
   }
+}
+
+// The records of keys pressed alone, by name (key scripts) and by virtual
+// key (the terminal's decoder): the cursor block and the keypad's divide are
+// enhanced keys, the keypad's digits and the function keys are not.
+TEST(UsKeyMap, KeyPressesByNameAndByVirtualKey) {
+  struct PressCase {
+    const char* name;
+    KeyEvent key;
+  };
+  const PressCase cases[] = {
+      {"Enter", KeyDown(0x0D, 0x1C, '\r', 0)},
+      {"Esc", KeyDown(0x1B, 0x01, 0x1B, 0)},
+      {"Space", KeyDown(0x20, 0x39, ' ', 0)},
+      {"Home", KeyDown(0x24, 0x47, 0, kEnhancedKey)},
+      {"Delete", KeyDown(0x2E, 0x53, 0, kEnhancedKey)},
+      {"Divide", KeyDown(0x6F, 0x35, '/', kEnhancedKey)},
+      {"Num7", KeyDown(0x67, 0x47, '7', 0)},
+      {"F12", KeyDown(0x7B, 0x58, 0, 0)},
+      {"Alt", KeyDown(0x12, 0x38, 0, 0)},
+  };
+  for (const PressCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    KeyEvent expected = c.key;
+    expected.control_state |= kShiftPressed;
+    KeyEvent key;
+    ASSERT_TRUE(NamedKeyPress(c.name, kShiftPressed, &key));
+    EXPECT_EQ(key, expected);
+    EXPECT_EQ(KeyPress(c.key.virtual_key, kShiftPressed), expected);
+  }
+  KeyEvent key;
+  EXPECT_FALSE(NamedKeyPress("", 0, &key));
+  EXPECT_FALSE(NamedKeyPress("A", 0, &key));  // character keys go by their character
+  EXPECT_FALSE(NamedKeyPress("home", 0, &key));
+  EXPECT_EQ(KeyPress(0xFF, kLeftAltPressed), KeyDown(0xFF, 0, 0, kLeftAltPressed));
 }
 
 }  // namespace

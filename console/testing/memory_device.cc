@@ -6,41 +6,10 @@
 namespace console {
 namespace {
 
-struct NamedKey {
-  std::string_view name;
-  uint16_t virtual_key;
-  uint16_t scan_code;
-  uint8_t character;
-  bool enhanced;
-};
-
-constexpr NamedKey kNamedKeys[] = {
-    {"Enter", 0x0D, 0x1C, 13, false},    {"Esc", 0x1B, 0x01, 27, false},
-    {"Tab", 0x09, 0x0F, 9, false},       {"Backspace", 0x08, 0x0E, 8, false},
-    {"Space", 0x20, 0x39, ' ', false},   {"Home", 0x24, 0x47, 0, true},
-    {"End", 0x23, 0x4F, 0, true},        {"Left", 0x25, 0x4B, 0, true},
-    {"Right", 0x27, 0x4D, 0, true},      {"Up", 0x26, 0x48, 0, true},
-    {"Down", 0x28, 0x50, 0, true},       {"PgUp", 0x21, 0x49, 0, true},
-    {"PgDn", 0x22, 0x51, 0, true},       {"Insert", 0x2D, 0x52, 0, true},
-    {"Delete", 0x2E, 0x53, 0, true},     {"F1", 0x70, 0x3B, 0, false},
-    {"F2", 0x71, 0x3C, 0, false},        {"F3", 0x72, 0x3D, 0, false},
-    {"F4", 0x73, 0x3E, 0, false},        {"F5", 0x74, 0x3F, 0, false},
-    {"F6", 0x75, 0x40, 0, false},        {"F7", 0x76, 0x41, 0, false},
-    {"F8", 0x77, 0x42, 0, false},        {"F9", 0x78, 0x43, 0, false},
-    {"F10", 0x79, 0x44, 0, false},       {"F11", 0x7A, 0x57, 0, false},
-    {"F12", 0x7B, 0x58, 0, false},
-};
-
-InputEvent KeyRecord(bool down, uint16_t virtual_key, uint16_t scan_code, uint8_t character,
-                     uint32_t state) {
+InputEvent KeyRecord(const KeyEvent& key) {
   InputEvent event;
   event.type = InputEvent::Type::kKey;
-  event.key.key_down = down;
-  event.key.repeat_count = 1;
-  event.key.virtual_key = virtual_key;
-  event.key.scan_code = scan_code;
-  event.key.character = character;
-  event.key.control_state = state;
+  event.key = key;
   return event;
 }
 
@@ -250,14 +219,15 @@ void MemoryDevice::Type(std::string_view script) {
 void MemoryDevice::TypeKey(std::string_view name) {
   if (TakePrefix(&name, "AltNum:")) {
     const uint32_t alt = kLeftAltPressed | kNumLockOn;
-    events_.push_back(KeyRecord(true, kVkMenu, 0x38, 0, alt));
+    events_.push_back(KeyRecord(KeyPress(kVkMenu, alt)));
     for (char digit : name) {
       auto vk = static_cast<uint16_t>(kVkNumpad0 + (digit - '0'));
-      auto scan = static_cast<uint16_t>(UsKeyMap().VirtualKeyToScan(vk));
-      events_.push_back(KeyRecord(true, vk, scan, 0, alt));
-      events_.push_back(KeyRecord(false, vk, scan, 0, alt));
+      KeyEvent key = KeyPress(vk, alt);
+      key.character = 0;  // Alt held: the digit types nothing
+      events_.push_back(KeyRecord(key));
+      events_.push_back(KeyRecord(KeyUp(key)));
     }
-    events_.push_back(KeyRecord(false, kVkMenu, 0x38, 0, kNumLockOn));
+    events_.push_back(KeyRecord(KeyUp(KeyPress(kVkMenu, kNumLockOn))));
     return;
   }
   uint32_t state = 0;
@@ -269,33 +239,28 @@ void MemoryDevice::TypeKey(std::string_view name) {
       if (TakePrefix(&name, "Shift+")) state |= kShiftPressed, more = true;
     }
   }
-  uint16_t vk = 0, scan = 0;
-  uint8_t character = 0;
-  bool found = false;
-  for (const NamedKey& key : kNamedKeys) {
-    if (key.name == name) {
-      vk = key.virtual_key, scan = key.scan_code, character = key.character, found = true;
-      if (key.enhanced) state |= kEnhancedKey;
-    }
-  }
-  if (!found) {
+  KeyEvent key;
+  if (!NamedKeyPress(name, state, &key)) {
     if (name.size() != 1) throw std::invalid_argument("unknown key name");
-    character = static_cast<uint8_t>(name[0]);
+    const auto character = static_cast<uint8_t>(name[0]);
+    uint16_t vk = 0, scan = 0;
     int16_t vk_shift = UsKeyMap().CharToVirtualKey(character);
     if (vk_shift != -1) {
       vk = static_cast<uint16_t>(vk_shift & 0xFF);
       scan = static_cast<uint16_t>(UsKeyMap().VirtualKeyToScan(vk));
       if ((vk_shift & 0x100) != 0) state |= kShiftPressed;
     }
+    key = KeyDown(vk, scan, character, state);
   }
   // What the console delivers with Ctrl held.
   if ((state & kLeftCtrlPressed) != 0) {
-    if (vk == kVkBack) character = 0x7F;
-    else if (vk == kVkReturn) character = 10;
+    uint8_t& character = key.character;
+    if (key.virtual_key == kVkBack) character = 0x7F;
+    else if (key.virtual_key == kVkReturn) character = 10;
     else if (character >= 0x40 && character < 0x80 && character != 0x7F) character &= 0x1F;
   }
-  events_.push_back(KeyRecord(true, vk, scan, character, state));
-  events_.push_back(KeyRecord(false, vk, scan, character, state));
+  events_.push_back(KeyRecord(key));
+  events_.push_back(KeyRecord(KeyUp(key)));
 }
 
 std::string MemoryDevice::Row(int y) const {

@@ -44,47 +44,37 @@ namespace {
 
 constexpr unsigned char kEsc = 0x1B;
 constexpr uint32_t kModifierMask = kAltPressed | kCtrlPressed | kShiftPressed;
+// The keypad's keys other than its digits.
+constexpr uint16_t kVkMultiply = 0x6A;
+constexpr uint16_t kVkAdd = 0x6B;
+constexpr uint16_t kVkSubtract = 0x6D;
 constexpr uint16_t kVkDecimal = 0x6E;
+constexpr uint16_t kVkDivide = 0x6F;
 
-KeyEvent MakeKey(uint16_t virtual_key, uint16_t scan, uint8_t character,
-                 uint32_t state) {
-  KeyEvent key;
-  key.key_down = true;
-  key.virtual_key = virtual_key;
-  key.scan_code = scan;
+KeyEvent WithCharacter(KeyEvent key, uint8_t character) {
   key.character = character;
-  key.control_state = state;
   return key;
 }
 
-KeyEvent CursorBlockKey(uint16_t virtual_key, uint16_t scan) {
-  return MakeKey(virtual_key, scan, 0, kEnhancedKey);
-}
-
 KeyEvent FunctionKey(int number) {  // 1-based
-  constexpr uint16_t kScans[12] = {0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40,
-                                   0x41, 0x42, 0x43, 0x44, 0x57, 0x58};
-  return MakeKey(static_cast<uint16_t>(kVkF1 + number - 1), kScans[number - 1], 0, 0);
+  return KeyPress(static_cast<uint16_t>(kVkF1 + number - 1));
 }
 
 KeyEvent KeypadDigit(int digit) {
-  constexpr uint16_t kScans[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
-                                   0x4C, 0x4D, 0x47, 0x48, 0x49};
-  return MakeKey(static_cast<uint16_t>(kVkNumpad0 + digit), kScans[digit],
-                 static_cast<uint8_t>('0' + digit), kNumLockOn);
+  return KeyPress(static_cast<uint16_t>(kVkNumpad0 + digit), kNumLockOn);
 }
 
-KeyEvent EscapeKey() { return MakeKey(kVkEscape, 0x01, kEsc, 0); }
+KeyEvent EscapeKey() { return KeyPress(kVkEscape); }
 
 // The final byte of an arrow, Home, End or F1-F4 (CSI or SS3 form).
 bool CursorKey(unsigned char final_byte, KeyEvent* key) {
   switch (final_byte) {
-    case 'A': *key = CursorBlockKey(kVkUp, 0x48); return true;
-    case 'B': *key = CursorBlockKey(kVkDown, 0x50); return true;
-    case 'C': *key = CursorBlockKey(kVkRight, 0x4D); return true;
-    case 'D': *key = CursorBlockKey(kVkLeft, 0x4B); return true;
-    case 'H': *key = CursorBlockKey(kVkHome, 0x47); return true;
-    case 'F': *key = CursorBlockKey(kVkEnd, 0x4F); return true;
+    case 'A': *key = KeyPress(kVkUp); return true;
+    case 'B': *key = KeyPress(kVkDown); return true;
+    case 'C': *key = KeyPress(kVkRight); return true;
+    case 'D': *key = KeyPress(kVkLeft); return true;
+    case 'H': *key = KeyPress(kVkHome); return true;
+    case 'F': *key = KeyPress(kVkEnd); return true;
     case 'P': case 'Q': case 'R': case 'S':
       *key = FunctionKey(final_byte - 'P' + 1);
       return true;
@@ -105,12 +95,12 @@ bool KeypadKey(unsigned char final_byte, KeyEvent* key) {
     return true;
   }
   switch (final_byte) {
-    case 'n': *key = MakeKey(kVkDecimal, 0x53, '.', kNumLockOn); return true;
-    case 'M': *key = MakeKey(kVkReturn, 0x1C, '\r', kEnhancedKey); return true;
-    case 'j': *key = MakeKey(0x6A, 0x37, '*', 0); return true;
-    case 'k': *key = MakeKey(0x6B, 0x4E, '+', 0); return true;
-    case 'm': *key = MakeKey(0x6D, 0x4A, '-', 0); return true;
-    case 'o': *key = MakeKey(0x6F, 0x35, '/', kEnhancedKey); return true;
+    case 'n': *key = KeyPress(kVkDecimal, kNumLockOn); return true;
+    case 'M': *key = KeyPress(kVkReturn, kEnhancedKey); return true;
+    case 'j': *key = KeyPress(kVkMultiply); return true;
+    case 'k': *key = KeyPress(kVkAdd); return true;
+    case 'm': *key = KeyPress(kVkSubtract); return true;
+    case 'o': *key = KeyPress(kVkDivide); return true;
     default: return false;
   }
 }
@@ -118,12 +108,12 @@ bool KeypadKey(unsigned char final_byte, KeyEvent* key) {
 // The number of CSI n ~ (and of rxvt's n $, n ^, n @).
 bool NumberedKey(int number, KeyEvent* key) {
   switch (number) {
-    case 1: case 7: *key = CursorBlockKey(kVkHome, 0x47); return true;
-    case 4: case 8: *key = CursorBlockKey(kVkEnd, 0x4F); return true;
-    case 2: *key = CursorBlockKey(kVkInsert, 0x52); return true;
-    case 3: *key = CursorBlockKey(kVkDelete, 0x53); return true;
-    case 5: *key = CursorBlockKey(kVkPrior, 0x49); return true;
-    case 6: *key = CursorBlockKey(kVkNext, 0x51); return true;
+    case 1: case 7: *key = KeyPress(kVkHome); return true;
+    case 4: case 8: *key = KeyPress(kVkEnd); return true;
+    case 2: *key = KeyPress(kVkInsert); return true;
+    case 3: *key = KeyPress(kVkDelete); return true;
+    case 5: *key = KeyPress(kVkPrior); return true;
+    case 6: *key = KeyPress(kVkNext); return true;
     default: break;
   }
   if (number >= 11 && number <= 15) *key = FunctionKey(number - 10);
@@ -185,22 +175,22 @@ void AddModifiers(uint32_t state, KeyEvent* key) {
 // Backspace, printable characters and Windows-1251 bytes.
 KeyEvent ByteKey(const KeyMap& key_map, uint8_t erase, unsigned char byte) {
   const unsigned char ctrl_backspace = erase == 0x08 ? 0x7F : 0x08;
-  if (byte == '\r') return MakeKey(kVkReturn, 0x1C, '\r', 0);
-  if (byte == '\n') return MakeKey(kVkReturn, 0x1C, '\n', kLeftCtrlPressed);
-  if (byte == '\t') return MakeKey(kVkTab, 0x0F, '\t', 0);
-  if (byte == ctrl_backspace) return MakeKey(kVkBack, 0x0E, 0x7F, kLeftCtrlPressed);
-  if (byte == 0x08 || byte == 0x7F) return MakeKey(kVkBack, 0x0E, 0x08, 0);
+  if (byte == '\r') return KeyPress(kVkReturn);
+  if (byte == '\n') return WithCharacter(KeyPress(kVkReturn, kLeftCtrlPressed), '\n');
+  if (byte == '\t') return KeyPress(kVkTab);
+  if (byte == ctrl_backspace) return WithCharacter(KeyPress(kVkBack, kLeftCtrlPressed), 0x7F);
+  if (byte == 0x08 || byte == 0x7F) return KeyPress(kVkBack);
   if (byte < 0x20) {
     const uint16_t vk = byte >= 0x01 && byte <= 0x1A
                             ? static_cast<uint16_t>(byte + 0x40)  // the letter
                             : static_cast<uint16_t>(key_map.CharToVirtualKey(byte) & 0xFF);
-    return MakeKey(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
+    return KeyDown(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
                    kLeftCtrlPressed);
   }
   const int16_t vk_shift = key_map.CharToVirtualKey(byte);
-  if (vk_shift == -1) return MakeKey(0, 0, byte, 0);
+  if (vk_shift == -1) return KeyDown(0, 0, byte, 0);
   const uint16_t vk = static_cast<uint16_t>(vk_shift & 0xFF);
-  return MakeKey(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
+  return KeyDown(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
                  (vk_shift & 0x100) != 0 ? kShiftPressed : 0);
 }
 
@@ -218,7 +208,7 @@ bool DecodeCsi(unsigned char final_byte, int count, const int values[2], KeyEven
   } else if (final_byte == 'R') {
     known = count == 2 && values[0] == 1 && CursorKey('R', key);
   } else if (final_byte == 'Z') {
-    *key = MakeKey(kVkTab, 0x0F, '\t', kShiftPressed);
+    *key = KeyPress(kVkTab, kShiftPressed);
     known = cursor_form;
   } else if (count == 0 && RxvtArrow(final_byte, key)) {
     known = true;
@@ -522,18 +512,16 @@ void VtInputDecoder::Press(const KeyEvent& key) {
 
 void VtInputDecoder::AltDigit(const KeyEvent& key) {
   if (!alt_number_open_) {
-    ready_.push_back(MakeKey(kVkMenu, 0x38, 0, kLeftAltPressed));
+    ready_.push_back(KeyPress(kVkMenu, kLeftAltPressed));
     alt_number_open_ = true;
   }
-  Press(MakeKey(key.virtual_key, key.scan_code, 0, kLeftAltPressed));
+  Press(KeyDown(key.virtual_key, key.scan_code, 0, kLeftAltPressed));
 }
 
 void VtInputDecoder::CloseAltNumber() {
   if (!alt_number_open_) return;
   alt_number_open_ = false;
-  KeyEvent release = MakeKey(kVkMenu, 0x38, 0, 0);
-  release.key_down = false;
-  ready_.push_back(release);
+  ready_.push_back(KeyUp(KeyPress(kVkMenu)));
 }
 
 }  // namespace console
