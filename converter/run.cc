@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "converter/row_translation.h"
+#include "textio/utf8.h"
 
 namespace converter {
 namespace {
@@ -15,24 +16,13 @@ constexpr int kPrintItem = textio::kFlagLast;                          // 0x10
 constexpr int kPrintLine = textio::kFlagLast | textio::kFlagLineEnd;  // 0x11
 
 // Length of the UTF-8 character that starts at `text[i]`, or 0 when the
-// bytes there are not one that is safe to show: overlong forms, surrogates
-// and code points past U+10FFFF are no characters, and a terminal may act
-// on a C1 control (U+0080-U+009F; U+009B is CSI) as on an escape sequence.
+// bytes there are not one that is safe to show: no character at all, or a
+// C1 control (U+0080-U+009F; U+009B is CSI), on which a terminal may act as
+// on an escape sequence.
 size_t Utf8Length(std::string_view text, size_t i) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || i + length > text.size()) return 0;
-  uint32_t code = lead & (0x7Fu >> length);
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = code << 6 | (byte(i + k) & 0x3Fu);
-  }
-  constexpr uint32_t kSmallest[5] = {0, 0, 0xA0, 0x800, 0x10000};  // by length
-  if (code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-    return 0;
-  }
-  return length;
+  uint32_t code_point = 0;
+  const size_t length = textio::Utf8Sequence(text, i, &code_point);
+  return code_point >= 0x80 && code_point <= 0x9F ? 0 : length;
 }
 
 // Prints a kept row to a channel as seven items.

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "textio/utf8.h"
+
 namespace console {
 namespace {
 
@@ -55,29 +57,10 @@ uint32_t CellGlyph(uint8_t byte) {
   return Cp1251ToUnicode(byte);
 }
 
-void AppendUtf8(std::string* out, uint32_t code_point) {
-  auto put = [out](uint32_t value) { out->push_back(static_cast<char>(value)); };
-  if (code_point < 0x80) {
-    put(code_point);
-  } else if (code_point < 0x800) {
-    put(0xC0 | (code_point >> 6));
-    put(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    put(0xE0 | (code_point >> 12));
-    put(0x80 | ((code_point >> 6) & 0x3F));
-    put(0x80 | (code_point & 0x3F));
-  } else {
-    put(0xF0 | (code_point >> 18));
-    put(0x80 | ((code_point >> 12) & 0x3F));
-    put(0x80 | ((code_point >> 6) & 0x3F));
-    put(0x80 | (code_point & 0x3F));
-  }
-}
-
 std::string Cp1251ToUtf8(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (char c : bytes) AppendUtf8(&out, Cp1251ToUnicode(static_cast<uint8_t>(c)));
+  for (char c : bytes) textio::AppendUtf8(&out, Cp1251ToUnicode(static_cast<uint8_t>(c)));
   return out;
 }
 

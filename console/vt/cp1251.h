@@ -21,9 +21,6 @@ int UnicodeToCp1251(uint32_t code_point);
 /// undefined 0x98 as '?'.  Never a control character.
 uint32_t CellGlyph(uint8_t byte);
 
-/// Appends the UTF-8 form of a code point.
-void AppendUtf8(std::string* out, uint32_t code_point);
-
 /// Windows-1251 bytes to UTF-8, byte by byte through Cp1251ToUnicode.
 std::string Cp1251ToUtf8(const std::string& bytes);
 

@@ -402,32 +402,25 @@ void VtInputDecoder::Abort(unsigned char byte) {
 }
 
 void VtInputDecoder::StartUtf8(unsigned char byte, bool alt) {
-  if (byte < 0xC2 || byte > 0xF4) {
+  if (!utf8_.Start(byte)) {
     Drop();  // a stray continuation byte or an impossible lead byte
     return;
   }
-  // The smallest code point each length may carry (shorter forms are overlong).
-  constexpr uint32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
-  utf8_missing_ = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : 1;
-  utf8_code_ = byte & (0x3Fu >> utf8_missing_);
-  utf8_min_ = kMinimum[utf8_missing_];
   alt_prefix_ = alt;
   stage_ = Stage::kUtf8;
 }
 
 void VtInputDecoder::TakeUtf8Byte(unsigned char byte) {
-  if ((byte & 0xC0) != 0x80) {
+  if (!utf8_.Take(byte)) {
     Abort(byte);  // the character was cut short
     return;
   }
-  utf8_code_ = utf8_code_ << 6 | (byte & 0x3Fu);
-  if (--utf8_missing_ > 0) return;
+  if (!utf8_.complete()) return;
   stage_ = Stage::kGround;
-  const uint32_t code = utf8_code_;
   // An overlong form could smuggle in ASCII ('/', control bytes); anything
   // else that is not a character (surrogates, beyond U+10FFFF) has no
   // Windows-1251 byte.
-  const int byte_1251 = code >= utf8_min_ ? UnicodeToCp1251(code) : -1;
+  const int byte_1251 = utf8_.valid() ? UnicodeToCp1251(utf8_.code_point()) : -1;
   if (byte_1251 < 0) {
     Drop();
     return;

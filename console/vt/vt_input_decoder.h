@@ -10,6 +10,7 @@
 
 #include "console/key_event.h"
 #include "console/key_map.h"
+#include "textio/utf8.h"
 
 namespace console {
 
@@ -98,9 +99,7 @@ class VtInputDecoder {
   size_t body_size_ = 0;
   bool body_overflow_ = false;
   // The UTF-8 character being assembled.
-  uint32_t utf8_code_ = 0;
-  uint32_t utf8_min_ = 0;
-  int utf8_missing_ = 0;
+  textio::Utf8Decoder utf8_;
 
   // An Alt+keypad number under way: Alt is down, waiting for more digits.
   bool alt_number_open_ = false;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "console/vt/cp1251.h"
+#include "textio/utf8.h"
 
 namespace console {
 namespace {
@@ -429,7 +430,7 @@ void VtScreen::AppendGlyph(std::string* out, uint8_t byte) const {
   if (byte >= 0x20 && byte <= 0x7E) {
     out->push_back(static_cast<char>(byte));  // printable ASCII is itself everywhere
   } else if (options_.utf8) {
-    AppendUtf8(out, CellGlyph(byte));
+    textio::AppendUtf8(out, CellGlyph(byte));
   } else {
     *out += byte == 0x00 ? ' ' : '?';
   }
