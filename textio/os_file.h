@@ -1,6 +1,7 @@
 // Files of the operating system, read and written as raw bytes.  The text
 // translation of input files is this program's own (text_input.h), so every
-// platform opens files in binary mode and behaves the same.
+// platform opens files in binary mode and behaves the same.  What differs is
+// in os_file_posix.cc and os_file_win32.cc; os_file.cc holds the rest.
 #ifndef PATCONV_TEXTIO_OS_FILE_H_
 #define PATCONV_TEXTIO_OS_FILE_H_
 
@@ -56,6 +57,12 @@ class OsFile final : public ByteSource {
 
  private:
   explicit OsFile(int descriptor) : descriptor_(descriptor) {}
+  /// One write of the system, of some of the bytes: the count written; -1
+  /// with errno set when it fails.  Each platform's file defines it.
+  long WriteSome(const char* data, size_t size);
+  /// The errno value of a write that took nothing.
+  static const int kNothingWrittenError;
+
   int descriptor_;
 };
 

@@ -1,7 +1,6 @@
 // Files on POSIX systems.
 #include <errno.h>
 #include <fcntl.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,8 +49,6 @@ std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, int* err
   return std::unique_ptr<OsFile>(new OsFile(fd));
 }
 
-OsFile::~OsFile() { Close(); }
-
 long OsFile::Read(char* data, size_t size, int* error) {
   for (;;) {
     ssize_t n = ::read(descriptor_, data, size);
@@ -63,22 +60,10 @@ long OsFile::Read(char* data, size_t size, int* error) {
   }
 }
 
-bool OsFile::WriteAll(const char* data, size_t size, int* error) {
-  while (size > 0) {
-    ssize_t n = ::write(descriptor_, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = errno;
-      return false;
-    }
-    if (n == 0) {
-      *error = EIO;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+const int OsFile::kNothingWrittenError = EIO;
+
+long OsFile::WriteSome(const char* data, size_t size) {
+  return static_cast<long>(::write(descriptor_, data, size));
 }
 
 bool OsFile::MeasureSize(int64_t* size, int* error) {
@@ -124,7 +109,5 @@ int OsFile::Close() {
   descriptor_ = -1;
   return result;
 }
-
-std::string SystemErrorText(int error) { return ::strerror(error); }
 
 }  // namespace textio

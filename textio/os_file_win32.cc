@@ -2,7 +2,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <io.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -49,8 +48,6 @@ std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, int* err
   return std::unique_ptr<OsFile>(new OsFile(fd));
 }
 
-OsFile::~OsFile() { Close(); }
-
 long OsFile::Read(char* data, size_t size, int* error) {
   int n = ::_read(descriptor_, data, static_cast<unsigned>(size));
   if (n < 0) {
@@ -60,22 +57,12 @@ long OsFile::Read(char* data, size_t size, int* error) {
   return n;
 }
 
-bool OsFile::WriteAll(const char* data, size_t size, int* error) {
-  while (size > 0) {
-    unsigned part = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-    int n = ::_write(descriptor_, data, part);
-    if (n < 0) {
-      *error = errno;
-      return false;
-    }
-    if (n == 0) {
-      *error = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+const int OsFile::kNothingWrittenError = ENOSPC;
+
+// At most 1 GiB a call: the count is an unsigned int.
+long OsFile::WriteSome(const char* data, size_t size) {
+  unsigned part = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+  return ::_write(descriptor_, data, part);
 }
 
 bool OsFile::MeasureSize(int64_t* size, int* error) {
@@ -122,7 +109,5 @@ int OsFile::Close() {
   descriptor_ = -1;
   return result;
 }
-
-std::string SystemErrorText(int error) { return ::strerror(error); }
 
 }  // namespace textio

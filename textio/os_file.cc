@@ -1,0 +1,31 @@
+// What the file code of every platform shares.
+#include "textio/os_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace textio {
+
+OsFile::~OsFile() { Close(); }
+
+bool OsFile::WriteAll(const char* data, size_t size, int* error) {
+  while (size > 0) {
+    const long n = WriteSome(data, size);
+    if (n < 0 && errno == EINTR) continue;  // a signal came first: again
+    if (n < 0) {
+      *error = errno;
+      return false;
+    }
+    if (n == 0) {
+      *error = kNothingWrittenError;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string SystemErrorText(int error) { return std::strerror(error); }
+
+}  // namespace textio
