@@ -28,9 +28,9 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/fuzz_files.h"
 #include "fuzz/fuzz_input.h"
 #include "textio/channels.h"
+#include "textio/test_support.h"
 #include "textio/text_input.h"
 
 namespace {
@@ -98,8 +98,8 @@ std::string ReadChannel(textio::Channels& channels, int number, size_t input_siz
 }
 
 void CheckFileChannel(std::string_view data) {
-  static const std::string path = fuzz::ScratchDirectory() + "/field.txt";
-  fuzz::WriteFile(path, data);
+  static const std::string path = textio::ScratchDirectory() + "/field.txt";
+  Check(textio::WriteFile(path, data), "the file can be written");
   textio::Channels channels;
   Check(channels.Open(path, textio::kModeInput, 0, 0, 1, 0) == textio::kStatusOk,
         "the file opens");
@@ -136,7 +136,7 @@ void CheckAnswerLine(std::string_view data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::RemoveScratchAtExit();
+  fuzz::Check(!textio::ScratchDirectory().empty(), "a scratch directory can be made");
   return 0;
 }
 

@@ -24,6 +24,7 @@
 //      named for the output while the input named a missing file.
 //   d. An output file, when one was made, holds the header line and CR LF
 //      first, then exactly the rows that standard output shows.
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,8 +36,8 @@
 
 #include "console/testing/memory_device.h"
 #include "converter/run.h"
-#include "fuzz/fuzz_files.h"
 #include "fuzz/fuzz_input.h"
+#include "textio/test_support.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ void CheckFiles(const std::string& directory, std::string_view source, std::stri
   // "s" is left as it was, unless it was named for the output while the
   // input named a file that could not be opened (only "s" exists).
   bool found = false;
-  const std::string now_in_s = fuzz::ReadFile(directory + "/s", &found);
+  const std::string now_in_s = textio::ReadFile(directory + "/s", &found);
   const std::string header_alone = std::string(converter::kTargetHeader) + "\r\n";
   Check(found && (now_in_s == source || (now_in_s == header_alone && rows.empty() && status == 1)),
         "the file read is never changed");
@@ -137,7 +138,7 @@ void CheckFiles(const std::string& directory, std::string_view source, std::stri
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (name == "." || name == ".." || name == "s") continue;
-    const std::string written = fuzz::ReadFile(directory + "/" + name, &found);
+    const std::string written = textio::ReadFile(directory + "/" + name, &found);
     Check(written == std::string(converter::kTargetHeader) + "\r\n" + std::string(rows),
           "the output file is the header line, then the rows shown");
   }
@@ -159,7 +160,7 @@ int RunIn(const std::string& directory, console::MemoryDevice& device,
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::RemoveScratchAtExit();
+  fuzz::Check(!textio::ScratchDirectory().empty(), "a scratch directory can be made");
   return 0;
 }
 
@@ -174,9 +175,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (mode == 1) stdin_bytes.insert(0, "s\n");
   if (mode == 2) stdin_bytes.insert(0, "s\no\n");
 
-  const std::string& directory = fuzz::ScratchDirectory();
-  fuzz::EmptyDirectory(directory);
-  fuzz::WriteFile(directory + "/s", source);
+  const std::string& directory = textio::ScratchDirectory();
+  textio::EmptyDirectory(directory);
+  Check(textio::WriteFile(directory + "/s", source), "the source file can be written");
 
   console::MemoryDevice::Options options;
   options.stdin_console = false;
