@@ -11,7 +11,7 @@
 namespace console {
 namespace {
 
-TEST(PromptedInput, TheConvertersDialogue) {
+TEST(ConsolePromptedInput, TheConvertersDialogue) {
   Rig rig(Shape(40, 8));
   rig.device.Type("in.txt{Enter}out.txt{Enter}");
   rig.console.ClearScreen();
@@ -26,7 +26,7 @@ TEST(PromptedInput, TheConvertersDialogue) {
   EXPECT_EQ(rig.device.cursor(), At(0, 7));
 }
 
-TEST(PromptedInput, TheQuestionAndLineEndFlags) {
+TEST(ConsolePromptedInput, TheQuestionAndLineEndFlags) {
   struct Case {
     std::string prompt;
     bool question, line_end;
@@ -55,7 +55,7 @@ TEST(PromptedInput, TheQuestionAndLineEndFlags) {
   }
 }
 
-TEST(PromptedInput, StartsWhereTheCursorStandsOrOnAFreshRowAfterAPendingLineFeed) {
+TEST(ConsolePromptedInput, StartsWhereTheCursorStandsOrOnAFreshRowAfterAPendingLineFeed) {
   struct Case {
     const char* name;
     std::string before;  // printed on the last row of a 10 x 4 console
@@ -83,7 +83,7 @@ TEST(PromptedInput, StartsWhereTheCursorStandsOrOnAFreshRowAfterAPendingLineFeed
   }
 }
 
-TEST(PromptedInput, EnterAloneGivesAnEmptyAnswer) {
+TEST(ConsolePromptedInput, EnterAloneGivesAnEmptyAnswer) {
   Rig rig(Shape(20, 4));
   rig.device.Type("{Enter}");
   rig.console.ClearScreen();
@@ -92,7 +92,7 @@ TEST(PromptedInput, EnterAloneGivesAnEmptyAnswer) {
   EXPECT_EQ(rig.device.cursor(), At(0, 1));
 }
 
-TEST(PromptedInput, OnlyTheFirstFieldOfTheTypedLineIsAnswered) {
+TEST(ConsolePromptedInput, OnlyTheFirstFieldOfTheTypedLineIsAnswered) {
   Rig rig(Shape(30, 4));
   rig.device.Type("a,b{Enter}  \"c,d\" , e{Enter}");
   rig.console.ClearScreen();
@@ -102,7 +102,7 @@ TEST(PromptedInput, OnlyTheFirstFieldOfTheTypedLineIsAnswered) {
   EXPECT_EQ(rig.device.WindowRows(), (Rows{"First:? a,b", "Second:?   \"c,d\" , e", "", ""}));
 }
 
-TEST(PromptedInput, TypedCharactersWrapAtTheRightEdge) {
+TEST(ConsolePromptedInput, TypedCharactersWrapAtTheRightEdge) {
   Rig rig(Shape(10, 4));
   rig.device.Type("abcdefghij{Enter}");
   rig.console.ClearScreen();
@@ -111,7 +111,7 @@ TEST(PromptedInput, TypedCharactersWrapAtTheRightEdge) {
   EXPECT_EQ(rig.device.cursor(), At(0, 2));
 }
 
-TEST(PromptedInput, TypingIntoTheBottomRightCellScrollsAtOnce) {
+TEST(ConsolePromptedInput, TypingIntoTheBottomRightCellScrollsAtOnce) {
   Rig rig(Shape(10, 3));
   rig.device.Type("abcdefg");
   std::vector<Rows> rows_at_wait;
@@ -135,7 +135,7 @@ TEST(PromptedInput, TypingIntoTheBottomRightCellScrollsAtOnce) {
   EXPECT_EQ(rig.device.cursor(), At(0, 2));
 }
 
-TEST(PromptedInput, TypingIntoTheBottomRightCellOfATallerBufferMovesTheWindow) {
+TEST(ConsolePromptedInput, TypingIntoTheBottomRightCellOfATallerBufferMovesTheWindow) {
   Rig rig(Shape(10, 3, 6));
   rig.device.Type("abcdefghij{Enter}");
   rig.console.ClearScreen();
@@ -148,7 +148,7 @@ TEST(PromptedInput, TypingIntoTheBottomRightCellOfATallerBufferMovesTheWindow) {
   EXPECT_EQ(rig.device.cursor(), At(0, 4));
 }
 
-TEST(PromptedInput, ASuffixEndingInTheLastCellIsOverwrittenByTheFirstTypedCharacter) {
+TEST(ConsolePromptedInput, ASuffixEndingInTheLastCellIsOverwrittenByTheFirstTypedCharacter) {
   Rig rig(Shape(20, 4));
   const std::string prompt(18, 'P');  // with "? " it fills the last row
   rig.device.Type("x");
@@ -171,7 +171,7 @@ TEST(PromptedInput, ASuffixEndingInTheLastCellIsOverwrittenByTheFirstTypedCharac
   EXPECT_EQ(rig.device.cursor(), At(0, 3));
 }
 
-TEST(PromptedInput, TheCursorIsShownWhileTypingAndItsVisibilityPutBackAfter) {
+TEST(ConsolePromptedInput, TheCursorIsShownWhileTypingAndItsVisibilityPutBackAfter) {
   for (int visibility : {0, 1}) {
     SCOPED_TRACE(visibility == 0 ? "hidden before" : "shown before");
     Rig rig(Shape(20, 4));
@@ -188,7 +188,7 @@ TEST(PromptedInput, TheCursorIsShownWhileTypingAndItsVisibilityPutBackAfter) {
   }
 }
 
-TEST(PromptedInput, KeysWithoutAMeaningHereChangeNothing) {
+TEST(ConsolePromptedInput, KeysWithoutAMeaningHereChangeNothing) {
   Rig rig(Shape(20, 4));
   // Control characters, function keys, Page Up, Insert, Alt+letter.
   rig.device.Type("a{Ctrl+a}{Ctrl+b}{F1}{F12}{PgUp}{Insert}{Alt+x}b{Enter}");
@@ -197,7 +197,7 @@ TEST(PromptedInput, KeysWithoutAMeaningHereChangeNothing) {
   EXPECT_EQ(rig.device.WindowRows(), (Rows{"P? ab", "", "", ""}));
 }
 
-TEST(PromptedInput, CtrlJEndsTheLineLikeEnter) {
+TEST(ConsolePromptedInput, CtrlJEndsTheLineLikeEnter) {
   Rig rig(Shape(20, 4));
   rig.device.Type("ab{Ctrl+j}cd{Enter}");
   rig.console.ClearScreen();
@@ -206,7 +206,7 @@ TEST(PromptedInput, CtrlJEndsTheLineLikeEnter) {
   EXPECT_EQ(rig.device.WindowRows(), (Rows{"P? ab", "Q? cd", "", ""}));
 }
 
-TEST(PromptedInput, BytesAboveAsciiAreTypedAndEchoedAsTheyCome) {
+TEST(ConsolePromptedInput, BytesAboveAsciiAreTypedAndEchoedAsTheyCome) {
   Rig rig(Shape(20, 4));
   rig.device.Type("{AltNum:233}\xe0");  // Alt+233, and a byte typed on a Cyrillic layout
   rig.device.Type("{Enter}");

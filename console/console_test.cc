@@ -22,7 +22,7 @@ MemoryDevice::Options Redirected(bool stdin_console, bool stdout_console) {
 
 // --- Redirected standard output ------------------------------------------------------
 
-TEST(RedirectedOutput, ReceivesExactlyThePrintedBytesAndNothingForScreenOperations) {
+TEST(ConsoleRedirectedOutput, ReceivesExactlyThePrintedBytesAndNothingForScreenOperations) {
   for (bool query_fails : {false, true}) {
     SCOPED_TRACE(query_fails ? "the buffer query fails" : "standard output a file");
     MemoryDevice device(Redirected(false, query_fails));
@@ -46,7 +46,7 @@ TEST(RedirectedOutput, ReceivesExactlyThePrintedBytesAndNothingForScreenOperatio
   }
 }
 
-TEST(RedirectedOutput, IsHeldBackAndWrittenInLargePieces) {
+TEST(ConsoleRedirectedOutput, IsHeldBackAndWrittenInLargePieces) {
   MemoryDevice device(Redirected(false, false));
   std::string expected;
   {
@@ -66,7 +66,7 @@ TEST(RedirectedOutput, IsHeldBackAndWrittenInLargePieces) {
   EXPECT_LE(device.stdout_writes(), static_cast<int>(expected.size() / 4096) + 1);
 }
 
-TEST(RedirectedOutput, IsWrittenBeforeAnswersAreReadFromStandardInput) {
+TEST(ConsoleRedirectedOutput, IsWrittenBeforeAnswersAreReadFromStandardInput) {
   Rig rig(Redirected(false, false));
   rig.device.SetStdin("in.txt\r\n");
   rig.console.Print("Title\r\n");
@@ -76,7 +76,7 @@ TEST(RedirectedOutput, IsWrittenBeforeAnswersAreReadFromStandardInput) {
   EXPECT_EQ(rig.device.stdout_bytes(), "Title\r\nStatus");
 }
 
-TEST(RedirectedOutput, IsWrittenBeforeTheKeyboardIsWaitedFor) {
+TEST(ConsoleRedirectedOutput, IsWrittenBeforeTheKeyboardIsWaitedFor) {
   Rig rig(Redirected(true, false));
   std::vector<std::string> shown_at_wait;
   rig.device.SetIdleHook([&] {
@@ -90,7 +90,7 @@ TEST(RedirectedOutput, IsWrittenBeforeTheKeyboardIsWaitedFor) {
   EXPECT_EQ(rig.device.stdout_bytes(), "Title\r\nName:? abc\r\n");
 }
 
-TEST(RedirectedOutput, APartialWriteIsFollowedByTheRest) {
+TEST(ConsoleRedirectedOutput, APartialWriteIsFollowedByTheRest) {
   Rig rig(Redirected(false, false));
   rig.device.stdout_chunk = 3;
   rig.console.Print("0123456789");
@@ -99,7 +99,7 @@ TEST(RedirectedOutput, APartialWriteIsFollowedByTheRest) {
   EXPECT_EQ(rig.device.stdout_writes(), 4);
 }
 
-TEST(RedirectedOutput, AFailedWriteStopsSilentlyAndTheRunGoesOn) {
+TEST(ConsoleRedirectedOutput, AFailedWriteStopsSilentlyAndTheRunGoesOn) {
   Rig rig(Redirected(false, false));
   rig.device.SetStdin("a,b\r\n");
   rig.device.fail_stdout = true;
@@ -115,7 +115,7 @@ TEST(RedirectedOutput, AFailedWriteStopsSilentlyAndTheRunGoesOn) {
 
 // --- Redirected standard input -----------------------------------------------------
 
-TEST(RedirectedInput, EachPromptTakesTheNextFieldOfStandardInput) {
+TEST(ConsoleRedirectedInput, EachPromptTakesTheNextFieldOfStandardInput) {
   struct Case {
     const char* name;
     std::string stdin_bytes;
@@ -144,7 +144,7 @@ TEST(RedirectedInput, EachPromptTakesTheNextFieldOfStandardInput) {
   }
 }
 
-TEST(RedirectedInput, ShowsNoPromptAndDoesNotTouchTheScreen) {
+TEST(ConsoleRedirectedInput, ShowsNoPromptAndDoesNotTouchTheScreen) {
   for (bool stdout_console : {true, false}) {
     SCOPED_TRACE(stdout_console ? "standard output a console" : "both redirected");
     Rig rig(Redirected(false, stdout_console));
@@ -164,7 +164,7 @@ TEST(RedirectedInput, ShowsNoPromptAndDoesNotTouchTheScreen) {
   }
 }
 
-TEST(RedirectedInput, LeavesAPendingLineFeedPending) {
+TEST(ConsoleRedirectedInput, LeavesAPendingLineFeedPending) {
   Rig rig(Redirected(false, true));
   rig.device.SetStdin("x\r\n");
   rig.console.ClearScreen();
@@ -177,7 +177,7 @@ TEST(RedirectedInput, LeavesAPendingLineFeedPending) {
 
 // --- A console keyboard with a redirected standard output ----------------------------
 
-TEST(KeyboardWithRedirectedOutput, PromptSuffixEchoAndLineEndGoOutAsRawBytes) {
+TEST(ConsoleKeyboardWithRedirectedOutput, PromptSuffixEchoAndLineEndGoOutAsRawBytes) {
   struct Case {
     std::string keys;
     std::string answer;
@@ -209,7 +209,7 @@ TEST(KeyboardWithRedirectedOutput, PromptSuffixEchoAndLineEndGoOutAsRawBytes) {
   }
 }
 
-TEST(KeyboardWithRedirectedOutput, TwoPromptsInARow) {
+TEST(ConsoleKeyboardWithRedirectedOutput, TwoPromptsInARow) {
   MemoryDevice device(Redirected(true, false));
   device.Type("in{Enter}out{Enter}");
   {

@@ -130,7 +130,7 @@ struct DecodeCase {
   int code;
 };
 
-class DecodeKeyTest : public ::testing::TestWithParam<const KeyMap*> {
+class KeyCodesDecode : public ::testing::TestWithParam<const KeyMap*> {
  protected:
   void ExpectCodes(const std::vector<DecodeCase>& cases) const {
     for (const DecodeCase& c : cases) {
@@ -139,7 +139,8 @@ class DecodeKeyTest : public ::testing::TestWithParam<const KeyMap*> {
   }
 };
 
-INSTANTIATE_TEST_SUITE_P(Layouts, DecodeKeyTest, ::testing::Values(&UsKeyMap(), &kWindowsUs),
+// No prefix: the tests are named KeyCodesDecode.<test>/<layout>.
+INSTANTIATE_TEST_SUITE_P(, KeyCodesDecode, ::testing::Values(&UsKeyMap(), &kWindowsUs),
                          [](const ::testing::TestParamInfo<const KeyMap*>& layout) {
                            return std::string(layout.index == 0 ? "UsKeyMap" : "WindowsUs");
                          });
@@ -171,7 +172,7 @@ void ExpectColumns(const ColumnCase& c, const KeyMap& map) {
   for (uint32_t s : kAltStates) EXPECT_EQ(decode(s), c.alt) << "Alt, state " << s;
 }
 
-TEST_P(DecodeKeyTest, EnhancedKeysWithoutCharacterInEveryColumn) {
+TEST_P(KeyCodesDecode, EnhancedKeysWithoutCharacterInEveryColumn) {
   const ColumnCase cases[] = {
       {"keypad Enter", 0x0D, 0x1C, kEnhancedKey, 13, 13, 10, 0xA6FF},
       {"keypad /", 0x6F, 0x35, kEnhancedKey, '/', '?', 0x95FF, 0xA4FF},
@@ -189,7 +190,7 @@ TEST_P(DecodeKeyTest, EnhancedKeysWithoutCharacterInEveryColumn) {
   for (const ColumnCase& c : cases) ExpectColumns(c, *GetParam());
 }
 
-TEST_P(DecodeKeyTest, FunctionKeysInEveryColumn) {
+TEST_P(KeyCodesDecode, FunctionKeysInEveryColumn) {
   const ColumnCase cases[] = {
       {"F1", 0x70, 0x3B, 0, 0x3BFF, 0x54FF, 0x5EFF, 0x68FF},
       {"F2", 0x71, 0x3C, 0, 0x3CFF, 0x55FF, 0x5FFF, 0x69FF},
@@ -209,7 +210,7 @@ TEST_P(DecodeKeyTest, FunctionKeysInEveryColumn) {
 
 // Num Lock off: the keypad sends the cursor keys' virtual keys, without
 // ENHANCED_KEY, and no character.
-TEST_P(DecodeKeyTest, KeypadWithNumLockOffGivesCursorCodes) {
+TEST_P(KeyCodesDecode, KeypadWithNumLockOffGivesCursorCodes) {
   const ColumnCase cases[] = {
       {"keypad 7", 0x24, 0x47, 0, kKeyHome, kNoKeyCode, 0x77FF, kNoKeyCode},
       {"keypad 8", 0x26, 0x48, 0, kKeyUp, kNoKeyCode, 0x8DFF, kNoKeyCode},
@@ -226,7 +227,7 @@ TEST_P(DecodeKeyTest, KeypadWithNumLockOffGivesCursorCodes) {
   for (const ColumnCase& c : cases) ExpectColumns(c, *GetParam());
 }
 
-TEST_P(DecodeKeyTest, KeypadWithNumLockOnGivesCharacters) {
+TEST_P(KeyCodesDecode, KeypadWithNumLockOnGivesCharacters) {
   std::vector<DecodeCase> cases;
   for (uint16_t digit = 0; digit <= 9; ++digit) {
     const uint16_t vk = static_cast<uint16_t>(kVkNumpad0 + digit);
@@ -251,7 +252,7 @@ TEST_P(DecodeKeyTest, KeypadWithNumLockOnGivesCharacters) {
 
 // Alt with a key whose character is the key's own (either case) is extended:
 // its scan code in the high byte.
-TEST_P(DecodeKeyTest, AltWithMainKeysGivesExtendedCodes) {
+TEST_P(KeyCodesDecode, AltWithMainKeysGivesExtendedCodes) {
   for (const TypingKey& key : kTypingKeys) {
     const int expected = key.scan * 256 + 255;
     const uint8_t lower = key.plain;
@@ -276,7 +277,7 @@ TEST_P(DecodeKeyTest, AltWithMainKeysGivesExtendedCodes) {
   });
 }
 
-TEST_P(DecodeKeyTest, TabAndCharacterKeys) {
+TEST_P(KeyCodesDecode, TabAndCharacterKeys) {
   ExpectCodes({
       {"Tab", Down(0x09, 0x0F, 9), 9},
       {"Shift+Tab", Down(0x09, 0x0F, 9, kShiftPressed), 0x0FFF},
@@ -296,7 +297,7 @@ TEST_P(DecodeKeyTest, TabAndCharacterKeys) {
   });
 }
 
-TEST_P(DecodeKeyTest, CtrlKeysGiveControlCharacters) {
+TEST_P(KeyCodesDecode, CtrlKeysGiveControlCharacters) {
   ExpectCodes({
       {"Ctrl+A", Down(0x41, 0x1E, 0x01, kLeftCtrlPressed), 1},
       {"Ctrl+H", Down(0x48, 0x23, 0x08, kLeftCtrlPressed), 8},
@@ -315,7 +316,7 @@ TEST_P(DecodeKeyTest, CtrlKeysGiveControlCharacters) {
 }
 
 // AltGr is reported as right Alt plus left Ctrl.  Records of a German layout.
-TEST_P(DecodeKeyTest, AltGrCharacterPassesAsTyped) {
+TEST_P(KeyCodesDecode, AltGrCharacterPassesAsTyped) {
   constexpr uint32_t kAltGr = kRightAltPressed | kLeftCtrlPressed;
   ExpectCodes({
       {"AltGr+Q is @", Down(0x51, 0x10, '@', kAltGr), '@'},
@@ -325,7 +326,7 @@ TEST_P(DecodeKeyTest, AltGrCharacterPassesAsTyped) {
   });
 }
 
-TEST_P(DecodeKeyTest, KeysWithoutMeaningGiveNoCode) {
+TEST_P(KeyCodesDecode, KeysWithoutMeaningGiveNoCode) {
   ExpectCodes({
       {"Shift alone", Down(0x10, 0x2A, 0, kShiftPressed), kNoKeyCode},
       {"right Shift alone", Down(0x10, 0x36, 0, kShiftPressed), kNoKeyCode},
@@ -340,7 +341,7 @@ TEST_P(DecodeKeyTest, KeysWithoutMeaningGiveNoCode) {
   });
 }
 
-TEST_P(DecodeKeyTest, ScansBeyondTheMainTableGiveTheirCharacter) {
+TEST_P(KeyCodesDecode, ScansBeyondTheMainTableGiveTheirCharacter) {
   ExpectCodes({
       {"Windows key, enhanced", Down(0x5B, 0x5B, 0, kEnhancedKey), kNoKeyCode},
       {"scan 0x59 without a character", Down(0, 0x59, 0), kNoKeyCode},
@@ -350,7 +351,7 @@ TEST_P(DecodeKeyTest, ScansBeyondTheMainTableGiveTheirCharacter) {
   });
 }
 
-TEST_P(DecodeKeyTest, OnlyKeyDownWithRepeatsGivesACode) {
+TEST_P(KeyCodesDecode, OnlyKeyDownWithRepeatsGivesACode) {
   KeyEvent repeated = Down(0x41, 0x1E, 'a');
   repeated.repeat_count = 5;
   KeyEvent no_repeat = Down(0x41, 0x1E, 'a');
@@ -363,7 +364,7 @@ TEST_P(DecodeKeyTest, OnlyKeyDownWithRepeatsGivesACode) {
   });
 }
 
-TEST_P(DecodeKeyTest, CloseKeyRecordIsAltF4) {
+TEST_P(KeyCodesDecode, CloseKeyRecordIsAltF4) {
   const KeyEvent event = CloseKeyEvent(*GetParam());
   EXPECT_EQ(event, Down(0x73, 0x3E, 0, kLeftAltPressed));
   EXPECT_EQ(DecodeKey(event, *GetParam()), kCloseKeyCode);
@@ -386,7 +387,7 @@ KeyEvent TerminalRecord(uint8_t character, uint32_t extra_state = 0) {
   return Down(vk, static_cast<uint16_t>(map.VirtualKeyToScan(vk)), character, state);
 }
 
-TEST(DecodeTerminalRecord, TypedBytesPassAsThemselves) {
+TEST(KeyCodesTerminalRecord, TypedBytesPassAsThemselves) {
   for (int c = 0x01; c <= 0xFF; ++c) {
     const auto character = static_cast<uint8_t>(c);
     EXPECT_EQ(DecodeKey(TerminalRecord(character), UsKeyMap()), c) << "byte " << c;
@@ -398,7 +399,7 @@ TEST(DecodeTerminalRecord, TypedBytesPassAsThemselves) {
 // With Alt, a key's own character (a letter in either case, a digit, or an
 // unshifted sign) becomes the key's extended code; Shift signs, the space,
 // the backslash key and bytes on no key stay characters.
-TEST(DecodeTerminalRecord, AltPrefixedCharacters) {
+TEST(KeyCodesTerminalRecord, AltPrefixedCharacters) {
   const std::string extended =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-=[];',./`";
   for (int c = 0x20; c <= 0xFF; ++c) {
@@ -431,7 +432,7 @@ KeyEvent PadUp(int digit, uint32_t state = kAltAlone) {
   return event;
 }
 
-class KeyCodesTest : public ::testing::Test {
+class KeyCodesHandle : public ::testing::Test {
  protected:
   // Handles the events in order; returns the codes they queued.
   std::vector<int> Press(const std::vector<KeyEvent>& events) {
@@ -469,7 +470,7 @@ struct ComposeCase {
   KeyEvent record;           // the record made for the composed character
 };
 
-TEST_F(KeyCodesTest, ComposesTheValueModulo256WhenAltIsReleased) {
+TEST_F(KeyCodesHandle, ComposesTheValueModulo256WhenAltIsReleased) {
   const ComposeCase cases[] = {
       {"65", 65, {'A'}, Down(0x41, 0x1E, 'A', kShiftPressed)},
       {"97", 97, {'a'}, Down(0x41, 0x1E, 'a')},
@@ -496,7 +497,7 @@ TEST_F(KeyCodesTest, ComposesTheValueModulo256WhenAltIsReleased) {
   }
 }
 
-TEST_F(KeyCodesTest, ComposedRecordFollowsTheKeyMap) {
+TEST_F(KeyCodesHandle, ComposedRecordFollowsTheKeyMap) {
   KeyCodes windows(kWindowsUs);
   std::vector<QueuedKey> queued;
   // Alt+3, 3 is '!', typed as Shift+1.
@@ -508,7 +509,7 @@ TEST_F(KeyCodesTest, ComposedRecordFollowsTheKeyMap) {
   EXPECT_EQ(ComposedKeyEvent(0xC0, kWindowsUs), Down(0, 0, 0xC0));
 }
 
-TEST_F(KeyCodesTest, KeyWithACodeEndsTheCompositionAndIsQueued) {
+TEST_F(KeyCodesHandle, KeyWithACodeEndsTheCompositionAndIsQueued) {
   HoldAltAndTap("6");
   EXPECT_EQ(Press({Down(0x41, 0x1E, 'a', kAltAlone)}), std::vector<int>{0x1EFF});
   EXPECT_EQ(input_->alt_number(), 0u);
@@ -516,7 +517,7 @@ TEST_F(KeyCodesTest, KeyWithACodeEndsTheCompositionAndIsQueued) {
   EXPECT_EQ(Press({AltUp()}), std::vector<int>{5});
 }
 
-TEST_F(KeyCodesTest, KeyWithoutACodeKeepsTheCompositionWhileAltIsAlone) {
+TEST_F(KeyCodesHandle, KeyWithoutACodeKeepsTheCompositionWhileAltIsAlone) {
   HoldAltAndTap("6");
   KeyEvent alt_repeat = AltDown();
   alt_repeat.repeat_count = 3;
@@ -526,14 +527,14 @@ TEST_F(KeyCodesTest, KeyWithoutACodeKeepsTheCompositionWhileAltIsAlone) {
   EXPECT_EQ(Press({AltUp()}), std::vector<int>{'A'});
 }
 
-TEST_F(KeyCodesTest, KeyWithoutACodeAndAnotherModifierQueuesTheValue) {
+TEST_F(KeyCodesHandle, KeyWithoutACodeAndAnotherModifierQueuesTheValue) {
   HoldAltAndTap("6");
   EXPECT_EQ(Press({Down(kVkShift, 0x2A, 0, kAltAlone | kShiftPressed)}), std::vector<int>{6});
   EXPECT_EQ(input_->alt_number(), 0u);
   EXPECT_TRUE(Press({Up(kVkShift, 0x2A, 0, kAltAlone), AltUp()}).empty());
 }
 
-TEST_F(KeyCodesTest, KeypadDigitWithCtrlOrShiftAlsoHeldDoesNotAccumulate) {
+TEST_F(KeyCodesHandle, KeypadDigitWithCtrlOrShiftAlsoHeldDoesNotAccumulate) {
   const uint32_t kCtrlAlt = kAltAlone | kLeftCtrlPressed;
   const uint32_t kShiftAlt = kAltAlone | kShiftPressed;
   EXPECT_TRUE(Press({PadDown(6, kCtrlAlt), PadUp(6, kCtrlAlt)}).empty());
@@ -545,20 +546,20 @@ TEST_F(KeyCodesTest, KeypadDigitWithCtrlOrShiftAlsoHeldDoesNotAccumulate) {
   EXPECT_EQ(input_->alt_number(), 0u);
 }
 
-TEST_F(KeyCodesTest, ReleaseEndsTheCompositionOnlyWhenAltIsNoLongerAlone) {
+TEST_F(KeyCodesHandle, ReleaseEndsTheCompositionOnlyWhenAltIsNoLongerAlone) {
   HoldAltAndTap("7");
   EXPECT_TRUE(Press({Up(kVkMenu, 0x38, 0, kRightAltPressed)}).empty()) << "the other Alt held";
   EXPECT_EQ(Press({PadUp(7, kAltAlone | kLeftCtrlPressed)}), std::vector<int>{7});
   EXPECT_TRUE(Press({AltUp()}).empty());
 }
 
-TEST_F(KeyCodesTest, KeypadDigitWithACharacterIsQueuedAsWell) {
+TEST_F(KeyCodesHandle, KeypadDigitWithACharacterIsQueuedAsWell) {
   EXPECT_EQ(Press({AltDown(), PadDown(6, kAltAlone, '6')}), std::vector<int>{'6'});
   EXPECT_EQ(input_->alt_number(), 6u);
   EXPECT_EQ(Press({AltUp()}), std::vector<int>{6});
 }
 
-TEST_F(KeyCodesTest, OrdinaryKeysAreQueuedWithTheirRecords) {
+TEST_F(KeyCodesHandle, OrdinaryKeysAreQueuedWithTheirRecords) {
   KeyEvent no_repeat = Down(0x42, 0x30, 'b');
   no_repeat.repeat_count = 0;
   KeyEvent pad_no_repeat = PadDown(4);

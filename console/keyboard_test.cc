@@ -29,7 +29,7 @@ InputEvent KeyDown(char character, uint16_t repeat_count = 1, bool down = true) 
 
 // --- The key queue -------------------------------------------------------------------
 
-TEST(KeyQueue, HoldsAtMost511CodesDroppingTheOldest) {
+TEST(KeyboardQueue, HoldsAtMost511CodesDroppingTheOldest) {
   struct Case {
     int pushed;
     size_t held;
@@ -52,7 +52,7 @@ TEST(KeyQueue, HoldsAtMost511CodesDroppingTheOldest) {
   }
 }
 
-TEST(KeyQueue, KeysTypedFasterThanTheyAreTakenLoseTheOldest) {
+TEST(KeyboardQueue, KeysTypedFasterThanTheyAreTakenLoseTheOldest) {
   // 520 characters and Enter are 521 codes: the first ten fall out of the queue.
   std::string typed;
   for (int i = 0; i < 520; ++i) typed.push_back(static_cast<char>('a' + i % 26));
@@ -63,7 +63,7 @@ TEST(KeyQueue, KeysTypedFasterThanTheyAreTakenLoseTheOldest) {
   EXPECT_EQ(rig.device.Row(0), "P? " + typed.substr(10, 77));
 }
 
-TEST(KeyQueue, KeysTypedAheadAnswerTheNextPromptsInOrder) {
+TEST(KeyboardQueue, KeysTypedAheadAnswerTheNextPromptsInOrder) {
   Rig rig(Shape(20, 6));
   rig.device.Type("one{Enter}two{Enter}three");
   rig.console.ClearScreen();
@@ -79,7 +79,7 @@ TEST(KeyQueue, KeysTypedAheadAnswerTheNextPromptsInOrder) {
 
 // --- Input events ------------------------------------------------------------------
 
-TEST(InputEvents, OnlyKeyDownEventsWithARepeatCountGiveOneCodeEach) {
+TEST(KeyboardInputEvents, OnlyKeyDownEventsWithARepeatCountGiveOneCodeEach) {
   Rig rig(Shape(20, 4));
   InputEvent other;
   other.type = InputEvent::Type::kOther;  // mouse, focus, menu, buffer size
@@ -99,7 +99,7 @@ TEST(InputEvents, OnlyKeyDownEventsWithARepeatCountGiveOneCodeEach) {
 
 // --- The control handler ----------------------------------------------------------------
 
-TEST(ControlHandler, IsRegisteredAtTheFirstWaitForAKeyAndRemovedWithTheConsole) {
+TEST(KeyboardControlHandler, IsRegisteredAtTheFirstWaitForAKeyAndRemovedWithTheConsole) {
   MemoryDevice device(Shape(20, 4));
   {
     textio::Channels channels;
@@ -115,7 +115,7 @@ TEST(ControlHandler, IsRegisteredAtTheFirstWaitForAKeyAndRemovedWithTheConsole) 
   EXPECT_FALSE(device.handler_registered());
 }
 
-TEST(ControlHandler, CloseLogoffAndShutdownQueueTheCloseKeyOthersAreLeftToTheSystem) {
+TEST(KeyboardControlHandler, CloseLogoffAndShutdownQueueTheCloseKeyOthersAreLeftToTheSystem) {
   struct Case {
     uint32_t event;
     bool handled;
@@ -140,7 +140,7 @@ TEST(ControlHandler, CloseLogoffAndShutdownQueueTheCloseKeyOthersAreLeftToTheSys
   }
 }
 
-TEST(ControlHandler, TheCloseKeyIsIgnoredByThePromptWaitingForALine) {
+TEST(KeyboardControlHandler, TheCloseKeyIsIgnoredByThePromptWaitingForALine) {
   Rig rig(Shape(20, 4));
   int waits = 0;
   rig.device.SetIdleHook([&] {
@@ -160,7 +160,7 @@ TEST(ControlHandler, TheCloseKeyIsIgnoredByThePromptWaitingForALine) {
 
 // --- Waiting for a key ---------------------------------------------------------------------
 
-TEST(WaitForAKey, SleepsTwentyFiveMillisecondsBetweenLooks) {
+TEST(KeyboardWaitForAKey, SleepsTwentyFiveMillisecondsBetweenLooks) {
   Rig rig(Shape(20, 4));
   rig.device.SetIdleHook([&] {
     if (rig.device.sleeps() == 3) rig.device.Type("a{Enter}");
@@ -170,7 +170,7 @@ TEST(WaitForAKey, SleepsTwentyFiveMillisecondsBetweenLooks) {
   EXPECT_EQ(rig.device.sleep_lengths(), (std::vector<int>{25, 25, 25}));
 }
 
-TEST(WaitForAKey, KeysAlreadyTypedAreTakenWithoutSleeping) {
+TEST(KeyboardWaitForAKey, KeysAlreadyTypedAreTakenWithoutSleeping) {
   Rig rig(Shape(20, 4));
   rig.device.Type("abc{Enter}");
   rig.console.ClearScreen();

@@ -18,20 +18,20 @@ constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxy";  // 25: wraps after r
 
 // A line of 25 letters after "? " on the first row: row 0 holds a to r, row 1
 // s to y, and the cursor stands after y.
-class WrappedLine : public ::testing::Test {
+class LineReaderWrappedLine : public ::testing::Test {
  protected:
-  WrappedLine() : rig_(Shape(20, 5)) {}
+  LineReaderWrappedLine() : rig_(Shape(20, 5)) {}
   Rig rig_;
 };
 
-TEST_F(WrappedLine, WrapsAtTheRightEdge) {
+TEST_F(LineReaderWrappedLine, WrapsAtTheRightEdge) {
   EXPECT_EQ(rig_.Edit("? ", {kLetters}), kLetters);
   EXPECT_EQ(rig_.looks()[0].rows, (Rows{"? abcdefghijklmnopqr", "stuvwxy", "", "", ""}));
   EXPECT_EQ(rig_.looks()[0].cursor, Cell(7, 1));
   EXPECT_EQ(rig_.Cursor(), Cell(7, 1));
 }
 
-TEST_F(WrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
+TEST_F(LineReaderWrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
   const std::vector<std::string> stages = {kLetters, "{Up}", "{Up}", "{Down}", "{Down}",
                                            "{Home}{Down}", "{Down}", "{Up}", "X"};
   const Cell kCursors[] = {
@@ -56,7 +56,7 @@ TEST_F(WrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
   EXPECT_TRUE(rig_.device.beeps().empty());
 }
 
-TEST_F(WrappedLine, InsertingMovesTheRestOntoTheNextRow) {
+TEST_F(LineReaderWrappedLine, InsertingMovesTheRestOntoTheNextRow) {
   EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Up}{Right}{Right}X", "{Left}{Left}{Left}{Tab}"}),
             "abcde   fgXhijklmnopqrstuvwxy");
   EXPECT_EQ(rig_.looks()[1].rows, (Rows{"? abcdefgXhijklmnopq", "rstuvwxy", "", "", ""}));
@@ -67,13 +67,13 @@ TEST_F(WrappedLine, InsertingMovesTheRestOntoTheNextRow) {
   EXPECT_EQ(rig_.Cursor(), Cell(11, 1));
 }
 
-TEST_F(WrappedLine, DeletingPullsTheNextRowBack) {
+TEST_F(LineReaderWrappedLine, DeletingPullsTheNextRowBack) {
   EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Home}{Delete}"}), "bcdefghijklmnopqrstuvwxy");
   EXPECT_EQ(rig_.looks()[1].rows, (Rows{"? bcdefghijklmnopqrs", "tuvwxy", "", "", ""}));
   EXPECT_EQ(rig_.looks()[1].cursor, Cell(2, 0));
 }
 
-TEST_F(WrappedLine, BackspaceAtTheStartOfARowTakesTheLastCellOfTheRowAbove) {
+TEST_F(LineReaderWrappedLine, BackspaceAtTheStartOfARowTakesTheLastCellOfTheRowAbove) {
   EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Home}{Down}{Left}{Left}", "{Backspace}"}),
             "abcdefghijklmnopqstuvwxy");
   EXPECT_EQ(rig_.looks()[1].cursor, Cell(0, 1));  // before s
@@ -82,7 +82,7 @@ TEST_F(WrappedLine, BackspaceAtTheStartOfARowTakesTheLastCellOfTheRowAbove) {
   EXPECT_EQ(rig_.Cursor(), Cell(6, 1));
 }
 
-TEST_F(WrappedLine, EscapeBlanksEveryRowOfTheLine) {
+TEST_F(LineReaderWrappedLine, EscapeBlanksEveryRowOfTheLine) {
   EXPECT_EQ(rig_.Edit("? ", {kLetters, "{Left}{Left}{Left}{Esc}", "ok"}), "ok");
   EXPECT_EQ(rig_.looks()[1].rows, (Rows{"?", "", "", "", ""}));
   EXPECT_EQ(rig_.looks()[1].cursor, Cell(2, 0));
@@ -92,13 +92,13 @@ TEST_F(WrappedLine, EscapeBlanksEveryRowOfTheLine) {
 // --- At the bottom of the window ---------------------------------------------------
 
 // Four numbered rows above a prompt on the last row of a 20 x 5 window.
-class LastRow : public ::testing::Test {
+class LineReaderLastRow : public ::testing::Test {
  protected:
-  LastRow() : rig_(Shape(20, 5)) { rig_.console.Print("1\r\n2\r\n3\r\n4\r\n"); }
+  LineReaderLastRow() : rig_(Shape(20, 5)) { rig_.console.Print("1\r\n2\r\n3\r\n4\r\n"); }
   Rig rig_;
 };
 
-TEST_F(LastRow, TypingIntoTheBottomRightCellScrollsAtOnce) {
+TEST_F(LineReaderLastRow, TypingIntoTheBottomRightCellScrollsAtOnce) {
   EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "r", "st"}), "abcdefghijklmnopqrst");
   const std::vector<Look>& looks = rig_.looks();
   EXPECT_EQ(looks[0].rows, (Rows{"1", "2", "3", "4", "? abcdefghijklmnopq"}));
@@ -111,7 +111,7 @@ TEST_F(LastRow, TypingIntoTheBottomRightCellScrollsAtOnce) {
   EXPECT_EQ(rig_.Cursor(), Cell(2, 4));
 }
 
-TEST_F(LastRow, InsertingIntoAFullLastRowScrollsAndKeepsTheCursorAfterIt) {
+TEST_F(LineReaderLastRow, InsertingIntoAFullLastRowScrollsAndKeepsTheCursorAfterIt) {
   EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "{Home}{Right}{Right}{Right}{Right}{Right}X",
                                 "Y", "Z"}),
             "abcdeXYZfghijklmnopq");
@@ -128,7 +128,7 @@ TEST_F(LastRow, InsertingIntoAFullLastRowScrollsAndKeepsTheCursorAfterIt) {
   EXPECT_EQ(rig_.Cursor(), Cell(2, 4));
 }
 
-TEST_F(LastRow, EnterAtALineThatFillsTheLastRowScrollsToItsEnd) {
+TEST_F(LineReaderLastRow, EnterAtALineThatFillsTheLastRowScrollsToItsEnd) {
   EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "{Home}X"}), "Xabcdefghijklmnopq");
   EXPECT_EQ(rig_.looks()[1].rows, (Rows{"1", "2", "3", "4", "? Xabcdefghijklmnopq"}));
   EXPECT_EQ(rig_.looks()[1].cursor, Cell(3, 4));
@@ -137,7 +137,7 @@ TEST_F(LastRow, EnterAtALineThatFillsTheLastRowScrollsToItsEnd) {
   EXPECT_EQ(rig_.Cursor(), Cell(0, 4));
 }
 
-TEST_F(LastRow, TabAtTheBottomRightScrollsAndTheCursorFollows) {
+TEST_F(LineReaderLastRow, TabAtTheBottomRightScrollsAndTheCursorFollows) {
   struct TabCase {
     const char* prompt;
     Rows rows;  // after the Tab
@@ -164,7 +164,7 @@ TEST_F(LastRow, TabAtTheBottomRightScrollsAndTheCursorFollows) {
   }
 }
 
-TEST_F(LastRow, APromptEndingInTheLastCellTakesTheFirstCharacterThere) {
+TEST_F(LineReaderLastRow, APromptEndingInTheLastCellTakesTheFirstCharacterThere) {
   // 18 characters and "? " fill the last row; the line reader's first
   // cursor placement drops the line feed that the prompt left pending.
   rig_.device.Type("ab{Enter}");
@@ -177,9 +177,9 @@ TEST_F(LastRow, APromptEndingInTheLastCellTakesTheFirstCharacterThere) {
 
 // "? " on the last row and 120 digits 0123456789...: the line covers seven
 // rows, its first two above the window.
-class LongLine : public ::testing::Test {
+class LineReaderLongLine : public ::testing::Test {
  protected:
-  LongLine() : rig_(Shape(20, 5)) { rig_.console.PlaceCursor(5, 1, -1); }
+  LineReaderLongLine() : rig_(Shape(20, 5)) { rig_.console.PlaceCursor(5, 1, -1); }
 
   static std::string Digits() {
     std::string digits;
@@ -193,7 +193,7 @@ class LongLine : public ::testing::Test {
   Rig rig_;
 };
 
-TEST_F(LongLine, HomeChangesTheEditPositionButNotTheCursor) {
+TEST_F(LineReaderLongLine, HomeChangesTheEditPositionButNotTheCursor) {
   EXPECT_EQ(rig_.Edit("? ", {Digits(), "{Home}", "X"}), "X" + Digits());
   const std::vector<Look>& looks = rig_.looks();
   EXPECT_EQ(looks[0].rows, Shown());
@@ -208,7 +208,7 @@ TEST_F(LongLine, HomeChangesTheEditPositionButNotTheCursor) {
   EXPECT_EQ(rig_.Cursor(), Cell(3, 4));  // and so is the end of the line
 }
 
-TEST_F(LongLine, UpStopsAtTheTopRowWhileTheEditPositionGoesOn) {
+TEST_F(LineReaderLongLine, UpStopsAtTheTopRowWhileTheEditPositionGoesOn) {
   std::vector<std::string> stages = {Digits()};
   for (int i = 0; i < 6; ++i) stages.push_back("{Up}");
   stages.push_back("X");
@@ -230,7 +230,7 @@ TEST_F(LongLine, UpStopsAtTheTopRowWhileTheEditPositionGoesOn) {
 
 // 105 letters after "? " on the last row: the line's first row is just
 // above the window, where a cursor advance lands on row 0.
-TEST_F(LongLine, APositionOnTheRowJustAboveTheWindowLeavesTheCursorToo) {
+TEST_F(LineReaderLongLine, APositionOnTheRowJustAboveTheWindowLeavesTheCursorToo) {
   std::string letters;
   for (int i = 0; i < 105; ++i) letters.push_back(static_cast<char>('a' + i % 26));
   const std::vector<std::string> stages = {letters, "{Home}", "{End}{Up}{Up}{Up}{Up}",

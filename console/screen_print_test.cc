@@ -16,7 +16,7 @@ const std::string kLetters = "abcdefghijklmnopqrst";  // a full row of the 20-co
 
 // --- The bytes ---------------------------------------------------------------------
 
-TEST(ConsolePrint, ControlBytesMoveTheCursorAndEveryOtherByteIsACell) {
+TEST(ScreenPrint, ControlBytesMoveTheCursorAndEveryOtherByteIsACell) {
   struct Case {
     const char* name;
     int column;  // where the print starts, on a row that reads kLetters
@@ -60,7 +60,7 @@ TEST(ConsolePrint, ControlBytesMoveTheCursorAndEveryOtherByteIsACell) {
   }
 }
 
-TEST(ConsolePrint, TextIsWrittenInTheCurrentAttribute) {
+TEST(ScreenPrint, TextIsWrittenInTheCurrentAttribute) {
   MemoryDevice::Options options = Shape(20, 5);
   options.attribute = 0x1E;
   Rig rig(options);
@@ -72,7 +72,7 @@ TEST(ConsolePrint, TextIsWrittenInTheCurrentAttribute) {
   }
 }
 
-TEST(ConsolePrint, ABellSoundsBeforeTheTextInFrontOfItIsShown) {
+TEST(ScreenPrint, ABellSoundsBeforeTheTextInFrontOfItIsShown) {
   Rig rig(Shape(20, 5));
   rig.console.ClearScreen();
   std::vector<std::string> rows_at_tone;
@@ -85,7 +85,7 @@ TEST(ConsolePrint, ABellSoundsBeforeTheTextInFrontOfItIsShown) {
   EXPECT_EQ(rig.device.cursor(), At(0, 1));
 }
 
-TEST(ConsolePrint, AnEmptyPrintWithoutTheForceFlagDoesNothing) {
+TEST(ScreenPrint, AnEmptyPrintWithoutTheForceFlagDoesNothing) {
   Rig rig(Shape(20, 5));
   rig.console.ClearScreen();
   rig.console.Print("ab");
@@ -97,7 +97,7 @@ TEST(ConsolePrint, AnEmptyPrintWithoutTheForceFlagDoesNothing) {
 
 // --- Wrapping and long runs ------------------------------------------------------
 
-TEST(ConsolePrint, WrapsAtTheRightEdgeOfTheBuffer) {
+TEST(ScreenPrint, WrapsAtTheRightEdgeOfTheBuffer) {
   struct Case {
     int column;
     std::string bytes;
@@ -122,7 +122,7 @@ TEST(ConsolePrint, WrapsAtTheRightEdgeOfTheBuffer) {
   }
 }
 
-TEST(ConsolePrint, WrapsAtTheBufferEdgeEvenWhereTheWindowIsNarrower) {
+TEST(ScreenPrint, WrapsAtTheBufferEdgeEvenWhereTheWindowIsNarrower) {
   MemoryDevice::Options options = Shape(30, 4);
   options.max_window_width = 15;
   Rig rig(options);
@@ -135,7 +135,7 @@ TEST(ConsolePrint, WrapsAtTheBufferEdgeEvenWhereTheWindowIsNarrower) {
   EXPECT_EQ(rig.device.window(), (Rect{0, 0, 14, 3}));
 }
 
-TEST(ConsolePrint, RunsLongerThan1024BytesFlowOnRowByRow) {
+TEST(ScreenPrint, RunsLongerThan1024BytesFlowOnRowByRow) {
   Rig rig(Shape(80, 40));
   rig.console.ClearScreen();
   std::string text;
@@ -153,7 +153,7 @@ TEST(ConsolePrint, RunsLongerThan1024BytesFlowOnRowByRow) {
   EXPECT_EQ(rig.device.cell_writes(), 13 + 14 + 2);
 }
 
-TEST(ConsolePrint, ATabStraddlingTheRunLimitStillEndsOnATabStop) {
+TEST(ScreenPrint, ATabStraddlingTheRunLimitStillEndsOnATabStop) {
   // 1022 letters end at column 43 of a 70-column row (1022 = 14 x 70 + 42);
   // the tab's 6 spaces take the run past 1024 bytes.
   Rig rig(Shape(70, 20));
@@ -170,7 +170,7 @@ struct PrintCall {
   bool force = false;
 };
 
-TEST(PendingLineFeed, WaitsForTheNextPrintWhenTextFillsTheLastRow) {
+TEST(ScreenPrint, PendingLineFeedWaitsForTheNextPrintWhenTextFillsTheLastRow) {
   struct Case {
     const char* name;
     std::vector<PrintCall> prints;  // made at row 4, column 1 of a 10 x 4 console
@@ -232,7 +232,7 @@ TEST(PendingLineFeed, WaitsForTheNextPrintWhenTextFillsTheLastRow) {
 
 // --- Failures ----------------------------------------------------------------------
 
-TEST(ConsolePrint, AFailedCellWriteDropsTheRestOfItsRun) {
+TEST(ScreenPrint, AFailedCellWriteDropsTheRestOfItsRun) {
   struct Case {
     std::string bytes;
     Rows window;
@@ -256,7 +256,7 @@ TEST(ConsolePrint, AFailedCellWriteDropsTheRestOfItsRun) {
   }
 }
 
-TEST(ConsolePrint, WhenNoCellCanBeWrittenOnlyTheMovesHappen) {
+TEST(ScreenPrint, WhenNoCellCanBeWrittenOnlyTheMovesHappen) {
   Rig rig(Shape(10, 4));
   rig.console.ClearScreen();
   rig.console.PlaceCursor(2, 3, -1);
@@ -268,7 +268,7 @@ TEST(ConsolePrint, WhenNoCellCanBeWrittenOnlyTheMovesHappen) {
   EXPECT_EQ(rig.device.WindowRows(), (Rows{"", "", "", ""}));
 }
 
-TEST(ConsolePrint, AFailedBufferQueryPrintsAtTheTopLeftInAttribute7) {
+TEST(ScreenPrint, AFailedBufferQueryPrintsAtTheTopLeftInAttribute7) {
   MemoryDevice::Options options = Shape(20, 5);
   options.attribute = 0x1E;
   Rig rig(options);

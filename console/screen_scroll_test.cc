@@ -26,7 +26,7 @@ Rows BufferRows(const MemoryDevice& device, int height) {
   return rows;
 }
 
-TEST(ScrollInATallerBuffer, TheWindowMovesDownOneRowPerLineUntilTheBufferEnds) {
+TEST(ScreenScrollInATallerBuffer, TheWindowMovesDownOneRowPerLineUntilTheBufferEnds) {
   struct Case {
     int lines;  // L1 .. Ln, each followed by CR LF, in a 10 x 3 window over 8 buffer rows
     Rows buffer;
@@ -58,7 +58,7 @@ TEST(ScrollInATallerBuffer, TheWindowMovesDownOneRowPerLineUntilTheBufferEnds) {
   }
 }
 
-TEST(ScrollInATallerBuffer, TextFillingTheWindowsLastRowMovesTheWindowOnlyAtTheNextPrint) {
+TEST(ScreenScrollInATallerBuffer, TextFillingTheWindowsLastRowMovesTheWindowOnlyAtTheNextPrint) {
   Rig rig(Shape(10, 3, 8));
   rig.console.ClearScreen();
   rig.console.Print(Lines(1, 2) + "0123456789");
@@ -70,7 +70,7 @@ TEST(ScrollInATallerBuffer, TextFillingTheWindowsLastRowMovesTheWindowOnlyAtTheN
   EXPECT_EQ(rig.device.Row(0), "L1");
 }
 
-TEST(ScrollInATallerBuffer, ClearScreenThenBlanksOnlyTheRowsTheWindowHasReached) {
+TEST(ScreenScrollInATallerBuffer, ClearScreenThenBlanksOnlyTheRowsTheWindowHasReached) {
   Rig rig(Shape(10, 3, 8));
   rig.console.ClearScreen();
   rig.console.Print(Lines(1, 5));
@@ -81,7 +81,7 @@ TEST(ScrollInATallerBuffer, ClearScreenThenBlanksOnlyTheRowsTheWindowHasReached)
   EXPECT_EQ(rig.device.cursor(), At(3, 4));
 }
 
-TEST(ScrollInATallerBuffer, ARefusedWindowMoveIsIgnoredAndNoTextIsLost) {
+TEST(ScreenScrollInATallerBuffer, ARefusedWindowMoveIsIgnoredAndNoTextIsLost) {
   MemoryDevice::Options options = Shape(20, 3, 8);
   options.max_window_width = 10;  // the window cannot show the buffer's full width
   Rig rig(options);
@@ -92,7 +92,7 @@ TEST(ScrollInATallerBuffer, ARefusedWindowMoveIsIgnoredAndNoTextIsLost) {
   EXPECT_EQ(rig.device.window().right - rig.device.window().left, 9);
 }
 
-TEST(ScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRows) {
+TEST(ScreenScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRows) {
   struct Case {
     int window_top;  // a 4-row window over 12 buffer rows
     int line_feeds;  // printed on the window's last row
@@ -141,7 +141,7 @@ TEST(ScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRows) {
 
 // --- The sub-view: the window's height changed after the view was fixed --------------
 
-TEST(SubView, ScrollingStaysInsideTheViewWhenTheWindowShrank) {
+TEST(ScreenSubView, ScrollingStaysInsideTheViewWhenTheWindowShrank) {
   Rig rig(Shape(20, 10, 30));
   rig.console.ClearScreen();  // the view: rows 1 to 10
   rig.device.PutRow(10, "below the view");
@@ -155,7 +155,7 @@ TEST(SubView, ScrollingStaysInsideTheViewWhenTheWindowShrank) {
   EXPECT_EQ(rig.device.cursor(), At(0, 9));
 }
 
-TEST(SubView, ManyLineFeedsMoveTheViewsContentUpOrBlankTheView) {
+TEST(ScreenSubView, ManyLineFeedsMoveTheViewsContentUpOrBlankTheView) {
   for (int k : {1, 3, 7, 9, 10, 15}) {
     SCOPED_TRACE(std::to_string(k) + " line feeds on the view's last row");
     Rig rig(Shape(20, 10, 30));
@@ -175,7 +175,7 @@ TEST(SubView, ManyLineFeedsMoveTheViewsContentUpOrBlankTheView) {
   }
 }
 
-TEST(SubView, ScrollingStaysInsideTheViewWhenTheWindowGrew) {
+TEST(ScreenSubView, ScrollingStaysInsideTheViewWhenTheWindowGrew) {
   Rig rig(Shape(20, 5, 30));
   rig.console.ClearScreen();  // the view: rows 1 to 5
   rig.device.PutRow(5, "below the view");

@@ -14,7 +14,7 @@ namespace {
 
 // --- Set-up -------------------------------------------------------------------
 
-TEST(ConsoleSetUp, NothingIsTouchedBeforeTheFirstConsoleOperation) {
+TEST(ScreenSetUp, NothingIsTouchedBeforeTheFirstConsoleOperation) {
   MemoryDevice device(Shape(20, 5));
   device.SetInputMode(0x01F6);
   device.PutRow(0, "C:\\> patconv");
@@ -37,7 +37,7 @@ TEST(ConsoleSetUp, NothingIsTouchedBeforeTheFirstConsoleOperation) {
   EXPECT_EQ(device.stdout_bytes(), "");
 }
 
-TEST(ConsoleSetUp, TheFirstOperationOfAnyKindAddsProcessedInputOnce) {
+TEST(ScreenSetUp, TheFirstOperationOfAnyKindAddsProcessedInputOnce) {
   struct Case {
     const char* name;
     std::function<void(Rig&)> operation;
@@ -66,7 +66,7 @@ TEST(ConsoleSetUp, TheFirstOperationOfAnyKindAddsProcessedInputOnce) {
   }
 }
 
-TEST(ConsoleSetUp, AConsoleAreaOfOneRowOrOneColumnIsNoConsole) {
+TEST(ScreenSetUp, AConsoleAreaOfOneRowOrOneColumnIsNoConsole) {
   struct Case {
     int width, height;
     Rows window;         // after "ab" CR LF and "cd"
@@ -91,7 +91,7 @@ TEST(ConsoleSetUp, AConsoleAreaOfOneRowOrOneColumnIsNoConsole) {
   }
 }
 
-TEST(ConsoleSetUp, TheConsoleTestIsMadeAgainAfterEveryPrintThatReachesTheScreen) {
+TEST(ScreenSetUp, TheConsoleTestIsMadeAgainAfterEveryPrintThatReachesTheScreen) {
   Rig rig(Shape(20, 5));
   rig.console.ClearScreen();
   rig.console.Print("a");
@@ -103,7 +103,7 @@ TEST(ConsoleSetUp, TheConsoleTestIsMadeAgainAfterEveryPrintThatReachesTheScreen)
   EXPECT_EQ(rig.device.stdout_bytes(), "c");
 }
 
-TEST(TextView, KeepsTheRowsOfItsFirstUseWhenTheWindowGrows) {
+TEST(ScreenTextView, KeepsTheRowsOfItsFirstUseWhenTheWindowGrows) {
   Rig rig(Shape(20, 10, 30));
   rig.console.ClearScreen();
   rig.device.MoveWindow(0, 14);
@@ -114,7 +114,7 @@ TEST(TextView, KeepsTheRowsOfItsFirstUseWhenTheWindowGrows) {
   EXPECT_EQ(rig.device.cursor(), At(0, 9));
 }
 
-TEST(TextView, KeepsTheRowsOfItsFirstUseWhenTheWindowShrinks) {
+TEST(ScreenTextView, KeepsTheRowsOfItsFirstUseWhenTheWindowShrinks) {
   Rig rig(Shape(20, 10, 30));
   rig.console.Print("x");  // the first use fixes the view at rows 1 to 10
   for (int y = 0; y < 30; ++y) rig.device.PutRow(y, "row " + std::to_string(y));
@@ -129,7 +129,7 @@ TEST(TextView, KeepsTheRowsOfItsFirstUseWhenTheWindowShrinks) {
 
 // --- Clear screen ----------------------------------------------------------------
 
-TEST(ClearScreen, BlanksOnlyTheWindowRowsOverTheWholeBufferWidth) {
+TEST(ScreenClear, BlanksOnlyTheWindowRowsOverTheWholeBufferWidth) {
   MemoryDevice::Options options = Shape(30, 10, 50, 20);
   options.max_window_width = 20;  // the window shows 20 of the 30 columns
   options.attribute = 0x1E;
@@ -154,7 +154,7 @@ TEST(ClearScreen, BlanksOnlyTheWindowRowsOverTheWholeBufferWidth) {
   EXPECT_EQ(rig.device.window(), (Rect{0, 20, 19, 29}));
 }
 
-TEST(ClearScreen, LeavesTheCursorVisibilityAsItIs) {
+TEST(ScreenClear, LeavesTheCursorVisibilityAsItIs) {
   for (int visibility : {0, 1}) {
     Rig rig(Shape(20, 5));
     rig.console.PlaceCursor(3, 3, visibility);
@@ -164,7 +164,7 @@ TEST(ClearScreen, LeavesTheCursorVisibilityAsItIs) {
   }
 }
 
-TEST(ClearScreen, DropsAPendingLineFeed) {
+TEST(ScreenClear, DropsAPendingLineFeed) {
   Rig rig(Shape(10, 3));
   rig.console.ClearScreen();
   rig.console.PlaceCursor(3, 1, -1);
@@ -175,7 +175,7 @@ TEST(ClearScreen, DropsAPendingLineFeed) {
   EXPECT_EQ(rig.device.cursor(), At(1, 0));
 }
 
-TEST(ClearScreen, AndPlaceCursorDoNothingVisibleWhenStandardOutputIsNoConsole) {
+TEST(ScreenClear, AndPlaceCursorDoNothingVisibleWhenStandardOutputIsNoConsole) {
   MemoryDevice::Options options = Shape(20, 5);
   options.stdout_console = false;
   Rig rig(options);
@@ -193,7 +193,7 @@ TEST(ClearScreen, AndPlaceCursorDoNothingVisibleWhenStandardOutputIsNoConsole) {
 
 // --- Place cursor -------------------------------------------------------------------
 
-TEST(PlaceCursor, MovesWithinTheViewAndRefusesEverythingElse) {
+TEST(ScreenPlaceCursor, MovesWithinTheViewAndRefusesEverythingElse) {
   struct Case {
     int row, column, visibility;
     Coord cursor;  // the cursor starts at row 3, column 7: (6, 2)
@@ -231,7 +231,7 @@ TEST(PlaceCursor, MovesWithinTheViewAndRefusesEverythingElse) {
   }
 }
 
-TEST(PlaceCursor, TheResultCarriesTheVisibilityBeforeTheCall) {
+TEST(ScreenPlaceCursor, TheResultCarriesTheVisibilityBeforeTheCall) {
   Rig rig(Shape(20, 10));
   rig.console.ClearScreen();
   EXPECT_EQ(rig.console.PlaceCursor(2, 3, 0), 0x10000 + 2 * 256 + 3);
@@ -240,7 +240,7 @@ TEST(PlaceCursor, TheResultCarriesTheVisibilityBeforeTheCall) {
   EXPECT_EQ(rig.console.PlaceCursor(0, 0, -1), 0x10000 + 2 * 256 + 3);
 }
 
-TEST(PlaceCursor, TheResultTakesRowAndColumnModulo256) {
+TEST(ScreenPlaceCursor, TheResultTakesRowAndColumnModulo256) {
   Rig wide(Shape(300, 10));
   wide.console.ClearScreen();
   EXPECT_EQ(wide.console.PlaceCursor(2, 300, -1), 0x10000 + 2 * 256 + (300 - 256));
@@ -251,7 +251,7 @@ TEST(PlaceCursor, TheResultTakesRowAndColumnModulo256) {
   EXPECT_EQ(tall.device.cursor(), At(2, 259));
 }
 
-TEST(PlaceCursor, RowFiveOnAWindowOfFourRowsLeavesTheCursorWhereItWas) {
+TEST(ScreenPlaceCursor, RowFiveOnAWindowOfFourRowsLeavesTheCursorWhereItWas) {
   Rig rig(Shape(20, 4));
   rig.console.ClearScreen();
   rig.console.Print("ab");
@@ -260,7 +260,7 @@ TEST(PlaceCursor, RowFiveOnAWindowOfFourRowsLeavesTheCursorWhereItWas) {
   EXPECT_EQ(rig.device.WindowRows(), (Rows{"abc", "", "", ""}));
 }
 
-TEST(PlaceCursor, CountsRowsFromTheTopOfTheWindow) {
+TEST(ScreenPlaceCursor, CountsRowsFromTheTopOfTheWindow) {
   Rig rig(Shape(20, 10, 40, 15));
   rig.console.ClearScreen();
   EXPECT_EQ(rig.device.cursor(), At(0, 15));
@@ -270,7 +270,7 @@ TEST(PlaceCursor, CountsRowsFromTheTopOfTheWindow) {
   EXPECT_EQ(rig.device.WindowRows()[4], "  x");
 }
 
-TEST(PlaceCursor, RefusedOrNotItDropsAPendingLineFeed) {
+TEST(ScreenPlaceCursor, RefusedOrNotItDropsAPendingLineFeed) {
   for (int row : {0, 99}) {
     SCOPED_TRACE("place cursor (" + std::to_string(row) + ", 0, -1)");
     Rig rig(Shape(10, 3));

@@ -21,7 +21,7 @@ struct ShrunkWindow : Rig {
   }
 };
 
-TEST(ViewPastTheBuffer, PrintedLinesScrollAtTheBuffersLastRowAndNoneIsLost) {
+TEST(ScreenViewPastTheBuffer, PrintedLinesScrollAtTheBuffersLastRowAndNoneIsLost) {
   ShrunkWindow rig;
   rig.console.PlaceCursor(1, 1, -1);
   EXPECT_EQ(rig.device.cursor(), At(0, 5));
@@ -33,7 +33,7 @@ TEST(ViewPastTheBuffer, PrintedLinesScrollAtTheBuffersLastRowAndNoneIsLost) {
   EXPECT_EQ(rig.device.out_of_buffer_calls(), 0);
 }
 
-TEST(ViewPastTheBuffer, RowsOfTheViewBeyondTheBufferAreRefused) {
+TEST(ScreenViewPastTheBuffer, RowsOfTheViewBeyondTheBufferAreRefused) {
   struct Case {
     int row, column;
     Coord cursor;  // where the cursor stands afterwards, from (4, 6)
@@ -56,7 +56,7 @@ TEST(ViewPastTheBuffer, RowsOfTheViewBeyondTheBufferAreRefused) {
   }
 }
 
-TEST(ViewPastTheBuffer, ClearScreenBlanksOnlyRowsOfTheBuffer) {
+TEST(ScreenViewPastTheBuffer, ClearScreenBlanksOnlyRowsOfTheBuffer) {
   ShrunkWindow rig;
   for (int y = 0; y < 8; ++y) rig.device.PutRow(y, "row" + std::to_string(y));
   rig.console.ClearScreen();
@@ -66,7 +66,7 @@ TEST(ViewPastTheBuffer, ClearScreenBlanksOnlyRowsOfTheBuffer) {
   EXPECT_EQ(rig.device.out_of_buffer_calls(), 0);
 }
 
-TEST(NoConsoleArea, PlaceCursorLeavesTheCursorWhereItIs) {
+TEST(ScreenNoConsoleArea, PlaceCursorLeavesTheCursorWhereItIs) {
   // A one-row window is no console area: place cursor then works on a
   // stand-in 80 x 25 screen, whose cells need not exist in the buffer.
   Rig rig(Shape(10, 5, 8));

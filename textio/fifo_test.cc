@@ -1,7 +1,7 @@
 // Names that lead to FIFOs: opening one never waits for its other end.  A
 // FIFO has no size to measure, so as an input it is refused; as an output
-// without a reader it cannot be opened.
-#ifndef _WIN32
+// without a reader it cannot be opened.  POSIX only (the source list
+// leaves it out elsewhere).
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +19,7 @@ namespace {
 
 // A FIFO nobody else has open.  A test that would wait for its other end is
 // ended by the alarm instead of hanging the test run.
-class LonelyFifo : public ::testing::Test {
+class OsFileLonelyFifo : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
@@ -31,7 +31,7 @@ class LonelyFifo : public ::testing::Test {
   std::string path_ = directory_.File("fifo");
 };
 
-TEST_F(LonelyFifo, OpensForReadingAtOnceAndHasNoSize) {
+TEST_F(OsFileLonelyFifo, OpensForReadingAtOnceAndHasNoSize) {
   int error = 0;
   std::unique_ptr<OsFile> file = OsFile::OpenForReading(path_, &error);
   ASSERT_NE(file, nullptr);
@@ -40,14 +40,14 @@ TEST_F(LonelyFifo, OpensForReadingAtOnceAndHasNoSize) {
   EXPECT_EQ(error, ESPIPE);
 }
 
-TEST_F(LonelyFifo, IsRefusedAsAnInputChannel) {
+TEST_F(OsFileLonelyFifo, IsRefusedAsAnInputChannel) {
   Channels channels;
   EXPECT_EQ(channels.Open(path_, kModeInput, 0, 0, 1, 0), kStatusBadCall);
   EXPECT_NE(channels.last_error().find("size"), std::string::npos) << channels.last_error();
   EXPECT_EQ(channels.EndTest(1), -1);
 }
 
-TEST_F(LonelyFifo, CannotBeOpenedForWritingWithoutAReader) {
+TEST_F(OsFileLonelyFifo, CannotBeOpenedForWritingWithoutAReader) {
   int error = 0;
   EXPECT_EQ(OsFile::OpenForWriting(path_, &error), nullptr);
   EXPECT_EQ(error, ENXIO);
@@ -56,7 +56,7 @@ TEST_F(LonelyFifo, CannotBeOpenedForWritingWithoutAReader) {
   EXPECT_EQ(channels.Print(2, "x", kFlagLast), kStatusBadCall);
 }
 
-TEST(Fifo, WithAReaderIsWrittenThroughBlockingWrites) {
+TEST(OsFileFifo, WithAReaderIsWrittenThroughBlockingWrites) {
   ScopedTempDir directory;
   const std::string path = directory.File("fifo");
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -74,4 +74,3 @@ TEST(Fifo, WithAReaderIsWrittenThroughBlockingWrites) {
 
 }  // namespace
 }  // namespace textio
-#endif  // _WIN32
