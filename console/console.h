@@ -1,5 +1,10 @@
 // Channel 0, the console: clear screen, place cursor, console print and
 // prompted input, on a console or on redirected standard streams.
+//
+// Library console, the portable engine: this channel over the screen, the
+// keyboard with its key codes, and the line reader, all acting through the
+// device seam (device.h).  The devices sit in folders of their own, which
+// this library never includes: vt/, win32/, and testing/ for tests.
 #ifndef PATCONV_CONSOLE_CONSOLE_H_
 #define PATCONV_CONSOLE_CONSOLE_H_
 

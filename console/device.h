@@ -3,9 +3,10 @@
 //
 // Everything the user sees (wrapping, scrolling, the pending line feed, key
 // decoding, line editing) is decided above this interface, in portable code.
-// A device only carries out primitives: the Win32 device passes them to the
-// console API, the terminal device emulates them over a VT terminal, and the
-// memory device records them so that tests can look at the resulting screen.
+// A device only carries out primitives: the Win32 device (win32/) passes them
+// to the console API, the terminal device (vt/) emulates them over a VT
+// terminal, and the memory device (testing/) records them so that tests can
+// look at the resulting screen.
 #ifndef PATCONV_CONSOLE_DEVICE_H_
 #define PATCONV_CONSOLE_DEVICE_H_
 

@@ -1,4 +1,7 @@
 // The program's one run: the dialogue, the conversion pass and the echo.
+//
+// Library converter, the top layer: the run and the row translation, on
+// console/ and textio/.  main.cc alone links the device of the platform.
 #ifndef PATCONV_CONVERTER_RUN_H_
 #define PATCONV_CONVERTER_RUN_H_
 

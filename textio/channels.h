@@ -1,5 +1,10 @@
 // Numbered text channels: 0 is the console, 1 to 255 are files.  Every
 // operation leaves a status number; failures never print anything here.
+//
+// Library textio, the lowest layer: this channel table, the disk-file channel
+// (disk_file, over os_file with one platform file), buffered input with the
+// text translation (text_input), the field reader, and UTF-8 (utf8).  It
+// includes nothing of console/ or converter/.
 #ifndef PATCONV_TEXTIO_CHANNELS_H_
 #define PATCONV_TEXTIO_CHANNELS_H_
 

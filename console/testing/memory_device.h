@@ -2,6 +2,9 @@
 // attribute, scripted input events, and logs of tones and pauses.  It acts
 // like the Windows console primitives it stands for, so the engine can be
 // tested by the screen it leaves behind.
+//
+// Library console_testing, linked by tests and fuzz targets only: this
+// device and the test rig (rig.h).
 #ifndef PATCONV_CONSOLE_TESTING_MEMORY_DEVICE_H_
 #define PATCONV_CONSOLE_TESTING_MEMORY_DEVICE_H_
 

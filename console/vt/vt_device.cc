@@ -5,6 +5,10 @@
 // (VtInputDecoder).  This file adds what only a real terminal has: raw mode,
 // the terminal's size, its signals, and putting everything back on every way
 // out of the process; the process-wide part of that is terminal_state.cc.
+//
+// Library console_vt, POSIX builds only: this device, terminal_state, the
+// screen model and its renderer (vt_screen), the key decoder
+// (vt_input_decoder) and the Windows-1251 table (cp1251).
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>

@@ -1,6 +1,8 @@
 // The Windows device: each console primitive is the console API call it is
 // named after, on the standard handles.  Nothing is emulated here; the
 // engine above decides what every result means.
+//
+// Library console_win32, Windows builds only: this file is all of it.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
