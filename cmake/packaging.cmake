@@ -36,12 +36,12 @@ set(CPACK_PACKAGE_NAME patconv)
 set(CPACK_PACKAGE_CONTACT "patconv maintainers <maintainers@users.noreply.c-seed-9ee962ff.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "convert tracker pattern text into Vortex Tracker II pattern text")
-set(CPACK_PACKAGE_DESCRIPTION
-    "patconv reads pattern text copied from ModPlug Tracker or OpenMPT and writes "
-    "the notes of its first three channels as pattern text that Vortex Tracker II "
-    "accepts. It asks for the two file names and shows every converted row; with "
-    "its standard streams redirected it works as a plain filter.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "patconv reads pattern text copied from ModPlug Tracker or OpenMPT and\n"
+  "writes the notes of its first three channels as pattern text that\n"
+  "Vortex Tracker II accepts. It asks for the two file names and shows\n"
+  "every converted row. With its standard streams redirected it works as\n"
+  "a plain filter.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
