@@ -1,6 +1,9 @@
 # A thin wrapper around CMake and CTest.
 #   make run    build (if needed) and start the converter in this terminal
-#   make test   build and run every test (unit and end-to-end)
+#   make test   install what the tests need (tools/test_setup.sh), build and
+#               run every test (unit and end-to-end, then the hardening checks)
+#   make install  install patconv, its manual page and README under PREFIX
+#   make package  the Debian package and the Windows zip, in build/
 #   make windows  cross-build patconv.exe for Windows (MinGW-w64) in build-windows/
 #   make check-asan      the unit and end-to-end tests built with ASan + UBSan (build-asan/)
 #   make check-valgrind  the redirected end-to-end tests under valgrind memcheck
@@ -11,12 +14,13 @@ BUILD_TYPE ?= Release
 WINDOWS_BUILD_DIR ?= build-windows
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30
+PREFIX ?= /usr/local
 VALGRIND ?= valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite -q
 # The end-to-end tests on redirected streams, one unittest class per process.
 VALGRIND_SUITES := redirected_test.Dialogue redirected_test.Conversion redirected_test.Failures \
                    redirected_test.Samples faults_test.Outputs faults_test.Inputs
 
-.PHONY: all build run test windows clean check-asan check-valgrind fuzz
+.PHONY: all build run test install package windows clean check-asan check-valgrind fuzz
 
 all: build
 
@@ -30,11 +34,24 @@ run: $(BUILD_DIR)/CMakeCache.txt
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target patconv > /dev/null
 	./$(BUILD_DIR)/converter/patconv
 
-test: build
+# Configured again after the set-up, so that tests whose tools it has just
+# installed are no longer left out.
+test:
+	@bash tools/test_setup.sh
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory check-asan
 	@$(MAKE) --no-print-directory check-valgrind
 	@$(MAKE) --no-print-directory fuzz
+
+# --- Installing and packages ------------------------------------------------------
+install: $(BUILD_DIR)/CMakeCache.txt
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target patconv > /dev/null
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+package: $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target package
 
 # --- Hardening -----------------------------------------------------------------
 check-asan:

@@ -1,15 +1,18 @@
 # The Windows build, driven from the native one: when Debian's MinGW-w64
-# cross compiler and wine are installed, patconv.exe is cross-built in
-# <build>/windows as part of the normal build, and tests/CMakeLists.txt runs
-# its tests under wine.  Otherwise those tests are reported as skipped.
+# cross compiler is installed, patconv.exe is cross-built in <build>/windows
+# as part of the normal build, for the Windows zip (cmake/packaging.cmake)
+# and, when wine is installed too, for the tests that tests/CMakeLists.txt
+# runs under wine.  Otherwise those tests are reported as skipped.
 #
-# Sets, for tests/CMakeLists.txt:
-#   PATCONV_WINDOWS_EXE       the cross-built patconv.exe (empty when skipped)
+# Sets, for cmake/packaging.cmake and tests/CMakeLists.txt:
+#   PATCONV_WINDOWS_BINARY_DIR  the Windows build tree (empty when left out)
+#   PATCONV_WINDOWS_EXE       the cross-built patconv.exe, when wine can test it
 #   PATCONV_WINE              the wine loader
 #   PATCONV_WINESERVER        the wine server
 #   PATCONV_WINDOWS_SKIPPED   why the Windows tests are skipped
 include(ExternalProject)
 
+set(PATCONV_WINDOWS_BINARY_DIR "")
 set(PATCONV_WINDOWS_EXE "")
 set(PATCONV_WINDOWS_SKIPPED "")
 
@@ -20,17 +23,12 @@ find_program(PATCONV_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 find_program(PATCONV_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine)
 
 if(NOT PATCONV_MINGW_CXX)
-  set(PATCONV_WINDOWS_SKIPPED "no MinGW-w64 cross compiler (apt-get install g++-mingw-w64-x86-64-win32)")
-elseif(NOT PATCONV_WINE OR NOT PATCONV_WINESERVER)
-  set(PATCONV_WINDOWS_SKIPPED "no wine (apt-get install wine64)")
-endif()
-
-if(PATCONV_WINDOWS_SKIPPED)
-  message(STATUS "Windows build and its wine tests skipped: ${PATCONV_WINDOWS_SKIPPED}")
+  set(PATCONV_WINDOWS_SKIPPED
+      "no MinGW-w64 cross compiler, Debian package g++-mingw-w64-x86-64-win32")
+  patconv_leave_out("Windows build, zip and wine tests" "${PATCONV_WINDOWS_SKIPPED}")
   return()
 endif()
 
-message(STATUS "Windows build: ${PATCONV_MINGW_CXX}; its tests run under ${PATCONV_WINE}")
 set(PATCONV_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows)
 ExternalProject_Add(patconv_windows
   SOURCE_DIR ${PROJECT_SOURCE_DIR}
@@ -45,4 +43,13 @@ ExternalProject_Add(patconv_windows
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   TEST_COMMAND "")
+
+if(NOT PATCONV_BUILD_TESTS)
+  return()
+endif()
+if(NOT PATCONV_WINE OR NOT PATCONV_WINESERVER)
+  set(PATCONV_WINDOWS_SKIPPED "no wine, Debian package wine64")
+  patconv_leave_out("wine tests" "${PATCONV_WINDOWS_SKIPPED}")
+  return()
+endif()
 set(PATCONV_WINDOWS_EXE ${PATCONV_WINDOWS_BINARY_DIR}/converter/patconv.exe)

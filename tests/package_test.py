@@ -1,0 +1,103 @@
+"""End-to-end tests of what `make package` and `make install` deliver.
+
+    PATCONV_PACKAGES   the folder the test run's packages were made in
+    PATCONV_VERSION    the project's version, which the package names carry
+    MANUAL_PAGE        the manual page of the build; GROFF formats it
+
+Deb unpacks the Debian package into a scratch root (dpkg -x: nothing is
+installed on this machine) and converts a published sample with the program
+found there.  Zip unpacks the Windows zip and runs its patconv.exe through
+PATCONV_RUNNER (wine).  Both run the program on redirected streams and check
+its output file and standard output against the rules.
+"""
+import os
+import shlex
+import subprocess
+import unittest
+import zipfile
+
+from e2e import (REFUSAL, SAMPLES, STATUS_LINE, E2ETest, expected_rows, redirected_screen,
+                 target_file)
+
+VERSION = os.environ.get("PATCONV_VERSION", "")
+SAMPLE = "mod_4ch_protrackr_example_64rows.txt"
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def output_of(command):
+    return subprocess.run(command, stdout=subprocess.PIPE, check=True,
+                          timeout=60).stdout.decode().strip()
+
+
+class PackageTest(E2ETest):
+    def package(self, name):
+        path = os.path.join(os.environ["PATCONV_PACKAGES"], name)
+        self.assertTrue(os.path.isfile(path), "not made: " + path)
+        return path
+
+    def check_conversion(self, command):
+        with open(os.path.join(SAMPLES, SAMPLE), "rb") as f:
+            source = f.read()
+        self.write("in.txt", source)
+        completed = subprocess.run(command, input=b"in.txt\nout.txt\n", stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, cwd=self.directory, timeout=120)
+        rows = expected_rows(source)
+        self.assertEqual(len(rows), 64)
+        self.assertEqual((completed.returncode, completed.stderr), (0, b""))
+        self.assertEqual(completed.stdout, redirected_screen(rows))
+        with open(os.path.join(self.directory, "out.txt"), "rb") as f:
+            self.assertEqual(f.read(), target_file(rows))
+
+
+class Deb(PackageTest):
+    def test_unpacked_program_converts(self):
+        deb = self.package("patconv_%s_%s.deb" % (VERSION, output_of(
+            ["dpkg", "--print-architecture"])))
+        self.assertEqual(output_of(["dpkg-deb", "--field", deb, "Version"]), VERSION)
+        # The program needs the C and C++ runtimes and nothing else.
+        depends = output_of(["dpkg-deb", "--field", deb, "Depends"])
+        names = {d.split()[0] for d in depends.split(",")}
+        self.assertIn("libc6", names)
+        self.assertLessEqual(names, {"libc6", "libgcc-s1", "libstdc++6"}, depends)
+
+        root = os.path.join(self.directory, "root")
+        subprocess.run(["dpkg", "-x", deb, root], check=True, timeout=60)
+        for path in ("usr/share/man/man1/patconv.1", "usr/share/doc/patconv/README.md",
+                     "usr/share/doc/patconv/LICENSE"):
+            self.assertTrue(os.path.isfile(os.path.join(root, path)), path)
+        self.check_conversion([os.path.join(root, "usr/bin/patconv")])
+
+
+class Zip(PackageTest):
+    def test_unpacked_program_converts(self):
+        top = "patconv-%s-win64" % VERSION
+        with zipfile.ZipFile(self.package(top + ".zip")) as z:
+            files = sorted(n for n in z.namelist() if not n.endswith("/"))
+            self.assertEqual(files, [top + "/LICENSE.txt", top + "/README.txt",
+                                     top + "/patconv.exe"])
+            readme = z.read(top + "/README.txt")
+            z.extractall(os.path.join(self.directory, "unpacked"))
+        # Windows text: the README as it is, every line ended by CR LF.
+        with open(os.path.join(SOURCE_DIR, "README.md"), "rb") as f:
+            self.assertEqual(readme, f.read().replace(b"\n", b"\r\n"))
+        runner = shlex.split(os.environ.get("PATCONV_RUNNER", ""))
+        self.check_conversion(runner + [os.path.join(self.directory, "unpacked", top,
+                                                     "patconv.exe")])
+
+
+class ManualPage(unittest.TestCase):
+    def test_formats_without_warnings(self):
+        # -ww: every warning, undefined macros too (which -wall leaves out).
+        completed = subprocess.run(
+            [os.environ["GROFF"], "-man", "-Tutf8", "-ww", "-P-cbou", os.environ["MANUAL_PAGE"]],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(completed.stderr.decode(errors="replace"), "")
+        text = completed.stdout.decode()
+        self.assertIn("patconv " + VERSION, text)
+        # The program's own Russian lines, spelt as it prints them.
+        for line in (REFUSAL, STATUS_LINE):
+            self.assertIn(line.decode("cp1251"), " ".join(text.split()))
+
+
+if __name__ == "__main__":
+    unittest.main()
