@@ -1,5 +1,6 @@
 // patconv: converts tracker pattern text into Vortex Tracker II pattern text.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
