@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "converter/paste_check.h"
 #include "converter/row_translation.h"
 #include "textio/utf8.h"
 
@@ -97,11 +98,14 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
 
   std::string source_row;
+  PasteTally tally;
   while (channels.EndTest(kInputChannel) == 0) {
     channels.SelectInput(kInputChannel);
+    const int64_t source_line = channels.LineEndsRead(kInputChannel) + 1;
     channels.ReadField(&source_row);
     std::optional<TargetRow> row = TranslateRow(source_row);
     if (!row) continue;
+    tally.Add(*row, source_line);
     PrintRow(channels, kOutputChannel, *row);
     PrintRow(channels, textio::kConsoleChannel, *row);
   }
@@ -111,6 +115,17 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   }
   if (channels.Close(kOutputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
     fail("output file '" + ShownName(output_name) + "': " + channels.last_error());
+  }
+
+  // What the tracker will make of the result, once everything is written.
+  // After a failure (an input that could not be opened or read, an output
+  // not made or cut short) the error line has said that the result is not
+  // whole; a warning about it would only confuse.
+  if (status == 0) {
+    console.FlushOutput();  // the rows come before the warnings
+    for (const std::string& line : tally.Warnings(ShownName(output_name))) {
+      report("patconv: warning: " + line);
+    }
   }
   return status;
 }

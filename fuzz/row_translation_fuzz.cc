@@ -11,6 +11,9 @@
 //   c. The notes stay valid for as long as R does: R is copied to a buffer
 //      of its exact size, so reading a note out of bounds is a sanitizer
 //      report.
+//   d. The paste check of the target row gives a reason exactly when it
+//      says the tracker refuses the row, and the reason is printable ASCII
+//      (the notes' other bytes shown as \xNN).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "converter/paste_check.h"
 #include "converter/row_translation.h"
 #include "fuzz/fuzz_input.h"
 
@@ -55,5 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(target->notes[k] == ExpectedNote(row, 1 + 12 * static_cast<size_t>(k)),
           "each note is the cut and mapped source bytes");
   }
+  const std::string refusal = converter::PasteRefusal(*target);
+  Check(refusal.empty() == converter::Pastes(*target), "the check and its reason agree");
+  for (char c : refusal) Check(c >= 0x20 && c < 0x7F, "a reason is printable ASCII");
   return 0;
 }

@@ -10,9 +10,10 @@
 //
 // Properties:
 //   a. The run ends, with status 0 or 1; status 1 comes with at least one
-//      line for standard error, status 0 with none.  Every such line starts
-//      with "patconv: " and is safe to show on a terminal: valid UTF-8 with
-//      no C0 control, no DEL and no C1 control (U+0080-U+009F).
+//      error line for standard error, status 0 with none.  Every line for
+//      standard error starts with "patconv: " and is safe to show on a
+//      terminal: valid UTF-8 with no C0 control, no DEL and no C1 control
+//      (U+0080-U+009F).
 //   b. Standard output is a well-formed dialogue: the title and CR LF; then
 //      refusal pairs (the refusal, CR LF, CR LF); then either nothing more
 //      (the early stop on an exhausted standard input, status 1, after at
@@ -24,6 +25,10 @@
 //      named for the output while the input named a missing file.
 //   d. An output file, when one was made, holds the header line and CR LF
 //      first, then exactly the rows that standard output shows.
+//   e. Warnings ("patconv: warning: ") come only with status 0, after any
+//      error line: "no rows were converted" when no row is shown; otherwise
+//      none, or a count "X of N rows" with N the rows shown, then 1 to 5
+//      refused rows.
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -43,6 +48,7 @@ namespace {
 
 using fuzz::Check;
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kWarning = "patconv: warning: ";
 
 bool TakePrefix(std::string_view* text, std::string_view prefix) {
   if (text->substr(0, prefix.size()) != prefix) return false;
@@ -123,6 +129,23 @@ std::string_view CheckDialogue(std::string_view out, int status, size_t source_s
   return rows;
 }
 
+// Checks the paste warnings of a run that went well against the rows shown.
+void CheckWarnings(const std::vector<std::string>& warnings, std::string_view rows) {
+  size_t shown = 0;
+  for (size_t at = rows.find(kCrLf); at != std::string_view::npos; at = rows.find(kCrLf, at + 2)) {
+    ++shown;
+  }
+  if (shown == 0) {
+    Check(warnings.size() == 1 && warnings[0].find(": no rows were converted") !=
+                                      std::string::npos,
+          "a run without rows says so");
+  } else if (!warnings.empty()) {
+    const std::string count = " of " + std::to_string(shown) + " rows will not paste into";
+    Check(warnings[0].find(count) != std::string::npos, "the count is of the rows shown");
+    Check(warnings.size() >= 2 && warnings.size() <= 6, "1 to 5 refused rows are named");
+  }
+}
+
 // Checks the scratch directory after a run: the file read left intact, an
 // output file holding the header and the rows shown.
 void CheckFiles(const std::string& directory, std::string_view source, std::string_view rows,
@@ -188,12 +211,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int status = RunIn(directory, device, &errors);
 
   Check(status == 0 || status == 1, "the exit status is 0 or 1");
-  Check((status == 0) == errors.empty(), "status 1 exactly when a failure is reported");
+  std::vector<std::string> warnings;
   for (const std::string& line : errors) {
     Check(line.rfind("patconv: ", 0) == 0, "error lines start with the program's name");
     if (!SafeToShow(line)) fuzz::Fail("an error line is unsafe to show: " + fuzz::Escaped(line));
+    if (line.rfind(kWarning, 0) == 0) {
+      warnings.push_back(line.substr(kWarning.size()));
+    } else {
+      Check(warnings.empty(), "warnings come after the error lines");
+    }
   }
+  Check((status == 0) == (errors.size() == warnings.size()),
+        "status 1 exactly when a failure is reported");
   const std::string_view rows = CheckDialogue(device.stdout_bytes(), status, source.size());
+  if (status == 0) CheckWarnings(warnings, rows);
+  Check(status == 0 || warnings.empty(), "no warning after a failure");
 
   CheckFiles(directory, source, rows, status);
   return 0;

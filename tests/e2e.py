@@ -4,6 +4,7 @@ PATCONV names the program to run; PATCONV_RUNNER, when set, is a command
 that runs it (for example "wine" for the Windows build).
 """
 import os
+import re
 import shlex
 import shutil
 import subprocess
@@ -72,10 +73,11 @@ class E2ETest(unittest.TestCase):
 
 # --- The rules, written out on their own to check the program against ---------
 
-def field_reader(data):
+def field_reader(data, lines=None):
     """Fields a source file yields, by the reading rules: CR LF as LF, the
     first 0x1A ends the data, blanks skipped, commas and line ends end fields,
-    quotes protect, 4096 bytes at most.  Returns the list of fields."""
+    quotes protect, 4096 bytes at most.  Returns the list of fields; when
+    `lines` is a list, the line each field starts on is appended to it."""
     size_marker = len(data)  # the size measured at open counts every byte
     data = data.split(b"\x1a")[0]
     # Translate, remembering the source position after each delivered byte.
@@ -106,7 +108,10 @@ def field_reader(data):
             return True
         return (positions[k - 1] if k else 0) >= size_marker
 
+    line = 1
     while not at_end():
+        if lines is not None:
+            lines.append(line)
         field, quoted = bytearray(), False
         c = get()
         while c in (0x20, 0x09):
@@ -114,11 +119,13 @@ def field_reader(data):
         finish = None
         while c is not None and finish is None:
             if c == 0x0A:
+                line += 1
                 break
             if c == 0x0D:
                 n = get()
                 if n not in (0x0A, None):
                     put_back.append(n)
+                line += 1
                 break
             if c == 0x22 and quoted:
                 finish = get()
@@ -137,11 +144,12 @@ def field_reader(data):
             c = finish
             while c in (0x20, 0x09):
                 c = get()
-            if c == 0x0D:
-                n = get()
+            if c in (0x0D, 0x0A):
+                n = get() if c == 0x0D else 0x0A
                 if n not in (0x0A, None):
                     put_back.append(n)
-            elif c not in (0x0A, 0x2C, None):
+                line += 1
+            elif c not in (0x2C, None):
                 put_back.append(c)
         fields.append(bytes(field))
     return fields
@@ -161,6 +169,63 @@ def target_row(source_row):
 def expected_rows(source):
     rows = [target_row(f) for f in field_reader(source)]
     return [r for r in rows if r is not None]
+
+
+def paste_refusal(row):
+    """Why Vortex Tracker II refuses a target row in a paste, or None: rows
+    of 49 characters whose notes, upper-cased, are ---, R-- or C-1 to B-8
+    (E# and B# taken, B#8 not)."""
+    if len(row) != 49:
+        return b"row is %d characters, the tracker needs 49" % len(row)
+    for channel, start in ((1, 8), (2, 22), (3, 36)):
+        note = row[start:start + 3]
+        if not re.fullmatch(rb"---|R--|[CDEFGAB][-#][1-8]", note.upper()) or \
+                note.upper() == b"B#8":
+            shown = b"".join(bytes([b]) if 0x20 <= b < 0x7F else b"\\x%02X" % b for b in note)
+            return b"note '%s' in channel %d is not C-1...B-8, --- or R--" % (shown, channel)
+    return None
+
+
+def paste_warnings_for(kept, output=b"out.txt"):
+    """The warning lines on standard error for the kept rows, given as
+    (row, source line) pairs, written to `output` (b"": the screen only)."""
+    where = b"'" + output + b"'" if output else b"the screen"
+    if not kept:
+        return [b"patconv: warning: " + where + b": no rows were converted"]
+    refused = [(i, line, paste_refusal(row)) for i, (row, line) in enumerate(kept, 1)
+               if paste_refusal(row)]
+    if not refused:
+        return []
+    lines = [where + b": %d of %d rows will not paste into Vortex Tracker II "
+             b"(the tracker refuses the whole paste)" % (len(refused), len(kept))]
+    for i, line, reason in refused[:5]:
+        place = b"line %d" % (i + 1) if output else b"row %d" % i
+        lines.append(b"  %s (source line %d): %s" % (place, line, reason))
+    return [b"patconv: warning: " + line for line in lines]
+
+
+def paste_warnings(source, output=b"out.txt"):
+    """The warning lines for converting the bytes of a source file."""
+    lines = []
+    rows = [target_row(f) for f in field_reader(source, lines)]
+    return paste_warnings_for([(r, n) for r, n in zip(rows, lines) if r is not None], output)
+
+
+def stderr_lines(stderr):
+    """The lines of standard error, without their line ends (CR LF from the
+    Windows build)."""
+    text = stderr.replace(b"\r\n", b"\n")
+    return text.split(b"\n")[:-1] if text else []
+
+
+def terminal_rows(lines, width):
+    """The rows a terminal `width` columns wide shows for lines of ASCII
+    text written one after the other (long lines wrap)."""
+    rows = []
+    for line in lines:
+        text = line.decode("ascii")
+        rows += [text[i:i + width].rstrip() for i in range(0, max(len(text), 1), width)]
+    return rows
 
 
 def redirected_screen(rows, refusals=0):

@@ -12,8 +12,9 @@ import threading
 import time
 import unittest
 
-from e2e import (CRLF, HEADER, TITLE, E2ETest, expected_rows, program,
-                 redirected_screen, target_file, target_row, under_wine)
+from e2e import (CRLF, HEADER, TITLE, E2ETest, expected_rows, paste_warnings,
+                 paste_warnings_for, program, redirected_screen, stderr_lines,
+                 target_file, target_row, under_wine)
 from tmux import TmuxPane
 
 SOURCE = (b"ModPlug Tracker MOD\r\n"
@@ -225,7 +226,8 @@ class Inputs(FaultTest):
         # Fields of 4096 bytes: 5120 rows.
         rows = [target_row(data[i:i + 4096]) for i in range(0, size, 4096)]
         self.assertEqual(len(rows), 5120)
-        self.assertEqual((status, err), (0, b""))
+        self.assertEqual((status, stderr_lines(err)),
+                         (0, paste_warnings_for([(row, 1) for row in rows])))
         self.assertEqual(out, redirected_screen(rows))
         with open(self.path("out.txt"), "rb") as f:
             self.assertEqual(f.read(), target_file(rows))
@@ -255,7 +257,7 @@ class Inputs(FaultTest):
                 self.write("in.bin", data)
                 r = self.run_patconv(b"in.bin\nout.txt\n")
                 rows = expected_rows(data)
-                self.assertEqual((r.status, r.stderr), (0, b""))
+                self.assertEqual((r.status, stderr_lines(r.stderr)), (0, paste_warnings(data)))
                 self.assertEqual(r.stdout, redirected_screen(rows))
                 self.assertEqual(r.file("out.txt"), target_file(rows))
 

@@ -5,7 +5,7 @@ the screen must show the bytes as the console's pictures."""
 import os
 import unittest
 
-from e2e import E2ETest, program
+from e2e import E2ETest, paste_warnings, program, terminal_rows
 from tmux import TmuxPane
 
 ESC = b"\x1b"
@@ -96,7 +96,8 @@ class InjectionTest(E2ETest):
 
     def test_escape_sequences_in_a_file_are_shown_not_obeyed(self):
         rows = [source_row(n, f) for n, f in zip(NOTES, FILLERS)]
-        self.write("in.txt", b"ModPlug Tracker MOD\r\n" + b"\r\n".join(rows) + b"\r\n")
+        source = b"ModPlug Tracker MOD\r\n" + b"\r\n".join(rows) + b"\r\n"
+        self.write("in.txt", source)
         pane = self.make_pane(80, 25)
         pane.start(program())
         pane.wait_for(lambda r: r[4].startswith("Filename to Open:?"))
@@ -108,18 +109,24 @@ class InjectionTest(E2ETest):
         pane.send_keys("Enter")
         self.assertEqual(pane.wait_exit(), 0)
 
-        screen = pane.screen()
+        # The warnings below the rows scroll the screen: look at the
+        # scroll-back too.
+        screen = pane.history_rows() + pane.screen()
         echoes = [b"".join(p + n for p, n in zip(PIECES, notes + (b"",))) for notes in NOTES]
         expected = [shown(e) for e in echoes]
         self.assertEqual(screen[6], "Записи в файле:")
         self.assertEqual(screen[8:8 + len(expected)], expected)
         # Nothing was cleared, moved or drawn over: the title and the
-        # dialogue are still there, and the cursor stands where the last
-        # row's line end put it.
+        # dialogue are still there, and the warnings, their notes shown as
+        # \xNN, stand where the last row's line end put the cursor.
         self.assertEqual(screen[0], "Korvani pattern CONVERTER V0.2 betta")
         self.assertEqual(screen[4], "Filename to Open:? in.txt")
-        self.assertEqual(screen[8 + len(expected):], [""] * (25 - 8 - len(expected)))
-        self.assertEqual(pane.cursor(), (0, 8 + len(expected)))
+        end = 8 + len(expected)
+        warnings = terminal_rows(paste_warnings(source), 80)
+        self.assertEqual(screen[end:end + len(warnings)], warnings)
+        self.assertEqual(len(screen), end + len(warnings) + 1)
+        self.assertEqual(screen[-1], "")
+        self.assertEqual(pane.cursor(), (0, 24))
         self.assert_state_kept(pane, title)
         # The file itself gets the bytes unchanged.
         with open(os.path.join(self.directory, "out.txt"), "rb") as f:

@@ -6,8 +6,8 @@ import subprocess
 import unittest
 
 from e2e import (CRLF, HEADER, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest,
-                 expected_rows, redirected_screen, target_file, target_row,
-                 under_wine)
+                 expected_rows, paste_warnings, redirected_screen, stderr_lines,
+                 target_file, target_row, under_wine)
 
 SOURCE = (b"ModPlug Tracker MOD\r\n"
           b"|C-501v64...|...........|===........\r\n"
@@ -16,6 +16,9 @@ SOURCE = (b"ModPlug Tracker MOD\r\n"
 ROWS = [b"....|..|C-5 .... ....|--- .... ....|R-- .... ....",
         b"....|..|--- .... ....|D#4 .... ....|c-5 .... ....",
         b"....|..|R-- .... ....|^^^ .... ....|--- .... ...."]
+# The third row has a note the tracker does not know: a paste of the whole
+# would do nothing.
+REFUSED = b"(source line 4): note '^^^' in channel 2 is not C-1...B-8, --- or R--"
 
 
 class Dialogue(E2ETest):
@@ -24,7 +27,11 @@ class Dialogue(E2ETest):
         r = self.run_patconv(b"in.txt\nout.txt\n")
         self.assertEqual(r.stdout, redirected_screen(ROWS))
         self.assertEqual(r.file("out.txt"), target_file(ROWS))
-        self.assertEqual((r.status, r.stderr), (0, b""))
+        self.assertEqual(r.status, 0)
+        self.assertEqual(stderr_lines(r.stderr), [
+            b"patconv: warning: 'out.txt': 1 of 3 rows will not paste into Vortex Tracker II"
+            b" (the tracker refuses the whole paste)",
+            b"patconv: warning:   line 4 " + REFUSED])
 
     def test_both_names_on_one_line(self):
         self.write("in.txt", SOURCE)
@@ -58,7 +65,12 @@ class Dialogue(E2ETest):
         r = self.run_patconv(b"in.txt\n\n")
         self.assertEqual(r.stdout, redirected_screen(ROWS))
         self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
-        self.assertEqual((r.status, r.stderr), (0, b""))
+        self.assertEqual(r.status, 0)
+        # The warning names the rows shown.
+        self.assertEqual(stderr_lines(r.stderr), [
+            b"patconv: warning: the screen: 1 of 3 rows will not paste into Vortex Tracker II"
+            b" (the tracker refuses the whole paste)",
+            b"patconv: warning:   row 3 " + REFUSED])
 
     def test_exhausted_input_while_asking_for_the_output(self):
         self.write("in.txt", SOURCE)
@@ -95,6 +107,8 @@ class Conversion(E2ETest):
         r = self.convert(source)
         self.assertEqual(r.stdout, redirected_screen(rows))
         self.assertEqual(r.file("out.txt"), target_file(rows))
+        self.assertEqual(stderr_lines(r.stderr), paste_warnings(source))
+        return r
 
     def test_header_is_dropped_and_notes_mapped(self):
         self.check(b"ModPlug Tracker  IT\r\n|...........\r\n",
@@ -125,7 +139,9 @@ class Conversion(E2ETest):
         self.check(line + b"\r\n", [target_row(line[:4096]), target_row(line[4096:])])
 
     def test_empty_source_gives_the_header_alone(self):
-        self.check(b"", [])
+        r = self.check(b"", [])
+        self.assertEqual(stderr_lines(r.stderr),
+                         [b"patconv: warning: 'out.txt': no rows were converted"])
 
     def test_bytes_pass_unchanged(self):
         # Control bytes, a BEL and Windows-1251 letters reach both outputs
@@ -229,9 +245,16 @@ class Failures(E2ETest):
 class Samples(E2ETest):
     """Patterns published by tracker users, checked against the rules."""
 
+    # Whole four-channel patterns: the tracker takes every row.  The others
+    # are 1- and 2-channel selections, or have text or blank lines.
+    PASTE_CLEAN = {"it_4ch_mptpatterns_readme_no_header.txt",
+                   "mod_4ch_protrackr_example_64rows.txt",
+                   "mpt_16ch_pastebin_YV8uYRqM_first6rows.txt"}
+
     def test_samples(self):
         names = sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt"))
         self.assertGreaterEqual(len(names), 8)
+        self.assertLess(self.PASTE_CLEAN, set(names))
         for name in names:
             with open(os.path.join(SAMPLES, name), "rb") as f:
                 source = f.read()
@@ -243,6 +266,9 @@ class Samples(E2ETest):
                 self.assertEqual(r.stdout, redirected_screen(rows))
                 # A header whose characters 2 to 4 read "odP" never shows.
                 self.assertNotIn(b"|odP", r.stdout)
+                self.assertEqual(r.status, 0)
+                self.assertEqual(stderr_lines(r.stderr), paste_warnings(source))
+                self.assertEqual(r.stderr == b"", name in self.PASTE_CLEAN)
 
     def test_rows_have_the_target_trackers_layout(self):
         # Rows of real target files: the separators stand where ours do.

@@ -162,6 +162,7 @@ int Channels::OpenDiskFile(const std::string& name, int mode, ChannelRecord* rec
   }
   record->size = size;
   record->put_back_count = 0;
+  record->line_ends = 0;
   record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode);
   record->kind = record->owned_kind.get();
   return kStatusOk;
@@ -192,7 +193,7 @@ void Channels::SetAnswerLine(std::string line) {
 int Channels::ReadField(std::string* destination) {
   if (selected_ != nullptr && selected_->is_open()) {
     ChannelSource source(selected_);
-    ReadFieldFrom(source, destination);
+    if (ReadFieldFrom(source, destination)) ++selected_->line_ends;
   } else {
     AnswerSource source(answer_line_, &answer_index_);
     ReadFieldFrom(source, destination);
@@ -218,6 +219,7 @@ void Channels::CloseRecord(ChannelRecord* record) {
   record->kind = nullptr;
   record->owned_kind.reset();
   record->put_back_count = 0;
+  record->line_ends = 0;
   record->mode = 0;
   record->size = 0;
 }

@@ -78,6 +78,7 @@ struct ChannelRecord {
   int64_t size = 0;
   unsigned char put_back[4] = {};
   int put_back_count = 0;
+  int64_t line_ends = 0;  // consumed by the field reader since the open
   ChannelKind* kind = nullptr;
   std::unique_ptr<ChannelKind> owned_kind;  // a disk file's stream
   bool is_open() const { return kind != nullptr; }
@@ -103,6 +104,13 @@ class Channels {
   int SelectInput(int number);
   /// Reads the next field of the input selection into *destination.
   int ReadField(std::string* destination);
+  /// How many line ends the field reader has consumed from a channel since
+  /// it was opened: the next field starts on line LineEndsRead() + 1.  0 for
+  /// a channel that is not open.
+  int64_t LineEndsRead(int number) const {
+    if (number < 0 || number > kLastChannel) return 0;
+    return records_[static_cast<size_t>(number)].line_ends;
+  }
   /// Writes the text, then CR LF when the flags ask for a line end.
   int Print(int number, std::string_view text, int flags) {
     // Inline: a converted row is fourteen prints.

@@ -25,9 +25,10 @@ namespace textio {
 /// Reads one field from `source` into *field.  The source supplies
 /// `int Get()` (a byte or kEnd), `void PutBack(int byte)` and
 /// `size_t TakePlain(std::string* out, size_t room)` (bytes that need no
-/// attention, see TextInput::TakePlain).
+/// attention, see TextInput::TakePlain).  Returns true when a line end
+/// (LF, or CR with the LF after it) was consumed with the field.
 template <class Source>
-void ReadFieldFrom(Source& source, std::string* field) {
+bool ReadFieldFrom(Source& source, std::string* field) {
   field->clear();  // the bytes are stored straight into it
   bool quoted = false;
   auto line_end_after_cr = [&source] {
@@ -39,12 +40,12 @@ void ReadFieldFrom(Source& source, std::string* field) {
   do {
     c = source.Get();
   } while (c == ' ' || c == '\t');
-  if (c == kEnd) return;
+  if (c == kEnd) return false;
   for (;;) {
-    if (c == '\n') return;
+    if (c == '\n') return true;
     if (c == '\r') {
       line_end_after_cr();
-      return;
+      return true;
     }
     if (c == '"' && quoted) {
       c = source.Get();
@@ -53,7 +54,7 @@ void ReadFieldFrom(Source& source, std::string* field) {
     if (c == '"' && field->empty()) {
       quoted = true;  // the opening quote
     } else if (c == ',' && !quoted) {
-      return;
+      return false;
     } else {
       field->push_back(static_cast<char>(c));
       source.TakePlain(field, kFieldLimit - field->size());
@@ -66,9 +67,10 @@ void ReadFieldFrom(Source& source, std::string* field) {
   while (c == ' ' || c == '\t') c = source.Get();
   if (c == '\r') {
     line_end_after_cr();
-  } else if (c != '\n' && c != ',' && c != kEnd) {
-    source.PutBack(c);
+    return true;
   }
+  if (c != '\n' && c != ',' && c != kEnd) source.PutBack(c);
+  return c == '\n';
 }
 
 }  // namespace textio

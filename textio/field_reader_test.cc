@@ -102,6 +102,28 @@ TEST(FieldReader, FullFieldIsFinishedLikeAClosedQuote) {
   EXPECT_EQ(FieldsOfFile(full + "  z"), (Fields{full, "z"}));
 }
 
+TEST(FieldReader, CountsTheLineEndsItConsumes) {
+  // The line each field starts on: commas, quotes, blanks and full fields
+  // stay on their line; LF, CR LF and a lone CR each end one, and so does
+  // CR CR LF (a CR and the LF after it, as every field is cut).
+  ScopedTempDir dir;
+  WriteFile(dir.File("in.txt"),
+            "a,b\r\n\"c,\"  \n\rd\r\r\n" + std::string(4100, 'e') + "\nf, \"g\" \rh");
+  Channels channels;
+  ASSERT_EQ(channels.Open(dir.File("in.txt"), kModeInput, 0, 0, 1, 0), kStatusOk);
+  std::vector<int64_t> lines;
+  while (channels.EndTest(1) == 0) {
+    lines.push_back(channels.LineEndsRead(1) + 1);
+    std::string field;
+    channels.SelectInput(1);
+    channels.ReadField(&field);
+  }
+  EXPECT_EQ(lines, (std::vector<int64_t>{1, 1, 2, 3, 4, 5, 5, 6, 6, 7}));
+  EXPECT_EQ(channels.LineEndsRead(1), 6);
+  channels.Close(1);
+  EXPECT_EQ(channels.LineEndsRead(1), 0);
+}
+
 TEST(FieldReader, LongFieldsAcrossBufferBoundaries) {
   // Lines that straddle the 8192-byte buffer, with CR LF split over it.
   std::string data;

@@ -1,0 +1,66 @@
+#include "converter/paste_check.h"
+
+namespace converter {
+namespace {
+
+// A note as it may be shown on a terminal: printable ASCII as it is, any
+// other byte as \xNN.
+std::string ShownNote(std::string_view note) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (char c : note) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+    } else {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0xF];
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
+std::string PasteRefusal(const TargetRow& row) {
+  const size_t length = TargetRowText(row).size();
+  if (length != kPastedRowLength) {
+    return "row is " + std::to_string(length) + " characters, the tracker needs " +
+           std::to_string(kPastedRowLength);
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (row.notes[i].size() != 3 ||
+        ((paste_detail::kKindsTaken >> paste_detail::NoteKind(row.notes[i])) & 1u) == 0) {
+      return "note '" + ShownNote(row.notes[i]) + "' in channel " + std::to_string(i + 1) +
+             " is not C-1...B-8, --- or R--";
+    }
+  }
+  return {};
+}
+
+void PasteTally::AddRefused(const TargetRow& row, int64_t source_line) {
+  ++refused_;
+  if (named_.size() < kRowsNamed) named_.push_back({rows_, source_line, PasteRefusal(row)});
+}
+
+std::vector<std::string> PasteTally::Warnings(std::string_view file) const {
+  const std::string where = file.empty() ? "the screen" : "'" + std::string(file) + "'";
+  if (rows_ == 0) return {where + ": no rows were converted"};
+  if (refused_ == 0) return {};
+  std::vector<std::string> lines;
+  lines.push_back(where + ": " + std::to_string(refused_) + " of " + std::to_string(rows_) +
+                  " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
+                  "paste)");
+  for (const Refused& r : named_) {
+    // In the file the header line comes first; on the screen rows count
+    // from the first row shown.
+    const std::string place =
+        file.empty() ? "row " + std::to_string(r.row) : "line " + std::to_string(r.row + 1);
+    lines.push_back("  " + place + " (source line " + std::to_string(r.source_line) +
+                    "): " + r.reason);
+  }
+  return lines;
+}
+
+}  // namespace converter
