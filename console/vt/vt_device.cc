@@ -8,7 +8,7 @@
 //
 // Library console_vt, POSIX builds only: this device, terminal_state, the
 // screen model and its renderer (vt_screen), the key decoder
-// (vt_input_decoder) and the Windows-1251 table (cp1251).
+// (vt_input_decoder).
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -30,7 +30,7 @@
 #include <string>
 
 #include "console/device.h"
-#include "console/vt/cp1251.h"
+#include "console/cp1251.h"
 #include "console/vt/terminal_state.h"
 #include "console/vt/vt_input_decoder.h"
 #include "console/vt/vt_screen.h"

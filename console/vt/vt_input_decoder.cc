@@ -37,7 +37,7 @@
 
 #include <algorithm>
 
-#include "console/vt/cp1251.h"
+#include "console/cp1251.h"
 
 namespace console {
 namespace {

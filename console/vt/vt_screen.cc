@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "console/vt/cp1251.h"
+#include "console/cp1251.h"
 #include "textio/utf8.h"
 
 namespace console {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "console/vt/cp1251.h"
+#include "console/cp1251.h"
 #include "console/vt/vt_screen.h"
 
 namespace console {

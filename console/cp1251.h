@@ -1,7 +1,8 @@
 // Windows-1251, the code page of the console's cells and typed characters,
-// and the UTF-8 of the terminals that show them.
-#ifndef PATCONV_CONSOLE_VT_CP1251_H_
-#define PATCONV_CONSOLE_VT_CP1251_H_
+// and its one table to Unicode: both devices draw cells and take typed
+// characters through it, whatever the code page or locale of the system.
+#ifndef PATCONV_CONSOLE_CP1251_H_
+#define PATCONV_CONSOLE_CP1251_H_
 
 #include <cstdint>
 #include <string>
@@ -26,4 +27,4 @@ std::string Cp1251ToUtf8(const std::string& bytes);
 
 }  // namespace console
 
-#endif  // PATCONV_CONSOLE_VT_CP1251_H_
+#endif  // PATCONV_CONSOLE_CP1251_H_

@@ -1,4 +1,4 @@
-#include "console/vt/cp1251.h"
+#include "console/cp1251.h"
 
 #include <array>
 
