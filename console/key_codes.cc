@@ -1,6 +1,7 @@
 // Key codes: key decoding and Alt-number entry.
 //
 // Decoding a key-down record (virtual key v, scan code s, character c):
+//   0. A character that Windows-1251 lacks gives kCharacterOutsideCp1251.
 //   1. ENHANCED_KEY and c = 0: s is looked up in the enhanced-key table; a
 //      key missing from it gives no code.
 //   2. Otherwise s > 0x58: c, or no code when c = 0.
@@ -218,6 +219,8 @@ bool IsKeypadDigit(uint16_t virtual_key) {
 
 int DecodeKey(const KeyEvent& event, const KeyMap& key_map) {
   if (!event.key_down || event.repeat_count == 0) return kNoKeyCode;
+  // Whatever the modifiers: a character was typed, and it has no byte here.
+  if (event.outside_cp1251) return kCharacterOutsideCp1251;
   if ((event.control_state & kEnhancedKey) != 0 && event.character == 0) {
     return DecodeEnhanced(event);
   }

@@ -19,6 +19,9 @@ namespace console {
 inline constexpr int kNoKeyCode = -1;
 /// Alt+F4, also queued when the console window is closed.
 inline constexpr int kCloseKeyCode = 0x6BFF;
+/// A typed character that Windows-1251 lacks: the line reader refuses it
+/// with a tone.  Above every code of the key tables.
+inline constexpr int kCharacterOutsideCp1251 = 0x10000;
 
 // Extended codes the line editor acts on (the cursor block, and the numeric
 // keypad with Num Lock off, alone or with Shift).
@@ -34,7 +37,7 @@ inline constexpr int kKeyInsert = 0x52FF;
 inline constexpr int kKeyDelete = 0x53FF;
 
 /// Key decoding of a key-down event record: a key code (0-255 a character,
-/// an extended key s*256+255), or kNoKeyCode.  A key-up record, and a
+/// an extended key s*256+255, kCharacterOutsideCp1251), or kNoKeyCode.  A key-up record, and a
 /// key-down record with a repeat count of 0, give kNoKeyCode.  One code per
 /// record, whatever its repeat count.
 int DecodeKey(const KeyEvent& event, const KeyMap& key_map);

@@ -341,6 +341,23 @@ TEST_P(KeyCodesDecode, KeysWithoutMeaningGiveNoCode) {
   });
 }
 
+// A character that Windows-1251 lacks is a code of its own, whatever the
+// key's modifiers and table entries; its key going up gives nothing.
+TEST_P(KeyCodesDecode, CharacterOutsideWindows1251) {
+  auto outside = [](KeyEvent event) {
+    event.outside_cp1251 = true;
+    return event;
+  };
+  ExpectCodes({
+      {"a-umlaut key", outside(Down(0xDE, 0x28, 0)), kCharacterOutsideCp1251},
+      {"with Alt", outside(Down(0x41, 0x1E, 0, kLeftAltPressed)), kCharacterOutsideCp1251},
+      {"with AltGr", outside(Down(0x45, 0x12, 0, kRightAltPressed | kLeftCtrlPressed)),
+       kCharacterOutsideCp1251},
+      {"pasted (no key)", outside(Down(0, 0, 0)), kCharacterOutsideCp1251},
+      {"key up", outside(Up(0xDE, 0x28, 0)), kNoKeyCode},
+  });
+}
+
 TEST_P(KeyCodesDecode, ScansBeyondTheMainTableGiveTheirCharacter) {
   ExpectCodes({
       {"Windows key, enhanced", Down(0x5B, 0x5B, 0, kEnhancedKey), kNoKeyCode},

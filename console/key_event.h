@@ -1,8 +1,9 @@
 // Key event records: the one input form of the console engine.
 //
 // A record has the shape of a Windows console KEY_EVENT_RECORD.  The Win32
-// device passes the records of ReadConsoleInputA through; the terminal device
-// builds them from the bytes a terminal sends.  Key decoding, Alt-number entry
+// device passes the records of ReadConsoleInputW through, their characters
+// turned into Windows-1251; the terminal device builds them from the bytes a
+// terminal sends.  Key decoding, Alt-number entry
 // and the line editor work on these records alone.
 #ifndef PATCONV_CONSOLE_KEY_EVENT_H_
 #define PATCONV_CONSOLE_KEY_EVENT_H_
@@ -54,15 +55,20 @@ struct KeyEvent {
   uint16_t repeat_count = 1;
   uint16_t virtual_key = 0;
   uint16_t scan_code = 0;
-  /// The character in the console's input code page (Windows-1251 on a
-  /// terminal); 0 when the key gives none.
+  /// The character as a Windows-1251 byte (the devices translate what the
+  /// system delivers); 0 when the key gives none.
   uint8_t character = 0;
   uint32_t control_state = 0;
+  /// The key typed a character that Windows-1251 lacks (é, ä, 日 ...);
+  /// `character` is then 0.  Such a key is refused, never taken as some
+  /// other character.
+  bool outside_cp1251 = false;
 
   friend bool operator==(const KeyEvent& a, const KeyEvent& b) {
     return a.key_down == b.key_down && a.repeat_count == b.repeat_count &&
            a.virtual_key == b.virtual_key && a.scan_code == b.scan_code &&
-           a.character == b.character && a.control_state == b.control_state;
+           a.character == b.character && a.control_state == b.control_state &&
+           a.outside_cp1251 == b.outside_cp1251;
   }
   friend bool operator!=(const KeyEvent& a, const KeyEvent& b) { return !(a == b); }
 };

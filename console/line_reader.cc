@@ -85,6 +85,9 @@ bool LineReader::Act(int code) {
     case kKeyDelete:  // the character under the cursor; a tone at the end
       DeleteForward();
       break;
+    case kCharacterOutsideCp1251:  // refused: the line shows the name used
+      console_.Beep(Screen::kToneHz, Screen::kToneMs);
+      break;
     default:
       if (code >= 32 && code <= 255) Insert(std::string(1, static_cast<char>(code)));
       break;  // every other code changes nothing

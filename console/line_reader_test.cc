@@ -123,6 +123,14 @@ TEST(LineReader, InsertsCharactersOfTheUpperHalf) {
   for (const EditCase& c : kCases) CheckEdit(c);
 }
 
+TEST(LineReader, CharacterOutsideWindows1251IsRefusedWithATone) {
+  const EditCase kCases[] = {
+      {"b{NotCp1251}r", "br", "? br", 4, 1},
+      {"ab{Left}{NotCp1251}{NotCp1251}", "ab", "? ab", 3, 2},
+  };
+  for (const EditCase& c : kCases) CheckEdit(c);
+}
+
 TEST(LineReader, AltNumberEntryInsertsTheComposedCharacter) {
   const EditCase kCases[] = {
       {"{AltNum:65}", "A", "? A", 3, 0},

@@ -230,6 +230,13 @@ void MemoryDevice::TypeKey(std::string_view name) {
     events_.push_back(KeyRecord(KeyUp(KeyPress(kVkMenu, kNumLockOn))));
     return;
   }
+  if (name == "NotCp1251") {  // the key of a German layout's a-umlaut
+    KeyEvent key = KeyDown(0xDE, 0x28, 0, 0);
+    key.outside_cp1251 = true;
+    events_.push_back(KeyRecord(key));
+    events_.push_back(KeyRecord(KeyUp(key)));
+    return;
+  }
   uint32_t state = 0;
   if (name.size() > 1) {
     for (bool more = true; more;) {

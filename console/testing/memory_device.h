@@ -64,7 +64,8 @@ class MemoryDevice final : public Device {
   /// braces with optional modifiers: {Enter} {Esc} {Tab} {Backspace} {Home}
   /// {End} {Left} {Right} {Up} {Down} {Insert} {Delete} {PgUp} {PgDn} {F1}..
   /// {F12}, {Ctrl+Left}, {Shift+Tab}, {Alt+Enter}, {Ctrl+H}, {AltNum:233}
-  /// (Alt held while 2, 3, 3 are typed on the keypad).
+  /// (Alt held while 2, 3, 3 are typed on the keypad), {NotCp1251} (the key
+  /// of a character Windows-1251 lacks, as the devices report it).
   void Type(std::string_view script);
   void AddEvent(const InputEvent& event) { events_.push_back(event); }
   void SetStdin(std::string bytes) { stdin_ = std::move(bytes); }
