@@ -56,6 +56,7 @@ def vt_input_decoder():
     yield b"\x01" + feed(b"\x1b2\x1b3\x1b3") + wait(14) + feed(b"\x1bOq\x1bOr") + feed(b"x")
     yield b"\x01" + feed("Жук€".encode() + b"\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80")
     yield b"\x00" + feed(b"\xc7\xff\x9b2J\x1b[?1049h") + wait(15)
+    yield b"\x00" + feed("жö日".encode("gb18030") + b"\x81\x30\r\x81z\x81") + wait(10) + feed(b"a")
     yield b"\x03" + feed(b"\x1b[" + b"1;" * 12 + b"A\x1b[2$\x1b[3^\x1b[5@\x1bOa\x1b[c")
 
 

@@ -1,8 +1,9 @@
 // Fuzz target: the terminal input decoder under arbitrary bytes and clock
 // steps.
 //
-// The input is a script: the first byte picks the options (UTF-8 or not,
-// the erase character 0x7F or 0x08); then each byte below 0xC0 feeds the
+// The input is a script: the first byte picks the options (the terminal's
+// charset UTF-8 or GB18030, whose characters run to four bytes with ASCII
+// among them; the erase character 0x7F or 0x08); then each byte below 0xC0 feeds the
 // next 1 to 8 bytes at the current time, and each byte from 0xC0 up lets
 // the clock go forward by one of a few steps around the decoder's waits
 // (0 to 1000 ms), with an explicit Tick when bit 4 is set.
@@ -14,6 +15,7 @@
 //      left Ctrl, Shift, Num Lock and the enhanced-key bit; the one
 //      exception is an Alt+keypad number: Alt (VK_MENU) down, keypad digits
 //      with left Alt alone and no character, then Alt up with no bits set.
+//      A key marked outside_cp1251 carries no character.
 //   b. No more keys go down than bytes were fed (a byte starts at most one
 //      key; an ESC that starts nothing is one Escape key).
 //   c. After Feed or Tick at time t, Deadline() is -1 or lies in
@@ -27,6 +29,7 @@
 
 #include "console/key_event.h"
 #include "console/key_map.h"
+#include "console/vt/terminal_charset.h"
 #include "console/vt/vt_input_decoder.h"
 #include "fuzz/fuzz_input.h"
 
@@ -47,6 +50,7 @@ class RecordChecker {
   void Take(const KeyEvent& r) {
     Check(r.repeat_count == 1, "every record has a repeat count of 1");
     Check((r.control_state & ~kKnownBits) == 0, "only known control bits are set");
+    Check(!r.outside_cp1251 || r.character == 0, "a character outside Windows-1251 is no byte");
     if (r.key_down) {
       Check(!waiting_up_, "a key comes back up before the next goes down");
       if (r.virtual_key == console::kVkMenu) {
@@ -110,7 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::FuzzInput input(data, size);
   console::VtInputDecoder::Options options;
   const uint8_t setup = input.Byte();
-  options.utf8 = (setup & 1) != 0;
+  static const console::TerminalCharset* const gb18030 =
+      console::TerminalCharset::Named("GB18030").release();
+  if ((setup & 1) == 0 && gb18030 != nullptr) options.charset = gb18030;
   options.erase_character = (setup & 2) != 0 ? 0x08 : 0x7F;
   console::VtInputDecoder decoder(console::UsKeyMap(), options);
   RecordChecker checker;

@@ -8,8 +8,7 @@
 //
 // Library console_vt, POSIX builds only: this device, terminal_state, the
 // screen model and its renderer (vt_screen), the key decoder
-// (vt_input_decoder).
-#include <langinfo.h>
+// (vt_input_decoder) and the terminal's charset (terminal_charset).
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -21,7 +20,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +28,7 @@
 #include <string>
 
 #include "console/device.h"
-#include "console/cp1251.h"
+#include "console/vt/terminal_charset.h"
 #include "console/vt/terminal_state.h"
 #include "console/vt/vt_input_decoder.h"
 #include "console/vt/vt_screen.h"
@@ -44,20 +42,6 @@ int64_t NowMs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-// The locale's codeset tells what the terminal shows; the program itself
-// keeps running in the locale it had, so nothing else depends on it.
-bool TerminalIsUtf8() {
-  const char* current = std::setlocale(LC_CTYPE, nullptr);
-  std::string saved = current != nullptr ? current : "C";
-  bool utf8 = false;
-  if (std::setlocale(LC_CTYPE, "") != nullptr) {
-    const char* codeset = nl_langinfo(CODESET);
-    utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-  }
-  std::setlocale(LC_CTYPE, saved.c_str());
-  return utf8;
 }
 
 // The Linux console can set the pitch of its bell.
@@ -159,8 +143,9 @@ class VtDevice final : public Device {
   void Beep(int frequency, int milliseconds) override;
   void Sleep(int milliseconds) override;
   const KeyMap& key_map() const override { return UsKeyMap(); }
+  // File names are in the charset of the terminal's locale.
   std::string TypedLineToNative(const std::string& line) const override {
-    return utf8_ ? Cp1251ToUtf8(line) : line;  // file names are UTF-8 there
+    return charset_->FromCp1251(line);
   }
 
   /// Shows what is still unwritten and puts the terminal back; idempotent.
@@ -185,7 +170,7 @@ class VtDevice final : public Device {
 
   bool stdin_tty_;
   bool stdout_tty_;
-  bool utf8_;
+  std::unique_ptr<TerminalCharset> charset_;
   bool linux_console_;
   uint32_t input_mode_ = 0x01F7;  // what a Windows console starts with
   bool raw_input_ = false;
@@ -212,10 +197,10 @@ void OnProcessExit() {
 VtDevice::VtDevice()
     : stdin_tty_(isatty(STDIN_FILENO) == 1),
       stdout_tty_(isatty(STDOUT_FILENO) == 1),
-      utf8_(TerminalIsUtf8()),
+      charset_(TerminalCharset::FromLocale()),
       linux_console_(stdout_tty_ && IsLinuxConsole(STDOUT_FILENO)) {
   VtInputDecoder::Options options;
-  options.utf8 = utf8_;
+  options.charset = charset_.get();
   if (stdin_tty_) {
     ReadOriginalModes(&g_term.input, STDIN_FILENO);
     cc_t erase = g_term.input.original.c_cc[VERASE];
@@ -322,7 +307,7 @@ bool VtDevice::EnsureScreen() {
   if (screen_ == nullptr) {
     Coord size = TerminalSize();
     VtScreen::Options options;
-    options.utf8 = utf8_;
+    options.charset = charset_.get();
     options.linux_console = linux_console_;
     screen_ = std::make_unique<VtScreen>(size.x, size.y, options);
   }

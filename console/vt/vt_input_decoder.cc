@@ -12,8 +12,9 @@
 //   char      := 0x0D Enter | 0x0A Ctrl+Enter | 0x09 Tab
 //              | VERASE Backspace | the other of 0x08/0x7F Ctrl+Backspace
 //              | 0x00-0x1F Ctrl+@, Ctrl+A..Z, Ctrl+\ ] ^ _
-//              | 0x20-0x7E | UTF-8 character (or one byte >= 0x80 when the
-//                terminal is not UTF-8), as its Windows-1251 byte
+//              | 0x20-0x7E | a character in the terminal's charset (its
+//                bytes start from 0x80 up), as its Windows-1251 byte; one
+//                that Windows-1251 lacks as a record marked outside_cp1251
 //   sequence  := CSI cursor | CSI [1] ; m cursor           ; ESC [ 1;5A
 //              | CSI n [; m] ~ | CSI n $ | CSI n ^ | CSI n @   ; rxvt suffixes:
 //                                                         ;   $ Shift ^ Ctrl @ both
@@ -36,6 +37,8 @@
 #include "console/vt/vt_input_decoder.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 #include "console/cp1251.h"
 
@@ -298,15 +301,15 @@ void VtInputDecoder::TakeByte(unsigned char byte) {
     case Stage::kCsi: TakeCsiByte(byte); break;
     case Stage::kCsiLinux: TakeLinuxByte(byte); break;
     case Stage::kSs3: TakeSs3Byte(byte); break;
-    case Stage::kUtf8: TakeUtf8Byte(byte); break;
+    case Stage::kCharacter: TakeCharacterByte(byte); break;
   }
 }
 
 void VtInputDecoder::TakeGround(unsigned char byte) {
   if (byte == kEsc) {
     stage_ = Stage::kEscape;
-  } else if (byte >= 0x80 && options_.utf8) {
-    StartUtf8(byte, false);
+  } else if (byte >= 0x80) {
+    StartCharacter(byte, false);
   } else {
     Deliver(ByteKey(key_map_, options_.erase_character, byte));
   }
@@ -325,8 +328,8 @@ void VtInputDecoder::TakeAfterEscape(unsigned char byte) {
     KeyEvent key = KeypadDigit(byte - '0');
     AddModifiers(kLeftAltPressed, &key);
     Deliver(key);
-  } else if (byte >= 0x80 && options_.utf8) {
-    StartUtf8(byte, true);
+  } else if (byte >= 0x80) {
+    StartCharacter(byte, true);
   } else {
     Deliver(AltByteKey(key_map_, options_.erase_character, byte));
   }
@@ -401,31 +404,67 @@ void VtInputDecoder::Abort(unsigned char byte) {
   TakeGround(byte);  // an ESC starts over, anything else is a key of its own
 }
 
-void VtInputDecoder::StartUtf8(unsigned char byte, bool alt) {
-  if (!utf8_.Start(byte)) {
-    Drop();  // a stray continuation byte or an impossible lead byte
-    return;
-  }
+// --- Characters -------------------------------------------------------------
+
+void VtInputDecoder::StartCharacter(unsigned char byte, bool alt) {
   alt_prefix_ = alt;
-  stage_ = Stage::kUtf8;
+  character_size_ = 0;
+  stage_ = Stage::kCharacter;
+  AddCharacterByte(byte);
 }
 
-void VtInputDecoder::TakeUtf8Byte(unsigned char byte) {
-  if (!utf8_.Take(byte)) {
-    Abort(byte);  // the character was cut short
+void VtInputDecoder::AddCharacterByte(unsigned char byte) {
+  character_[character_size_++] = static_cast<char>(byte);
+  uint32_t code_point = 0;
+  switch (options_.charset->Decode(std::string_view(character_, character_size_), &code_point)) {
+    case TerminalCharset::Step::kMore:
+      return;  // the decoder keeps kLongestCharacter bytes from running over
+    case TerminalCharset::Step::kCharacter:
+      stage_ = Stage::kGround;
+      DeliverCharacter(code_point);
+      return;
+    case TerminalCharset::Step::kInvalid:
+      break;
+  }
+  // No character.  A byte that could begin something of its own (ASCII, an
+  // ESC, the lead byte of the next character) cut the character short and is
+  // decoded afresh; a byte that only continues one is dropped with the rest.
+  const std::string_view last(&character_[character_size_ - 1], 1);
+  uint32_t ignored = 0;
+  const bool begins =
+      byte < 0x80 || options_.charset->Decode(last, &ignored) != TerminalCharset::Step::kInvalid;
+  if (character_size_ > 1 && begins) {
+    Abort(byte);
+  } else {
+    Drop();
+  }
+}
+
+void VtInputDecoder::TakeCharacterByte(unsigned char byte) {
+  // A control byte continues no character in any charset: Enter, Escape or
+  // Backspace right after a stray lead byte act at once.
+  if (byte < 0x20 || byte == 0x7F) {
+    Abort(byte);
     return;
   }
-  if (!utf8_.complete()) return;
-  stage_ = Stage::kGround;
-  // An overlong form could smuggle in ASCII ('/', control bytes); anything
-  // else that is not a character (surrogates, beyond U+10FFFF) has no
-  // Windows-1251 byte.
-  const int byte_1251 = utf8_.valid() ? UnicodeToCp1251(utf8_.code_point()) : -1;
-  if (byte_1251 < 0) {
+  AddCharacterByte(byte);
+}
+
+// A control character (C0, DEL, C1) never comes this way as a key: it would
+// be a control byte sent in a disguise, such as an overlong form.
+void VtInputDecoder::DeliverCharacter(uint32_t code_point) {
+  if (code_point < 0x20 || code_point == 0x7F || (code_point >= 0x80 && code_point <= 0x9F)) {
     Drop();
     return;
   }
-  KeyEvent key = ByteKey(key_map_, options_.erase_character, static_cast<unsigned char>(byte_1251));
+  const int byte_1251 = UnicodeToCp1251(code_point);
+  KeyEvent key;
+  if (byte_1251 < 0) {
+    key = KeyDown(0, 0, 0, 0);
+    key.outside_cp1251 = true;
+  } else {
+    key = ByteKey(key_map_, options_.erase_character, static_cast<unsigned char>(byte_1251));
+  }
   if (alt_prefix_) key.control_state |= kLeftAltPressed;
   Deliver(key);
 }
@@ -470,10 +509,22 @@ void VtInputDecoder::Expire() {
       if (alt_prefix_) Deliver(EscapeKey());
       Deliver(AltByteKey(key_map_, options_.erase_character, stage == Stage::kCsi ? '[' : 'O'));
       break;
+    case Stage::kCharacter:
+      ExpireCharacter();
+      break;
     default:
       Drop();
       break;
   }
+}
+
+// A character that never ended: its first byte is dropped and the bytes
+// after it are decoded afresh, so that a key typed after a stray lead byte
+// is not lost with it.
+void VtInputDecoder::ExpireCharacter() {
+  const std::string rest(character_ + 1, character_size_ - 1);
+  Drop();
+  for (char byte : rest) TakeByte(static_cast<unsigned char>(byte));
 }
 
 // --- Records ----------------------------------------------------------------

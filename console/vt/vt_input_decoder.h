@@ -10,17 +10,17 @@
 
 #include "console/key_event.h"
 #include "console/key_map.h"
-#include "textio/utf8.h"
+#include "console/vt/terminal_charset.h"
 
 namespace console {
 
 class VtInputDecoder {
  public:
   struct Options {
-    /// Typed characters arrive as UTF-8 and are turned into Windows-1251
-    /// bytes (a character without one is dropped).  When false, every byte
-    /// from 0x80 up is taken as a Windows-1251 byte as it is.
-    bool utf8 = true;
+    /// The charset typed characters arrive in (bytes from 0x80 up start
+    /// one); each becomes its Windows-1251 byte, or a record marked
+    /// outside_cp1251 when Windows-1251 lacks it.  Must outlive the decoder.
+    const TerminalCharset* charset = &TerminalCharset::Utf8();
     /// The terminal's erase character (termios VERASE): this byte is the
     /// Backspace key; the other of 0x08 / 0x7F is Ctrl+Backspace.
     uint8_t erase_character = 0x7F;
@@ -55,7 +55,7 @@ class VtInputDecoder {
     kCsi,           // ESC [ and the body so far
     kCsiLinux,      // ESC [ [ (the Linux console's F1-F5)
     kSs3,           // ESC O and the body so far
-    kUtf8,          // the first bytes of a UTF-8 character
+    kCharacter,     // the first bytes of a character in the terminal's charset
   };
   // The longest sequence body (parameters, intermediates) kept; a longer one
   // is swallowed up to its final byte and dropped.
@@ -68,8 +68,12 @@ class VtInputDecoder {
   void TakeCsiByte(unsigned char byte);
   void TakeSs3Byte(unsigned char byte);
   void TakeLinuxByte(unsigned char byte);
-  void StartUtf8(unsigned char byte, bool alt);
-  void TakeUtf8Byte(unsigned char byte);
+  // The text path: characters in the terminal's charset.
+  void StartCharacter(unsigned char byte, bool alt);
+  void TakeCharacterByte(unsigned char byte);
+  void AddCharacterByte(unsigned char byte);
+  void DeliverCharacter(uint32_t code_point);
+  void ExpireCharacter();
   void StartSequence(Stage stage, bool alt);
   void AppendBody(unsigned char byte);
   void Abort(unsigned char byte);
@@ -98,8 +102,9 @@ class VtInputDecoder {
   unsigned char body_[kMaxBody] = {};
   size_t body_size_ = 0;
   bool body_overflow_ = false;
-  // The UTF-8 character being assembled.
-  textio::Utf8Decoder utf8_;
+  // The bytes of the character being assembled.
+  char character_[TerminalCharset::kLongestCharacter] = {};
+  size_t character_size_ = 0;
 
   // An Alt+keypad number under way: Alt is down, waiting for more digits.
   bool alt_number_open_ = false;

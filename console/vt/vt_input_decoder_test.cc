@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "console/key_event.h"
 #include "console/key_map.h"
+#include "console/vt/terminal_charset.h"
 
 namespace console {
 namespace {
@@ -18,12 +20,14 @@ constexpr uint32_t kShift = kShiftPressed;
 constexpr uint32_t kEnh = kEnhancedKey;
 constexpr uint32_t kNum = kNumLockOn;
 
-// What a key press should give: virtual key, scan code, character, state.
+// What a key press should give: virtual key, scan code, character, state,
+// and whether the key typed a character that Windows-1251 lacks.
 struct Key {
   uint16_t vk;
   uint16_t scan;
   uint8_t ch;
   uint32_t state;
+  bool outside = false;
 };
 
 Key With(Key key, uint32_t more_state) {
@@ -59,18 +63,21 @@ constexpr Key kPad[10] = {{0x60, 0x52, '0', kNum}, {0x61, 0x4F, '1', kNum},
                           {0x68, 0x48, '8', kNum}, {0x69, 0x49, '9', kNum}};
 constexpr Key kLowerX{0x58, 0x2D, 'x', 0};
 constexpr Key kLowerZ{0x5A, 0x2C, 'z', 0};
+constexpr Key kOutside{0, 0, 0, 0, true};  // a character Windows-1251 lacks
 
 std::string Describe(bool down, Key key, uint16_t repeat = 1) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%s vk=%02X sc=%02X ch=%02X st=%04X rep=%u",
+  char text[112];
+  std::snprintf(text, sizeof text, "%s vk=%02X sc=%02X ch=%02X st=%04X rep=%u%s",
                 down ? "down" : "up", key.vk, key.scan, key.ch,
-                static_cast<unsigned>(key.state), static_cast<unsigned>(repeat));
+                static_cast<unsigned>(key.state), static_cast<unsigned>(repeat),
+                key.outside ? " outside-cp1251" : "");
   return text;
 }
 
 std::string Describe(const KeyEvent& event) {
   return Describe(event.key_down,
-                  Key{event.virtual_key, event.scan_code, event.character, event.control_state},
+                  Key{event.virtual_key, event.scan_code, event.character, event.control_state,
+                      event.outside_cp1251},
                   event.repeat_count);
 }
 
@@ -455,25 +462,30 @@ TEST(VtInputDecoder, Utf8CharactersBecomeWindows1251) {
   }
 }
 
-TEST(VtInputDecoder, Utf8WithoutWindows1251FormOrInvalidIsDropped) {
-  const char* const cases[] = {
-      "\xc3\xa9",          // é: not in Windows-1251
-      "\xe4\xb8\xad",      // a CJK character
-      "\xf0\x9f\x98\x80",  // an emoji
-      "\xc2\x80",          // a C1 control
-      "\xef\xbf\xbd",      // the replacement character
-      "\x80",              // a stray continuation byte
-      "\xc0\xaf",          // overlong '/'
-      "\xe0\x80\xaf",      // overlong '/'
-      "\xed\xa0\x80",      // a surrogate
-      "\xf4\x90\x80\x80",  // beyond U+10FFFF
-      "\xff",
-      "\xd0",              // cut short by the next character
-      "\xe2\x82",
+// A character Windows-1251 lacks is reported, so that it can be refused;
+// bytes that are no character, or a control character, are dropped.
+TEST(VtInputDecoder, Utf8WithoutWindows1251FormIsMarkedAndInvalidIsDropped) {
+  const std::vector<std::pair<const char*, Records>> cases = {
+      {"\xc3\xb6", Presses({kOutside, kLowerZ})},              // ö
+      {"\x1b\xc3\xb6", Presses({With(kOutside, kAlt), kLowerZ})},
+      {"\xe4\xb8\xad", Presses({kOutside, kLowerZ})},          // a CJK character
+      {"\xf0\x9f\x98\x80", Presses({kOutside, kLowerZ})},      // an emoji
+      {"\xef\xbf\xbd", Presses({kOutside, kLowerZ})},          // the replacement character
+      {"\xc2\x80", Presses({kLowerZ})},                        // a C1 control
+      {"\xc2\x9b", Presses({kLowerZ})},                        // C1 CSI
+      {"\x80", Presses({kLowerZ})},                            // a stray continuation byte
+      {"\xc0\xaf", Presses({kLowerZ})},                        // overlong '/'
+      {"\xe0\x80\xaf", Presses({kLowerZ})},                    // overlong '/'
+      {"\xc0\x8d", Presses({kLowerZ})},                        // overlong CR
+      {"\xed\xa0\x80", Presses({kLowerZ})},                    // a surrogate
+      {"\xf4\x90\x80\x80", Presses({kLowerZ})},                // beyond U+10FFFF
+      {"\xff", Presses({kLowerZ})},
+      {"\xd0", Presses({kLowerZ})},                            // cut short by the next character
+      {"\xe2\x82", Presses({kLowerZ})},
+      {"\xd0\xd0\xb6", Presses({{0, 0, 0xE6, 0}, kLowerZ})},   // cut short by the next ж
   };
-  for (const char* bytes : cases) {
-    EXPECT_EQ(DecodeSettled(std::string(bytes) + "z"), Presses({kLowerZ}))
-        << testing::PrintToString(bytes);
+  for (const auto& [bytes, records] : cases) {
+    EXPECT_EQ(DecodeSettled(std::string(bytes) + "z"), records) << testing::PrintToString(bytes);
   }
 }
 
@@ -491,14 +503,44 @@ TEST(VtInputDecoder, Utf8CharacterWaitsForItsRest) {
   EXPECT_EQ(too_late.Take(), Presses({kLowerZ}));
 }
 
-TEST(VtInputDecoder, EightBitBytesWhenTheTerminalIsNotUtf8) {
-  VtInputDecoder::Options options;
-  options.utf8 = false;
-  ExpectSingleKeys({{"\xe6", {0, 0, 0xE6, 0}},
-                    {"\xd0", {0, 0, 0xD0, 0}},
-                    {"\x80", {0, 0, 0x80, 0}},
-                    {"\x1b\xe6", {0, 0, 0xE6, kAlt}}},
-                   options);
+// A terminal of another locale sends its charset's bytes, decoded through
+// iconv into the same records.
+TEST(VtInputDecoder, CharactersOfOtherCharsets) {
+  struct Case {
+    const char* codeset;
+    const char* bytes;  // then "z"
+    Records records;
+  };
+  const Case cases[] = {
+      {"KOI8-R", "\xd6\xf6", Presses({{0, 0, 0xE6, 0}, {0, 0, 0xC6, 0}})},  // ж Ж
+      {"KOI8-R", "\x1b\xd6", Presses({{0, 0, 0xE6, kAlt}})},
+      {"KOI8-R", "\x80", Presses({kOutside})},  // a box-drawing line
+      {"CP1251", "\xe6\xa8\x88", Presses({{0, 0, 0xE6, 0}, {0, 0, 0xA8, 0}, {0, 0, 0x88, 0}})},
+      {"CP1251", "\x98", {}},  // no character
+      {"CP866", "\x80\x9f\xa6", Presses({{0, 0, 0xC0, 0}, {0, 0, 0xDF, 0}, {0, 0, 0xE6, 0}})},
+      {"ISO-8859-5", "\xd6\xe9", Presses({{0, 0, 0xE6, 0}, {0, 0, 0xF9, 0}})},  // ж щ
+      {"ISO-8859-1", "\xe9\xab", Presses({kOutside, {0, 0, 0xAB, 0}})},   // é «
+      {"GB18030", "\xa7\xd8", Presses({{0, 0, 0xE6, 0}})},             // ж, two bytes
+      {"GB18030", "\x81\x30\x89\x38", Presses({kOutside})},          // ö, four bytes
+      {"GB18030", "\xd6\xd0", Presses({kOutside})},                   // a CJK character
+      {"GB18030", "\x81\x30\r", Presses({kEnter})},  // four bytes begun, cut short
+      {"EUC-JP", "\xa7\xd8\x8e\xb1", Presses({{0, 0, 0xE6, 0}, kOutside})},  // ж, a kana
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.codeset) + " " + testing::PrintToString(c.bytes));
+    std::unique_ptr<TerminalCharset> charset = TerminalCharset::Named(c.codeset);
+    ASSERT_NE(charset, nullptr);
+    VtInputDecoder::Options options;
+    options.charset = charset.get();
+    Records expected = c.records;
+    for (const std::string& record : Presses({kLowerZ})) expected.push_back(record);
+    EXPECT_EQ(DecodeSettled(std::string(c.bytes) + "z", options), expected);
+    // Byte by byte, each in a read of its own, the same keys.
+    Harness split(options);
+    split.FeedBytewise(std::string(c.bytes) + "z", 0, 10);
+    split.decoder().Tick(100000);
+    EXPECT_EQ(split.Take(), expected);
+  }
 }
 
 TEST(VtInputDecoder, AltKeypadNumberClosedByOtherByte) {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "console/cp1251.h"
-#include "textio/utf8.h"
 
 namespace console {
 namespace {
@@ -424,15 +422,13 @@ void VtScreen::SetTerminalAttribute(uint16_t attribute) {
   terminal_attribute_ = attribute;
 }
 
-// A cell's byte never goes out as it is: a UTF-8 terminal gets the glyph a
-// console shows for it, any other terminal plain ASCII or '?'.
+// A cell's byte never goes out as it is: the terminal gets the glyph a
+// console shows for it, in the terminal's charset.
 void VtScreen::AppendGlyph(std::string* out, uint8_t byte) const {
   if (byte >= 0x20 && byte <= 0x7E) {
     out->push_back(static_cast<char>(byte));  // printable ASCII is itself everywhere
-  } else if (options_.utf8) {
-    textio::AppendUtf8(out, CellGlyph(byte));
   } else {
-    *out += byte == 0x00 ? ' ' : '?';
+    *out += options_.charset->Glyph(byte);
   }
 }
 

@@ -16,15 +16,16 @@
 #include <vector>
 
 #include "console/device.h"
+#include "console/vt/terminal_charset.h"
 
 namespace console {
 
 class VtScreen {
  public:
   struct Options {
-    /// The terminal shows UTF-8; otherwise only bytes 0x20-0x7E are drawn
-    /// as they are and every other byte as '?'.
-    bool utf8 = true;
+    /// What the terminal shows: cells are drawn as their glyphs in this
+    /// charset (printable ASCII as itself), which must outlive the screen.
+    const TerminalCharset* charset = &TerminalCharset::Utf8();
     /// The Linux console: a bell may first set its pitch and length.
     bool linux_console = false;
   };

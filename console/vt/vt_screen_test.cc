@@ -3,14 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace console {
 namespace {
 
-constexpr VtScreen::Options kUtf8{true, false};
-constexpr VtScreen::Options kAscii{false, false};
+// A terminal whose locale is ASCII alone, through iconv like any other.
+const TerminalCharset& AsciiCharset() {
+  static const TerminalCharset* const ascii = TerminalCharset::Named("ANSI_X3.4-1968").release();
+  return *ascii;
+}
+
+const VtScreen::Options kUtf8{};
+const VtScreen::Options kAscii{&AsciiCharset(), false};
 
 // The model row by row: a known cell as its byte, an unknown one as '.'.
 std::vector<std::string> Rows(const VtScreen& screen) {
@@ -428,10 +435,40 @@ TEST(VtScreenOutput, CellBytesNeverReachTheTerminalRaw) {
     ASSERT_TRUE(screen.WriteCells(hostile.data(), 13, 7, Coord{0, 0}));
     screen.Render();
     const Scanned scanned = ScanOutput(screen.TakeOutput());
-    ASSERT_EQ(scanned.error, "") << c.options.utf8;
+    ASSERT_EQ(scanned.error, "") << c.options.charset->name();
     std::vector<uint32_t> glyphs;
-    ASSERT_TRUE(DecodeUtf8(scanned.text, &glyphs)) << c.options.utf8;
-    EXPECT_EQ(glyphs, c.glyphs) << c.options.utf8;
+    ASSERT_TRUE(DecodeUtf8(scanned.text, &glyphs)) << c.options.charset->name();
+    EXPECT_EQ(glyphs, c.glyphs) << c.options.charset->name();
+  }
+}
+
+// A terminal of another locale gets each glyph in its charset's bytes, '?'
+// where the charset lacks it; a typed file name comes out the same way.
+TEST(VtScreenOutput, OtherCharsetsGetTheGlyphsInTheirBytes) {
+  const std::string cells = "\xC7\xE0 \xEF\x01\xA8\xB9\x88\xAB";  // За п ☺ Ё № € «
+  struct Case {
+    const char* codeset;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"KOI8-R", "\xFA\xC1 \xD0?\xB3???"},
+      {"CP866", "\x87\xA0 \xAF?\xF0\xFC??"},
+      {"ISO-8859-5", "\xB7\xD0 \xDF?\xA1\xF0??"},
+      {"CP1251", "\xC7\xE0 \xEF?\xA8\xB9\x88\xAB"},  // the bytes themselves
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codeset);
+    std::unique_ptr<TerminalCharset> charset = TerminalCharset::Named(c.codeset);
+    ASSERT_NE(charset, nullptr);
+    VtScreen screen(12, 1, VtScreen::Options{charset.get(), false});
+    ASSERT_TRUE(screen.WriteCells(cells.data(), static_cast<int>(cells.size()), 7, Coord{0, 0}));
+    screen.Render();
+    const Scanned scanned = ScanOutput(screen.TakeOutput());
+    ASSERT_EQ(scanned.error, "");
+    EXPECT_EQ(scanned.text, c.shown);
+    // DEL, which Ctrl+Backspace types, is a character of every charset.
+    EXPECT_EQ(charset->FromCp1251(cells.substr(0, 4) + "\x7F" + cells.substr(5)),
+              std::string(c.shown).replace(4, 1, "\x7F"));
   }
 }
 
@@ -443,15 +480,15 @@ TEST(VtScreenOutput, EveryByteIsDrawnAsOneSafeGlyph) {
     ASSERT_TRUE(screen.WriteCells(all.data(), 256, 7, Coord{0, 0}));
     screen.Render();
     const Scanned scanned = ScanOutput(screen.TakeOutput());
-    ASSERT_EQ(scanned.error, "") << options.utf8;
+    ASSERT_EQ(scanned.error, "") << options.charset->name();
     std::vector<uint32_t> glyphs;
-    ASSERT_TRUE(DecodeUtf8(scanned.text, &glyphs)) << options.utf8;
-    ASSERT_EQ(glyphs.size(), 256u) << options.utf8;  // one glyph a cell: one run
+    ASSERT_TRUE(DecodeUtf8(scanned.text, &glyphs)) << options.charset->name();
+    ASSERT_EQ(glyphs.size(), 256u) << options.charset->name();  // one glyph a cell: one run
     for (uint32_t glyph : glyphs) {
       EXPECT_GE(glyph, 0x20u);
       EXPECT_NE(glyph, 0x7Fu);
       EXPECT_FALSE(glyph >= 0x80 && glyph <= 0x9F) << glyph;  // no C1 code
-      if (!options.utf8) {
+      if (!options.charset->utf8()) {
         EXPECT_LT(glyph, 0x7Fu);
       }
     }
@@ -519,7 +556,7 @@ TEST(VtScreenOutput, BeepFollowsWhatWasDrawnBeforeIt) {
   };
   const Case cases[] = {
       {kUtf8, "\a"},
-      {VtScreen::Options{true, true}, Csi("10;1000]") + Csi("11;250]") + "\a"},
+      {VtScreen::Options{&TerminalCharset::Utf8(), true}, Csi("10;1000]") + Csi("11;250]") + "\a"},
   };
   for (const Case& c : cases) {
     VtScreen screen(5, 1, c.options);

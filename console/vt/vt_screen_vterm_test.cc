@@ -16,8 +16,15 @@
 namespace console {
 namespace {
 
-constexpr VtScreen::Options kUtf8{true, false};
-constexpr VtScreen::Options kAscii{false, false};
+// A terminal whose locale is ASCII alone (libvterm knows no other 8-bit
+// charset), reached through iconv like any other.
+const TerminalCharset& AsciiCharset() {
+  static const TerminalCharset* const ascii = TerminalCharset::Named("ANSI_X3.4-1968").release();
+  return *ascii;
+}
+
+const VtScreen::Options kUtf8{};
+const VtScreen::Options kAscii{&AsciiCharset(), false};
 
 // An emulated terminal that records what a program could do to it besides
 // drawing: lines pushed to the scroll-back, bells, property changes.
@@ -126,8 +133,8 @@ std::ostream& operator<<(std::ostream& out, const Look& look) {
 
 char32_t ExpectedGlyph(uint8_t byte, bool utf8) {
   if (utf8) return static_cast<char32_t>(CellGlyph(byte));
-  if (byte == 0) return U' ';
-  return byte >= 0x20 && byte <= 0x7E ? static_cast<char32_t>(byte) : U'?';
+  const auto glyph = static_cast<char32_t>(CellGlyph(byte));  // ' ' for 0x00, '-' for 0xAD
+  return glyph < 0x80 ? glyph : U'?';
 }
 
 Look ModelLook(const VtScreen& screen, int x, int y, bool utf8) {
@@ -197,6 +204,7 @@ TEST(VtScreenOnTerminal, AsciiTerminalGetsQuestionMarks) {
   EXPECT_EQ(terminal.Row(3), std::u32string(U"`abcdefghijklmnopqrstuvwxyz{|}~?"));
   EXPECT_EQ(terminal.Row(0), std::u32string(U" ???????????????????????????????"));
   EXPECT_EQ(terminal.Row(4), std::u32string(32, U'?'));
+  EXPECT_EQ(terminal.Row(5), std::u32string(13, U'?') + U"-" + std::u32string(18, U'?'));
   EXPECT_EQ(terminal.Row(7), std::u32string(32, U'?'));
   EXPECT_EQ(terminal.bells, 0);
   ExpectTerminalShowsModel(screen, terminal, /*utf8=*/false);
