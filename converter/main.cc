@@ -6,6 +6,7 @@
 
 #include "console/device.h"
 #include "converter/run.h"
+#include "textio/os_file.h"
 
 int main() {
   // The lines for standard error wait until the device has drawn its last
@@ -17,7 +18,7 @@ int main() {
     status = converter::RunProgram(
         *device, [&lines](const std::string& line) { lines.push_back(line + "\n"); });
   }
-  for (const std::string& line : lines) std::fputs(line.c_str(), stderr);
+  for (const std::string& line : lines) textio::WriteStandardError(line);
   std::fflush(stderr);
   return status;
 }

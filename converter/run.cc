@@ -67,10 +67,13 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   channels.Print(textio::kConsoleChannel, kTitle, kPrintLine);
   console.PlaceCursor(5, 1, -1);
 
+  // A typed name is opened as the user saw it, one from standard input as
+  // the bytes it is: the field reader tells which.
   std::string input_name;
+  textio::TextOrigin input_origin = textio::TextOrigin::kStream;
   for (;;) {
     console.PromptedInput(kOpenPrompt, true, true);
-    channels.ReadField(&input_name);
+    channels.ReadField(&input_name, &input_origin);
     if (!input_name.empty()) break;
     channels.Print(textio::kConsoleChannel, kEmptyNameRefusal, kPrintLine);
     channels.PrintLineEnd(textio::kConsoleChannel, kPrintLine);
@@ -81,13 +84,15 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
     }
   }
   std::string output_name;
+  textio::TextOrigin output_origin = textio::TextOrigin::kStream;
   console.PromptedInput(kSavePrompt, true, true);
-  channels.ReadField(&output_name);
+  channels.ReadField(&output_name, &output_origin);
 
-  if (channels.Open(input_name, textio::kModeInput, 0, 0, kInputChannel, 0) != textio::kStatusOk) {
+  if (channels.Open(input_name, textio::kModeInput, 0, 0, kInputChannel, 0, input_origin) !=
+      textio::kStatusOk) {
     fail("cannot open input file '" + ShownName(input_name) + "': " + channels.last_error());
   }
-  if (channels.Open(output_name, textio::kModeOutput, 0, 0, kOutputChannel, 0) !=
+  if (channels.Open(output_name, textio::kModeOutput, 0, 0, kOutputChannel, 0, output_origin) !=
           textio::kStatusOk &&
       !output_name.empty()) {
     fail("cannot open output file '" + ShownName(output_name) + "': " + channels.last_error());

@@ -64,10 +64,11 @@ class E2ETest(unittest.TestCase):
             f.write(data)
         return path
 
-    def run_patconv(self, answers, timeout=60, stdout=subprocess.PIPE):
+    def run_patconv(self, answers, timeout=60, stdout=subprocess.PIPE, env=None):
+        """Runs with `answers` on standard input; `env` adds to the environment."""
         completed = subprocess.run(program(), input=answers, stdout=stdout,
                                    stderr=subprocess.PIPE, cwd=self.directory,
-                                   timeout=timeout)
+                                   timeout=timeout, env=dict(os.environ, **(env or {})))
         return Result(completed, self.directory)
 
 

@@ -98,7 +98,7 @@ ChannelRecord* Channels::Lookup(int number) {
 }
 
 int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock*/, int number,
-                   int /*record_length*/) {
+                   int /*record_length*/, TextOrigin origin) {
   last_error_.clear();
   if (number < 1 || number > kLastChannel) return SetStatus(kStatusBadCall);
   if (name.empty()) return SetStatus(kStatusBadCall);
@@ -111,10 +111,11 @@ int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock
   ChannelRecord* record = Lookup(number);
   if (record->is_open()) return SetStatus(kStatusBadCall);
   record->mode = mode;
-  return SetStatus(OpenDiskFile(name, mode, record));
+  return SetStatus(OpenDiskFile(name, mode, origin, record));
 }
 
-int Channels::OpenDiskFile(const std::string& name, int mode, ChannelRecord* record) {
+int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
+                           ChannelRecord* record) {
   // A name with a NUL byte in it names no file; it is never cut short.
   if (name.find('\0') != std::string::npos) {
     last_error_ = "the name contains a NUL byte";
@@ -124,7 +125,7 @@ int Channels::OpenDiskFile(const std::string& name, int mode, ChannelRecord* rec
   int64_t size = 0;
   std::unique_ptr<OsFile> file;
   if (mode == kModeInput) {
-    file = OsFile::OpenForReading(name, &error);
+    file = OsFile::OpenForReading(name, origin, &error);
     if (!file) {
       last_error_ = SystemErrorText(error);
       return kStatusCannotOpen;
@@ -134,7 +135,7 @@ int Channels::OpenDiskFile(const std::string& name, int mode, ChannelRecord* rec
       return kStatusBadCall;
     }
   } else {
-    file = OsFile::OpenForWriting(name, &error);
+    file = OsFile::OpenForWriting(name, origin, &error);
     if (!file) {
       last_error_ = SystemErrorText(error);
       return kStatusCannotOpen;
@@ -190,13 +191,15 @@ void Channels::SetAnswerLine(std::string line) {
   answer_index_ = 0;
 }
 
-int Channels::ReadField(std::string* destination) {
+int Channels::ReadField(std::string* destination, TextOrigin* origin) {
   if (selected_ != nullptr && selected_->is_open()) {
     ChannelSource source(selected_);
     if (ReadFieldFrom(source, destination)) ++selected_->line_ends;
+    if (origin != nullptr) *origin = TextOrigin::kStream;
   } else {
     AnswerSource source(answer_line_, &answer_index_);
     ReadFieldFrom(source, destination);
+    if (origin != nullptr) *origin = TextOrigin::kTyped;
   }
   return SetStatus(kStatusOk);
 }

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "textio/bytes.h"
+#include "textio/os_file.h"
 #include "textio/text_input.h"
 
 namespace textio {
@@ -94,16 +95,19 @@ class Channels {
 
   /// Opens a disk file on a file channel: mode 2 reads (the size measured
   /// now), mode 3 writes (the file created or emptied).  `access`, `lock`
-  /// and `record_length` change nothing.  A failure leaves the channel not
-  /// open; last_error() then tells why.
+  /// and `record_length` change nothing.  `origin` is where the name came
+  /// from (ReadField tells).  A failure leaves the channel not open;
+  /// last_error() then tells why.
   int Open(const std::string& name, int mode, int access, int lock, int number,
-           int record_length);
+           int record_length, TextOrigin origin = TextOrigin::kStream);
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.
   int SelectInput(int number);
-  /// Reads the next field of the input selection into *destination.
-  int ReadField(std::string* destination);
+  /// Reads the next field of the input selection into *destination; when
+  /// `origin` is given, tells there whether the field was typed (the answer
+  /// line) or read from a channel.
+  int ReadField(std::string* destination, TextOrigin* origin = nullptr);
   /// How many line ends the field reader has consumed from a channel since
   /// it was opened: the next field starts on line LineEndsRead() + 1.  0 for
   /// a channel that is not open.
@@ -156,7 +160,7 @@ class Channels {
     }
     return kind->Write(data, size) == size;
   }
-  int OpenDiskFile(const std::string& name, int mode, ChannelRecord* record);
+  int OpenDiskFile(const std::string& name, int mode, TextOrigin origin, ChannelRecord* record);
   void CloseRecord(ChannelRecord* record);
 
   std::array<ChannelRecord, kLastChannel + 1> records_;

@@ -173,10 +173,15 @@ TEST_F(ChannelsTest, SelectionAndClosedChannels) {
   ASSERT_EQ(OpenInput(Path("in")), kStatusOk);
   EXPECT_EQ(channels_.SelectInput(5), kStatusBadCall);  // selection unchanged: none
   std::string field = "old";
-  channels_.SetAnswerLine("typed");
+  TextOrigin origin = TextOrigin::kStream;
+  channels_.SetAnswerLine("typed,x");
+  channels_.ReadField(&field, &origin);
+  EXPECT_EQ(field, "typed");
+  EXPECT_EQ(origin, TextOrigin::kTyped);  // a typed name is opened as the user saw it
   EXPECT_EQ(channels_.SelectInput(1), kStatusOk);
-  channels_.ReadField(&field);
+  channels_.ReadField(&field, &origin);
   EXPECT_EQ(field, "a");
+  EXPECT_EQ(origin, TextOrigin::kStream);  // bytes from a file stay bytes
   EXPECT_EQ(channels_.EndTest(1), 0);  // "b" is still to come
   channels_.Close(1);
   EXPECT_EQ(channels_.ReadField(&field), kStatusOk);

@@ -33,7 +33,7 @@ class OsFileLonelyFifo : public ::testing::Test {
 
 TEST_F(OsFileLonelyFifo, OpensForReadingAtOnceAndHasNoSize) {
   int error = 0;
-  std::unique_ptr<OsFile> file = OsFile::OpenForReading(path_, &error);
+  std::unique_ptr<OsFile> file = OsFile::OpenForReading(path_, TextOrigin::kStream, &error);
   ASSERT_NE(file, nullptr);
   int64_t size = 0;
   EXPECT_FALSE(file->MeasureSize(&size, &error));
@@ -49,7 +49,7 @@ TEST_F(OsFileLonelyFifo, IsRefusedAsAnInputChannel) {
 
 TEST_F(OsFileLonelyFifo, CannotBeOpenedForWritingWithoutAReader) {
   int error = 0;
-  EXPECT_EQ(OsFile::OpenForWriting(path_, &error), nullptr);
+  EXPECT_EQ(OsFile::OpenForWriting(path_, TextOrigin::kStream, &error), nullptr);
   EXPECT_EQ(error, ENXIO);
   Channels channels;
   EXPECT_EQ(channels.Open(path_, kModeOutput, 0, 0, 2, 0), kStatusCannotOpen);

@@ -14,6 +14,18 @@
 
 namespace textio {
 
+/// Where a text came from, which tells the form of a file name.
+enum class TextOrigin : uint8_t {
+  /// Read from a file or a redirected standard input: the bytes are used as
+  /// they are, whatever they mean to the system (its ANSI code page on
+  /// Windows), so that scripts that feed names keep working.
+  kStream,
+  /// Typed at the console: text in the form the console device gives typed
+  /// names (UTF-8 on Windows, where such a name is opened through the
+  /// system's Unicode calls; the terminal's charset elsewhere).
+  kTyped,
+};
+
 /// What tells two names of one file apart from two files (device and inode,
 /// or volume and file index).
 struct FileIdentity {
@@ -30,10 +42,12 @@ class OsFile final : public ByteSource {
  public:
   /// Opens an existing file for reading.  Returns null with an errno value
   /// in *error when it cannot be opened, or when it is a directory.
-  static std::unique_ptr<OsFile> OpenForReading(const std::string& name, int* error);
+  static std::unique_ptr<OsFile> OpenForReading(const std::string& name, TextOrigin origin,
+                                                int* error);
   /// Opens a file for writing, creating it when it is missing.  It is not
   /// emptied yet: see Truncate.
-  static std::unique_ptr<OsFile> OpenForWriting(const std::string& name, int* error);
+  static std::unique_ptr<OsFile> OpenForWriting(const std::string& name, TextOrigin origin,
+                                                int* error);
 
   ~OsFile() override;
   OsFile(const OsFile&) = delete;
@@ -68,6 +82,11 @@ class OsFile final : public ByteSource {
 
 /// The system's text for an errno value.
 std::string SystemErrorText(int error);
+
+/// Writes a line (UTF-8, as the program's messages are) to standard error:
+/// a console on Windows gets it as Unicode text, whatever its code page; a
+/// file, a pipe or a terminal gets the bytes as they are.
+void WriteStandardError(const std::string& line);
 
 }  // namespace textio
 

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "textio/os_file.h"
 
 namespace textio {
@@ -25,7 +27,9 @@ int OpenNoWait(const std::string& name, int flags) {
 
 }  // namespace
 
-std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, int* error) {
+// A name is bytes here, whether typed or read.
+std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, TextOrigin /*origin*/,
+                                               int* error) {
   int fd = OpenNoWait(name, O_RDONLY);
   if (fd < 0) {
     *error = errno;
@@ -40,7 +44,8 @@ std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, int* err
   return std::unique_ptr<OsFile>(new OsFile(fd));
 }
 
-std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, int* error) {
+std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, TextOrigin /*origin*/,
+                                               int* error) {
   int fd = OpenNoWait(name, O_WRONLY | O_CREAT);
   if (fd < 0) {
     *error = errno;
@@ -109,5 +114,7 @@ int OsFile::Close() {
   descriptor_ = -1;
   return result;
 }
+
+void WriteStandardError(const std::string& line) { std::fputs(line.c_str(), stderr); }
 
 }  // namespace textio
