@@ -74,7 +74,8 @@ class Device {
   /// SetConsoleMode on standard input.
   virtual bool SetInputMode(uint32_t mode) = 0;
   /// Takes the next console input event without waiting; false when none is
-  /// waiting (PeekConsoleInputA, then ReadConsoleInputA).
+  /// waiting (PeekConsoleInputW, then ReadConsoleInputW).  A typed character
+  /// comes as its Windows-1251 byte, or marked outside_cp1251.
   virtual bool NextInputEvent(InputEvent* event) = 0;
   /// Reads raw bytes of a redirected standard input: the count read, 0 at
   /// its end, -1 when the read fails.
@@ -84,14 +85,15 @@ class Device {
   /// GetConsoleScreenBufferInfo on standard output; fails when standard
   /// output is not a console.
   virtual bool GetBufferInfo(BufferInfo* info) = 0;
-  /// FillConsoleOutputCharacterA: `length` cells from `at`, row by row.
+  /// FillConsoleOutputCharacter: `length` cells from `at`, row by row.
+  /// Cells hold Windows-1251 bytes; each device shows them the same way.
   virtual bool FillCharacter(char character, int length, Coord at) = 0;
   /// FillConsoleOutputAttribute: `length` cells from `at`, row by row.
   virtual bool FillAttribute(uint16_t attribute, int length, Coord at) = 0;
-  /// WriteConsoleOutputA of one row: `length` cells from `at`, in one
+  /// WriteConsoleOutput of one row: `length` cells from `at`, in one
   /// attribute.  Fails when the cells do not lie inside the buffer.
   virtual bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) = 0;
-  /// ScrollConsoleScreenBufferA without a clip rectangle: moves `source` so
+  /// ScrollConsoleScreenBuffer without a clip rectangle: moves `source` so
   /// that its top left lands on `destination`; the cells of `source` that
   /// the move leaves behind get `fill` in `attribute`.
   virtual bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) = 0;
@@ -121,8 +123,9 @@ class Device {
   virtual void Sleep(int milliseconds) = 0;
   /// The keyboard layout's mapping services.
   virtual const KeyMap& key_map() const = 0;
-  /// Turns a typed answer line (bytes of the console's input code page) into
-  /// the bytes the platform's file names use.
+  /// Turns a typed answer line (Windows-1251) into the form of the
+  /// platform's typed file names (TextOrigin::kTyped): UTF-8 on Windows, the
+  /// terminal's charset on a terminal.
   virtual std::string TypedLineToNative(const std::string& line) const = 0;
 };
 

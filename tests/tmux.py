@@ -10,12 +10,21 @@
 The program runs under a small shell wrapper that records the terminal
 settings (stty -g) before and after it and its exit status, so tests can
 check that the terminal is left as it was found.  Each pane has a tmux
-server of its own (-L), with escape-time 0 so an Escape arrives at once.
+server of its own (-L), with escape-time 0 so an Escape arrives at once,
+and counts the bells rung in it (bells()).
+
+A tmux pane is a UTF-8 terminal.  A terminal of another charset is played
+by running the program under this module as a relay, which converts between
+that charset and the pane, as luit does:
+
+    python3 tmux.py relay koi8_r PROGRAM [ARGS...]
 """
+import codecs
 import os
 import shlex
 import shutil
 import subprocess
+import sys
 import time
 import uuid
 
@@ -31,6 +40,7 @@ class TmuxPane:
         self.status_file = os.path.join(self.cwd, ".pane-status")
         self.before_file = os.path.join(self.cwd, ".pane-stty-before")
         self.after_file = os.path.join(self.cwd, ".pane-stty-after")
+        self.bell_file = os.path.join(self.cwd, ".pane-bells")
 
     # --- tmux --------------------------------------------------------------
     def tmux(self, *args, check=True):
@@ -43,7 +53,7 @@ class TmuxPane:
     def start(self, argv, env=None, locale="C.UTF-8"):
         """Starts argv in a new pane; its environment is `env` added to a
         minimal one (TERM from tmux, a UTF-8 locale by default)."""
-        for f in (self.status_file, self.before_file, self.after_file):
+        for f in (self.status_file, self.before_file, self.after_file, self.bell_file):
             if os.path.exists(f):
                 os.remove(f)
         command = " ".join(shlex.quote(a) for a in argv)
@@ -66,6 +76,8 @@ class TmuxPane:
         self.tmux("set-option", "-g", "escape-time", "0")
         self.tmux("set-option", "-g", "history-limit", str(self.history))
         self.tmux("set-window-option", "-g", "aggressive-resize", "off")
+        self.tmux("set-hook", "-g", "alert-bell",
+                  "run-shell %s" % shlex.quote("echo >> " + shlex.quote(self.bell_file)))
 
     def close(self):
         self.tmux("kill-server", check=False)
@@ -120,6 +132,14 @@ class TmuxPane:
         x, y = self.tmux("display-message", "-p", "#{cursor_x},#{cursor_y}").strip().split(",")
         return int(x), int(y)
 
+    def bells(self):
+        """How many bells the pane has rung so far (tmux may count a quick
+        run of bells as one)."""
+        if not os.path.exists(self.bell_file):
+            return 0
+        with open(self.bell_file) as f:
+            return len(f.readlines())
+
     def cursor_visible(self):
         flag = self.tmux("display-message", "-p", "#{cursor_flag}").strip()
         return flag == "1"
@@ -154,3 +174,46 @@ class TmuxPane:
         """True when stty -g after the program equals stty -g before it."""
         with open(self.before_file) as a, open(self.after_file) as b:
             return a.read() == b.read()
+
+
+def relay(codeset, argv):
+    """Runs argv on a terminal of `codeset` that this process, on a UTF-8
+    terminal, plays: what argv writes is converted to UTF-8, what is typed
+    to `codeset` (a character it lacks cannot be typed there: it is left
+    out).  Returns argv's exit status."""
+    import fcntl
+    import pty
+    import termios
+    import tty
+    size = fcntl.ioctl(0, termios.TIOCGWINSZ, b"\0" * 8)
+    pid, master = pty.fork()
+    if pid == 0:
+        fcntl.ioctl(0, termios.TIOCSWINSZ, size)
+        os.execvp(argv[0], argv)
+    saved = termios.tcgetattr(0)
+    tty.setraw(0)
+    shown = codecs.getincrementaldecoder(codeset)(errors="replace")
+    typed = codecs.getincrementaldecoder("utf-8")(errors="ignore")
+    try:
+        import select
+        while True:
+            ready = select.select([0, master], [], [])[0]
+            if master in ready:
+                try:
+                    data = os.read(master, 4096)
+                except OSError:
+                    data = b""
+                if not data:
+                    break
+                os.write(1, shown.decode(data).encode("utf-8"))
+            if 0 in ready:
+                text = typed.decode(os.read(0, 4096))
+                os.write(master, text.encode(codeset, errors="ignore"))
+    finally:
+        termios.tcsetattr(0, termios.TCSADRAIN, saved)
+    status = os.waitpid(pid, 0)[1]
+    return os.waitstatus_to_exitcode(status) if status & 0x7F == 0 else 128 + (status & 0x7F)
+
+
+if __name__ == "__main__" and len(sys.argv) > 3 and sys.argv[1] == "relay":
+    sys.exit(relay(sys.argv[2], sys.argv[3:]))

@@ -3,14 +3,17 @@
 Wine, started from a terminal, gives a console program a console of its own
 that draws on that terminal and reads its keys there, so the Windows device
 runs here on the real console calls: the screen buffer, the cursor, key
-records from ReadConsoleInputA decoded with MapVirtualKeyA.
+records from ReadConsoleInputW decoded with MapVirtualKeyW.
 
 The environment of the run (see tests/CMakeLists.txt): PATCONV names
 patconv.exe, PATCONV_RUNNER the wine loader, and WINEPREFIX, WINESERVER,
 WINEDEBUG and WINEDLLOVERRIDES the prefix that wine_prefix.py set up.
 
-Wine's console shows bytes in its output code page, 437 here, so the Russian
-lines (Windows-1251 bytes) read as the CP437 characters of those bytes.
+Wine takes its code pages from the locale, like Windows from its settings:
+the pane's C.UTF-8 gives the console code page 437 and ANSI code page 1252,
+and `chcp N` in cmd changes the console's.  The program draws and reads
+through the Unicode calls, so the Russian lines read as Cyrillic and typed
+names are used as typed under every console code page.
 """
 import os
 import shutil
@@ -37,8 +40,8 @@ WINE_VARIABLES = ("WINEPREFIX", "WINESERVER", "WINEDEBUG", "WINEDLLOVERRIDES", "
 
 
 def shown(data):
-    """Bytes as the console shows them in code page 437."""
-    return data.decode("cp437")
+    """Windows-1251 bytes as the console shows them, whatever its code page."""
+    return data.decode("cp1251")
 
 
 class WineConsoleTest(unittest.TestCase):
@@ -51,11 +54,23 @@ class WineConsoleTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.directory, True)
         with open(os.path.join(self.directory, "in.txt"), "wb") as f:
             f.write(SOURCE)
+        self.pane = None
+        self.start()
+
+    def start(self, code_page=None):
+        """Starts patconv.exe in a new pane: in the console wine gives it, or
+        after `chcp code_page` in cmd, which runs a copy in the directory."""
+        if self.pane is not None:
+            self.pane.close()
         self.pane = TmuxPane(width=80, height=25, cwd=self.directory)
         self.addCleanup(self.pane.close)
         env = {name: os.environ[name] for name in WINE_VARIABLES if name in os.environ}
         env["DISPLAY"] = ""  # console only: no window system
-        self.pane.start(program(), env=env)
+        argv = program()
+        if code_page is not None:
+            shutil.copy(argv[-1], os.path.join(self.directory, "patconv.exe"))
+            argv = argv[:-1] + ["cmd", "/c", "chcp %d & patconv.exe" % code_page]
+        self.pane.start(argv, env=env)
 
     def screen_text(self):
         return "\n".join("%2d|%s" % (i + 1, r) for i, r in enumerate(self.pane.screen()))
@@ -94,9 +109,62 @@ class WineConsoleTest(unittest.TestCase):
         self.assertEqual(rows[8:8 + len(ROWS)], [r.decode() for r in ROWS])
         self.assertEqual(self.output(), target_file(ROWS))
 
+    def files(self):
+        return sorted(n for n in os.listdir(self.directory)
+                      if not n.startswith(".") and n != "patconv.exe")
+
+    def test_texts_and_typed_names_under_every_code_page(self):
+        # The console's code page, whatever it is, changes nothing: the
+        # Russian lines read as Cyrillic, typed Cyrillic names are the names
+        # of the files opened and made.
+        with open(os.path.join(self.directory, "файл.txt"), "wb") as f:
+            f.write(SOURCE)
+        for code_page in (None, 866, 1251, 65001):
+            with self.subTest(code_page=code_page):
+                if code_page is not None:
+                    self.start(code_page)
+                self.wait_prompt()
+                self.pane.send_keys("Enter")
+                self.wait_row(8, "Filename to Open:?")
+                self.pane.send_text("файл.txt")
+                self.pane.send_keys("Enter")
+                self.wait_row(9, "Filename to SAVE Output as:?")
+                self.pane.send_text("вывод.txt")
+                self.pane.send_keys("Enter")
+                self.assertEqual(self.pane.wait_exit(20), 0, self.screen_text())
+                self.assertEqual(self.pane.screen()[:12 + len(ROWS)], [
+                    TITLE.decode(), "", "", "",
+                    "Filename to Open:?", "Имя файла не может быть пустым!", "",
+                    "Filename to Open:? файл.txt",
+                    "Filename to SAVE Output as:? вывод.txt",
+                    "Записи в файле:", ""] + [r.decode() for r in ROWS] + [""])
+                self.assertEqual(self.files(), ["in.txt", "вывод.txt", "файл.txt"])
+                with open(os.path.join(self.directory, "вывод.txt"), "rb") as f:
+                    self.assertEqual(f.read(), target_file(ROWS))
+                os.remove(os.path.join(self.directory, "вывод.txt"))
+
+    def test_character_outside_windows_1251_is_refused_with_a_tone(self):
+        # Code page 1252 has ä; Windows-1251 has not: a tone, and the name
+        # used is the one shown.
+        self.start(1252)
+        self.wait_prompt()
+        self.pane.send_text("in.txt")
+        self.pane.send_keys("Enter")
+        self.wait_row(6, "Filename to SAVE Output as:?")
+        self.pane.send_text("b")
+        self.wait_row(6, "Filename to SAVE Output as:? b")
+        self.assertEqual(self.pane.bells(), 0)
+        self.pane.send_text("ä")
+        self.pane.wait_for(lambda rows: self.pane.bells() > 0, 10, "a tone")
+        self.pane.send_text("r")
+        self.wait_row(6, "Filename to SAVE Output as:? br")
+        self.pane.send_keys("Enter")
+        self.assertEqual(self.pane.wait_exit(20), 0, self.screen_text())
+        self.assertEqual(self.files(), ["br", "in.txt"])
+
     def test_editing_keys_arrive_as_console_key_records(self):
         # Backspace, Home, Delete, End and Left reach the line editor as key
-        # records of ReadConsoleInputA: "xin.xtz" is edited into "in.txt".
+        # records of ReadConsoleInputW: "xin.xtz" is edited into "in.txt".
         self.wait_prompt()
         self.pane.send_text("xin.xtz")
         self.wait_row(5, "Filename to Open:? xin.xtz")

@@ -2,6 +2,14 @@
 // named after, on the standard handles.  Nothing is emulated here; the
 // engine above decides what every result means.
 //
+// Text goes through the Unicode (W) calls and the program's one Windows-1251
+// table, never through the console's code pages, which are never changed:
+// a cell shows the Unicode form of its byte (control bytes as the console's
+// pictures, as on a terminal), a typed character becomes its Windows-1251
+// byte (or is marked as having none), and a typed line becomes UTF-8 text
+// for the Unicode file calls.  So what the user sees and types is the same
+// under every code page.
+//
 // Library console_win32, Windows builds only: this file is all of it.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -20,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "console/cp1251.h"
 #include "console/device.h"
 
 namespace console {
@@ -47,38 +56,59 @@ bool ToNative(Rect rect, SMALL_RECT* native) {
   return true;
 }
 
+// What a cell holding a Windows-1251 byte shows: one UTF-16 unit, since
+// every glyph lies in the Basic Multilingual Plane.
+WCHAR Glyph(char character) {
+  return static_cast<WCHAR>(CellGlyph(static_cast<uint8_t>(character)));
+}
+
 CHAR_INFO MakeCell(char character, uint16_t attribute) {
   CHAR_INFO cell{};
-  cell.Char.AsciiChar = character;
+  cell.Char.UnicodeChar = Glyph(character);
   cell.Attributes = attribute;
   return cell;
 }
 
 // --- Key events --------------------------------------------------------------------
 
-// A KEY_EVENT_RECORD as it is, field by field; key decoding is the engine's.
+// A KEY_EVENT_RECORD as it is, field by field, but for its character:
+// key decoding is the engine's.  A character that Windows-1251 lacks is
+// marked so, to be refused; of a character beyond the Basic Multilingual
+// Plane, which comes as two records, the first is marked and the second
+// types nothing.
 KeyEvent ToKeyEvent(const KEY_EVENT_RECORD& record) {
   KeyEvent key;
   key.key_down = record.bKeyDown != FALSE;
   key.repeat_count = record.wRepeatCount;
   key.virtual_key = record.wVirtualKeyCode;
   key.scan_code = record.wVirtualScanCode;
-  key.character = static_cast<uint8_t>(record.uChar.AsciiChar);
   key.control_state = record.dwControlKeyState;
+  const WCHAR typed = record.uChar.UnicodeChar;
+  if (typed != 0 && !IS_LOW_SURROGATE(typed)) {
+    const int byte = UnicodeToCp1251(typed);
+    key.character = byte < 0 ? 0 : static_cast<uint8_t>(byte);
+    key.outside_cp1251 = byte < 0;
+  }
   return key;
 }
 
-/// The keyboard layout of the console's user, through USER32.
+/// The keyboard layout of the console's user, through USER32's Unicode
+/// calls and the Windows-1251 table, so that the layout's characters are
+/// those of the key records.
 class Win32KeyMap final : public KeyMap {
  public:
+  // A character the table lacks is none; the dead-key flag is kept.
   uint32_t VirtualKeyToChar(uint32_t virtual_key) const override {
-    return ::MapVirtualKeyA(virtual_key, MAPVK_VK_TO_CHAR);
+    const UINT mapped = ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_CHAR);
+    const int byte = UnicodeToCp1251(mapped & 0xFFFFu);
+    if (byte <= 0) return 0;
+    return (mapped & 0x80000000u) | static_cast<uint32_t>(byte);
   }
   uint32_t VirtualKeyToScan(uint32_t virtual_key) const override {
-    return ::MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC);
+    return ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
   }
   int16_t CharToVirtualKey(uint8_t character) const override {
-    return ::VkKeyScanA(static_cast<CHAR>(character));
+    return ::VkKeyScanW(static_cast<WCHAR>(Cp1251ToUnicode(character)));
   }
 };
 
@@ -130,9 +160,10 @@ class Win32Device final : public Device {
   void Beep(int frequency, int milliseconds) override;
   void Sleep(int milliseconds) override;
   const KeyMap& key_map() const override { return key_map_; }
-  // Typed bytes reach the C runtime's file functions as they are; the
-  // console's code pages are never touched.
-  std::string TypedLineToNative(const std::string& line) const override { return line; }
+  // UTF-8, which the file calls turn into the names' UTF-16 (TextOrigin).
+  std::string TypedLineToNative(const std::string& line) const override {
+    return Cp1251ToUtf8(line);
+  }
 
  private:
   // One call of _read or WriteFile moves at most this many bytes.
@@ -142,7 +173,7 @@ class Win32Device final : public Device {
   HANDLE output_;
   bool stdin_binary_ = false;
   bool handler_added_ = false;
-  std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputA, reused
+  std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
   Win32KeyMap key_map_;
 };
 
@@ -162,8 +193,8 @@ bool Win32Device::SetInputMode(uint32_t mode) { return ::SetConsoleMode(input_, 
 bool Win32Device::NextInputEvent(InputEvent* event) {
   INPUT_RECORD record{};
   DWORD count = 0;
-  if (!::PeekConsoleInputA(input_, &record, 1, &count) || count == 0) return false;
-  if (!::ReadConsoleInputA(input_, &record, 1, &count) || count == 0) return false;
+  if (!::PeekConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
+  if (!::ReadConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
   *event = InputEvent{};
   if (record.EventType == KEY_EVENT) {
     event->type = InputEvent::Type::kKey;
@@ -203,8 +234,8 @@ bool Win32Device::FillCharacter(char character, int length, Coord at) {
   COORD start;
   DWORD written = 0;
   return length >= 0 && ToNative(at, &start) &&
-         ::FillConsoleOutputCharacterA(output_, character, static_cast<DWORD>(length), start,
-                                       &written) != FALSE;
+         ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length),
+                                       start, &written) != FALSE;
 }
 
 bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
@@ -227,7 +258,7 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
   cells_.resize(static_cast<size_t>(length));
   for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
   const COORD shape{static_cast<SHORT>(length), 1};
-  if (!::WriteConsoleOutputA(output_, cells_.data(), shape, COORD{0, 0}, &region)) return false;
+  if (!::WriteConsoleOutputW(output_, cells_.data(), shape, COORD{0, 0}, &region)) return false;
   return region.Left == wanted.Left && region.Top == wanted.Top &&
          region.Right == wanted.Right && region.Bottom == wanted.Bottom;
 }
@@ -239,7 +270,7 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
     return false;
   }
   const CHAR_INFO fill_cell = MakeCell(fill, attribute);
-  return ::ScrollConsoleScreenBufferA(output_, &native_source, nullptr, native_destination,
+  return ::ScrollConsoleScreenBufferW(output_, &native_source, nullptr, native_destination,
                                       &fill_cell) != FALSE;
 }
 
