@@ -1,6 +1,9 @@
 """patconv on a real terminal (a tmux pane): the screen it draws, typing and
 editing the answers, and how it leaves the terminal."""
 import os
+import shutil
+import subprocess
+import sys
 import unittest
 
 from e2e import E2ETest, paste_warnings, program, terminal_rows
@@ -202,6 +205,70 @@ class Resizing(TerminalTest):
         self.assertEqual(screen[23], ROW % (39 % 8))
         self.assertTrue(all(r == "" for r in screen[25:]))
         self.assertIn(ROW % 8, rows)
+
+
+class Charsets(TerminalTest):
+    """The terminal's charset is the locale's; the C locale (and a locale
+    that is not installed) reads as UTF-8.  Letters are edited whole, and a
+    character Windows-1251 lacks is refused with a tone."""
+
+    def others(self):
+        return sorted(n for n in os.listdir(self.directory.encode()) if not n.startswith(b"."))
+
+    def wait_bell(self):
+        self.pane.wait_for(lambda rows: self.pane.bells() > 0, what="a tone")
+
+    def dialogue(self, input_name, typed_output, shown_output):
+        """Refusal, then the input name typed with Backspace, Left and Delete,
+        then the output name with a character that rings; returns the rows."""
+        self.pane.wait_for(lambda r: r[4].startswith("Filename to Open:?"))
+        self.pane.send_keys("Enter")
+        rows = self.pane.wait_for(lambda r: r[7].startswith("Filename to Open:?"))
+        self.assertEqual(rows[5], REFUSAL)
+        self.pane.send_text(input_name + "тX")
+        self.pane.send_keys("BSpace", "Left", "DC")  # X, then the last letter
+        self.pane.wait_for(lambda r: r[7] == "Filename to Open:? " + input_name)
+        self.pane.send_keys("Enter")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.assertEqual(self.pane.bells(), 0)
+        self.pane.send_text(typed_output)
+        self.wait_bell()
+        self.pane.wait_for(lambda r: r[8] == "Filename to SAVE Output as:? " + shown_output)
+        self.pane.send_keys("Enter")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        rows = self.pane.screen()
+        self.assertEqual(rows[9], STATUS_LINE)
+        return rows
+
+    def test_c_locale_reads_utf8(self):
+        self.write("тест", SOURCE[:200])
+        self.pane.start(program(), locale="C")
+        self.dialogue("тест", "Björk.txt", "Bjrk.txt")
+        self.assertEqual(self.others(), sorted(["Bjrk.txt".encode(), "тест".encode()]))
+
+    def test_koi8r_terminal(self):
+        # A KOI8-R locale, made for the test; the pane plays a KOI8-R
+        # terminal through the relay of tmux.py.
+        localedef = shutil.which("localedef")
+        if localedef is None:
+            self.skipTest("localedef is not installed (Debian package libc-bin)")
+        locales = os.path.join(self.directory, ".locales")
+        os.makedirs(locales)
+        made = subprocess.run([localedef, "-i", "ru_RU", "-f", "KOI8-R",
+                               os.path.join(locales, "ru_RU.KOI8-R")],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if made.returncode not in (0, 1) or not os.path.isdir(os.path.join(locales, "ru_RU.KOI8-R")):
+            self.skipTest("localedef cannot make ru_RU.KOI8-R (Debian package locales): "
+                          + made.stdout.decode(errors="replace")[-200:])
+        with open(os.path.join(self.directory.encode(), "тест".encode("koi8_r")), "wb") as f:
+            f.write(SOURCE[:200])
+        relay = [sys.executable, os.path.join(os.path.dirname(__file__), "tmux.py"), "relay",
+                 "koi8_r"]
+        self.pane.start(relay + program(), env={"LOCPATH": locales}, locale="ru_RU.KOI8-R")
+        # A box-drawing line is a KOI8-R character that Windows-1251 lacks.
+        self.dialogue("тест", "вы─вод.txt", "вывод.txt")
+        self.assertEqual(self.others(), sorted(["вывод.txt".encode("koi8_r"),
+                                                "тест".encode("koi8_r")]))
 
 
 class Leaving(TerminalTest):
