@@ -145,10 +145,11 @@ class WineConsoleTest(unittest.TestCase):
 
     def test_character_outside_windows_1251_is_refused_with_a_tone(self):
         # Code page 1252 has ä; Windows-1251 has not: a tone, and the name
-        # used is the one shown.
+        # used is the one shown.  The error line about the missing input
+        # reads as typed too, though code page 1252 has no Cyrillic.
         self.start(1252)
         self.wait_prompt()
-        self.pane.send_text("in.txt")
+        self.pane.send_text("нет.txt")
         self.pane.send_keys("Enter")
         self.wait_row(6, "Filename to SAVE Output as:?")
         self.pane.send_text("b")
@@ -159,7 +160,9 @@ class WineConsoleTest(unittest.TestCase):
         self.pane.send_text("r")
         self.wait_row(6, "Filename to SAVE Output as:? br")
         self.pane.send_keys("Enter")
-        self.assertEqual(self.pane.wait_exit(20), 0, self.screen_text())
+        self.assertEqual(self.pane.wait_exit(20), 1, self.screen_text())
+        self.assertIn("patconv: cannot open input file 'нет.txt': No such file or directory",
+                      self.pane.screen())
         self.assertEqual(self.files(), ["br", "in.txt"])
 
     def test_editing_keys_arrive_as_console_key_records(self):
