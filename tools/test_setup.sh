@@ -7,10 +7,11 @@
 set -euo pipefail
 
 # Building and the tests: unit (GoogleTest), end-to-end (Python), on a
-# terminal (tmux, libvterm), the packages (dpkg-shlibdeps) and the manual
-# page (groff); the hardening checks: clang with libFuzzer and the sanitizer
+# terminal (tmux, libvterm, and the locale sources that localedef makes a
+# KOI8-R locale from), the packages (dpkg-shlibdeps) and the manual page
+# (groff); the hardening checks: clang with libFuzzer and the sanitizer
 # runtimes, valgrind.
-packages=(cmake g++ make python3 libgtest-dev tmux libvterm-dev dpkg-dev groff-base
+packages=(cmake g++ make python3 libgtest-dev tmux libvterm-dev locales dpkg-dev groff-base
           clang libclang-rt-dev valgrind)
 # The Windows build and its tests under wine: the cross compiler and 64-bit
 # wine alone (no i386 architecture, no recommended desktop packages).
