@@ -2,8 +2,9 @@
 // acts on (key decoding), and characters typed as decimal codes with Alt
 // held on the numeric keypad (Alt-number entry) are composed here.
 //
-// A key code is 0 to 255 for a character (a byte of the console's input code
-// page) or s * 256 + 255 for an extended key, s being its extended scan code.
+// A key code is 0 to 255 for a character (a Windows-1251 byte, whatever the
+// system's code page or locale) or s * 256 + 255 for an extended key, s
+// being its extended scan code.
 #ifndef PATCONV_CONSOLE_KEY_CODES_H_
 #define PATCONV_CONSOLE_KEY_CODES_H_
 

@@ -1,5 +1,5 @@
-// The keyboard layout's mapping services, as the Windows calls
-// MapVirtualKeyA and VkKeyScanA give them.
+// The keyboard layout's mapping services, as the Windows calls MapVirtualKey
+// and VkKeyScan give them, with characters as Windows-1251 bytes.
 #ifndef PATCONV_CONSOLE_KEY_MAP_H_
 #define PATCONV_CONSOLE_KEY_MAP_H_
 
@@ -11,20 +11,21 @@
 namespace console {
 
 /// Maps between virtual keys, scan codes and characters of one keyboard
-/// layout.  The Win32 device answers with the real calls; elsewhere a fixed
+/// layout.  The Win32 device answers with the real calls (their Unicode
+/// forms, through the Windows-1251 table); elsewhere a fixed
 /// US layout (UsKeyMap) stands in.
 class KeyMap {
  public:
   virtual ~KeyMap() = default;
 
-  /// MapVirtualKeyA(vk, MAPVK_VK_TO_CHAR): the key's unshifted character
+  /// MapVirtualKey(vk, MAPVK_VK_TO_CHAR): the key's unshifted character
   /// (letters in upper case), 0 when it has none.
   virtual uint32_t VirtualKeyToChar(uint32_t virtual_key) const = 0;
 
-  /// MapVirtualKeyA(vk, MAPVK_VK_TO_VSC): the key's scan code, 0 when none.
+  /// MapVirtualKey(vk, MAPVK_VK_TO_VSC): the key's scan code, 0 when none.
   virtual uint32_t VirtualKeyToScan(uint32_t virtual_key) const = 0;
 
-  /// VkKeyScanA(c): the virtual key in the low byte and the shift state in
+  /// VkKeyScan(c): the virtual key in the low byte and the shift state in
   /// the high byte (1 Shift, 2 Ctrl, 4 Alt); -1 when no key gives c.
   virtual int16_t CharToVirtualKey(uint8_t character) const = 0;
 };
