@@ -98,6 +98,11 @@ class Channels {
   int SelectInput(int number);
   /// Reads the next field of the input selection into *destination.
   int ReadField(std::string* destination);
+  /// The converter's loop step in one call: the end test on channel
+  /// `number`; unless it is at its end, select for input on it and read
+  /// field.  *field then views the field: in *storage, or in the channel's
+  /// read buffer until the next read.  False, with nothing done, at the end.
+  bool NextField(int number, std::string* storage, std::string_view* field);
   /// Writes the text, then CR LF when the flags ask for a line end.
   int Print(int number, std::string_view text, int flags) {
     // Inline: a converted row is fourteen prints.
