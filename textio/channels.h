@@ -105,7 +105,7 @@ class Channels {
   bool NextField(int number, std::string* storage, std::string_view* field);
   /// Writes the text, then CR LF when the flags ask for a line end.
   int Print(int number, std::string_view text, int flags) {
-    // Inline: a converted row is fourteen prints.
+    // Inline: every converted row is printed through here.
     if (number < 0 || number > kLastChannel) return SetStatus(kStatusBadCall);
     ChannelKind* kind = records_[static_cast<size_t>(number)].kind;
     if (kind == nullptr) return SetStatus(kStatusBadCall);
