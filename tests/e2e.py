@@ -42,8 +42,8 @@ class Result:
         self.status = completed.returncode
         self.directory = directory
 
-    def file(self, name):
-        with open(os.path.join(self.directory, name), "rb") as f:
+    def file(self, name):  # a str or bytes name
+        with open(os.path.join(os.fsencode(self.directory), os.fsencode(name)), "rb") as f:
             return f.read()
 
     def exists(self, name):

@@ -12,19 +12,11 @@ settings (stty -g) before and after it and its exit status, so tests can
 check that the terminal is left as it was found.  Each pane has a tmux
 server of its own (-L), with escape-time 0 so an Escape arrives at once,
 and counts the bells rung in it (bells()).
-
-A tmux pane is a UTF-8 terminal.  A terminal of another charset is played
-by running the program under this module as a relay, which converts between
-that charset and the pane, as luit does:
-
-    python3 tmux.py relay koi8_r PROGRAM [ARGS...]
 """
-import codecs
 import os
 import shlex
 import shutil
 import subprocess
-import sys
 import time
 import uuid
 
@@ -140,6 +132,10 @@ class TmuxPane:
         with open(self.bell_file) as f:
             return len(f.readlines())
 
+    def record_output(self, path):
+        """From now on, copies every byte the program writes to `path`."""
+        self.tmux("pipe-pane", "-O", "cat > " + shlex.quote(path))
+
     def cursor_visible(self):
         flag = self.tmux("display-message", "-p", "#{cursor_flag}").strip()
         return flag == "1"
@@ -175,45 +171,3 @@ class TmuxPane:
         with open(self.before_file) as a, open(self.after_file) as b:
             return a.read() == b.read()
 
-
-def relay(codeset, argv):
-    """Runs argv on a terminal of `codeset` that this process, on a UTF-8
-    terminal, plays: what argv writes is converted to UTF-8, what is typed
-    to `codeset` (a character it lacks cannot be typed there: it is left
-    out).  Returns argv's exit status."""
-    import fcntl
-    import pty
-    import termios
-    import tty
-    size = fcntl.ioctl(0, termios.TIOCGWINSZ, b"\0" * 8)
-    pid, master = pty.fork()
-    if pid == 0:
-        fcntl.ioctl(0, termios.TIOCSWINSZ, size)
-        os.execvp(argv[0], argv)
-    saved = termios.tcgetattr(0)
-    tty.setraw(0)
-    shown = codecs.getincrementaldecoder(codeset)(errors="replace")
-    typed = codecs.getincrementaldecoder("utf-8")(errors="ignore")
-    try:
-        import select
-        while True:
-            ready = select.select([0, master], [], [])[0]
-            if master in ready:
-                try:
-                    data = os.read(master, 4096)
-                except OSError:
-                    data = b""
-                if not data:
-                    break
-                os.write(1, shown.decode(data).encode("utf-8"))
-            if 0 in ready:
-                text = typed.decode(os.read(0, 4096))
-                os.write(master, text.encode(codeset, errors="ignore"))
-    finally:
-        termios.tcsetattr(0, termios.TCSADRAIN, saved)
-    status = os.waitpid(pid, 0)[1]
-    return os.waitstatus_to_exitcode(status) if status & 0x7F == 0 else 128 + (status & 0x7F)
-
-
-if __name__ == "__main__" and len(sys.argv) > 3 and sys.argv[1] == "relay":
-    sys.exit(relay(sys.argv[2], sys.argv[3:]))
