@@ -201,8 +201,10 @@ void Screen::Print(std::string_view bytes) {
 
 // The view, and the buffer's size, attribute and cursor as the device
 // reports them; without a report, 80 x 25 in attribute 7 from the view's
-// top left.
+// top left.  The console area is read first: a buffer made narrower since
+// the last print must not be written past its new edge.
 Screen::PrintState Screen::StartPrint() {
+  ReadArea();
   const Rect view = ViewRect();
   PrintState s;
   s.left = view.left;
