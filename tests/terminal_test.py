@@ -1,6 +1,8 @@
 """patconv on a real terminal (a tmux pane): the screen it draws, typing and
 editing the answers, and how it leaves the terminal."""
 import os
+import re
+import time
 import unittest
 
 from e2e import E2ETest, paste_warnings, program, terminal_rows
@@ -282,6 +284,29 @@ class Resizing(TerminalTest):
         self.assertEqual(screen[48], ROW % (63 % 8 or 8))
         self.assertEqual(screen[49], "")
         self.assertTrue(self.pane.terminal_settings_kept())
+
+
+    def test_resizes_during_the_echo_keep_every_row(self):
+        # Taller, shorter, narrower, wider while 100,000 numbered rows are
+        # echoed: each row is still on the screen or in the scroll-back
+        # (which has room for them all, also when they wrap at 45 columns).
+        count = 100000
+        self.write("in.txt", b"".join(b"|%03d........|%03d........|===\r\n" % divmod(i, 1000)
+                                      for i in range(count)))
+        self.pane = TmuxPane(self.width, self.height, cwd=self.directory, history=3 * count)
+        self.addCleanup(self.pane.close)
+        self.start()
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("")
+        for width, height in ((80, 50), (80, 20), (60, 30), (100, 40), (45, 25), (80, 25)):
+            time.sleep(0.03)
+            self.pane.resize(width, height)
+        self.assertEqual(self.pane.wait_exit(60), 0)
+        text = self.pane.tmux("capture-pane", "-p", "-J", "-S", "-")
+        seen = {int(a) * 1000 + int(b)
+                for a, b in re.findall(r"\.\.\.\.\|\.\.\|(\d{3}) \.\.\.\. \.\.\.\.\|(\d{3}) ", text)}
+        self.assertEqual([i for i in range(count) if i not in seen][:10], [])
 
 
 class Leaving(TerminalTest):
