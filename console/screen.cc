@@ -44,10 +44,14 @@ void Screen::SetUp() {
 void Screen::ReadArea() {
   BufferInfo info;
   if (device_.GetBufferInfo(&info)) {
-    area_ = {0, info.window.top, info.size.x - 1, info.window.bottom, info.size.y - 1};
+    SetArea(info);
   } else {
     area_ = {};
   }
+}
+
+void Screen::SetArea(const BufferInfo& info) {
+  area_ = {0, info.window.top, info.size.x - 1, info.window.bottom, info.size.y - 1};
 }
 
 void Screen::FixView() {
@@ -201,10 +205,12 @@ void Screen::Print(std::string_view bytes) {
 
 // The view, and the buffer's size, attribute and cursor as the device
 // reports them; without a report, 80 x 25 in attribute 7 from the view's
-// top left.  The console area is read first: a buffer made narrower since
-// the last print must not be written past its new edge.
+// top left.  The console area is taken from the same report: a buffer made
+// narrower since the last print must not be written past its new edge.
 Screen::PrintState Screen::StartPrint() {
-  ReadArea();
+  BufferInfo info;
+  const bool reported = device_.GetBufferInfo(&info);
+  if (reported) SetArea(info);
   const Rect view = ViewRect();
   PrintState s;
   s.left = view.left;
@@ -214,8 +220,7 @@ Screen::PrintState Screen::StartPrint() {
   s.x = view.left;
   s.y = view.top;
   s.sub_view = view.top != area_.top || view.bottom != area_.bottom;
-  BufferInfo info;
-  if (device_.GetBufferInfo(&info)) {
+  if (reported) {
     s.width = info.size.x;
     s.height = info.size.y;
     s.attribute = info.attribute;
