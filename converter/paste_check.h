@@ -79,11 +79,18 @@ class PasteTally {
   /// Refused rows named one by one in the warnings.
   static constexpr size_t kRowsNamed = 5;
 
-  /// Adds the run's next kept row, which started on `source_line` of the
-  /// source file (1-based).
-  void Add(const TargetRow& row, int64_t source_line) {
+  /// Adds the run's next kept row: its target line as RowLines gives it
+  /// (with CR LF), the source row it was translated from, and the line of
+  /// the source file on which that row started (1-based).
+  void Add(std::string_view line, std::string_view source_row, int64_t source_line) {
     ++rows_;
-    if (!Pastes(row)) AddRefused(row, source_line);
+    // Only a row of three full notes has the tracker's length; its notes
+    // stand at fixed columns.
+    if (line.size() == kRowLineSize &&
+        Pastes(TargetRow{{line.substr(8, 3), line.substr(22, 3), line.substr(36, 3)}})) {
+      return;
+    }
+    AddRefused(*TranslateRow(source_row), source_line);
   }
 
   int64_t rows() const { return rows_; }

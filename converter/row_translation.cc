@@ -1,5 +1,9 @@
 #include "converter/row_translation.h"
 
+#include <cstring>
+
+#include "textio/bytes.h"
+
 namespace converter {
 namespace {
 
@@ -19,6 +23,34 @@ std::string_view MapNote(std::string_view note) {
   if (IsThree(note, '.')) return "---";
   if (IsThree(note, '=')) return "R--";
   return note;
+}
+
+// A source row this long reaches the last byte of note 3.
+constexpr size_t kFullSourceRow = kNoteStarts[2] + kNoteWidth;
+
+// The target row of three full notes with its line end, the notes still to
+// be put in at kNoteColumns.
+constexpr char kFullRow[] = "....|..|??? .... ....|??? .... ....|??? .... ....\r\n";
+static_assert(sizeof kFullRow - 1 == kRowLineSize, "a full row is 49 bytes and CR LF");
+constexpr size_t kNoteColumns[3] = {8, 22, 36};
+
+// Puts the full note at `from` into the row at `to`, mapped.
+inline void PutFullNote(const char* from, char* to) {
+  const char first = from[0], second = from[1], third = from[2];
+  if (first == second && second == third && (first == '.' || first == '=')) {
+    to[0] = first == '.' ? '-' : 'R';
+    to[1] = '-';
+    to[2] = '-';
+    return;
+  }
+  to[0] = first;
+  to[1] = second;
+  to[2] = third;
+}
+
+char* Put(char* to, std::string_view bytes) {
+  textio::CopyBytes(to, bytes.data(), bytes.size());
+  return to + bytes.size();
 }
 
 }  // namespace
@@ -42,6 +74,23 @@ std::string TargetRowText(const TargetRow& row) {
   }
   text += kRowPieces[3];
   return text;
+}
+
+RowLines::RowLines() { std::memcpy(full_, kFullRow, kRowLineSize); }
+
+std::string_view RowLines::Translate(std::string_view source_row) {
+  if (source_row.size() >= kFullSourceRow) {
+    const char* row = source_row.data();
+    if (row[1] == 'o' && row[2] == 'd' && row[3] == 'P') return {};
+    for (int i = 0; i < 3; ++i) PutFullNote(row + kNoteStarts[i], full_ + kNoteColumns[i]);
+    return std::string_view(full_, kRowLineSize);
+  }
+  std::optional<TargetRow> row = TranslateRow(source_row);
+  if (!row) return {};
+  char* end = other_;
+  for (int i = 0; i < 3; ++i) end = Put(Put(end, kRowPieces[i]), row->notes[i]);
+  end = Put(Put(end, kRowPieces[3]), "\r\n");
+  return std::string_view(other_, static_cast<size_t>(end - other_));
 }
 
 }  // namespace converter

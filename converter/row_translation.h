@@ -2,6 +2,7 @@
 #ifndef PATCONV_CONVERTER_ROW_TRANSLATION_H_
 #define PATCONV_CONVERTER_ROW_TRANSLATION_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,26 @@ std::optional<TargetRow> TranslateRow(std::string_view source_row);
 
 /// The target row's text without its line end: the pieces and notes joined.
 std::string TargetRowText(const TargetRow& row);
+
+/// The longest target row with its line end (CR LF): three full notes.
+inline constexpr size_t kRowLineSize = 51;
+
+/// Target rows with their line ends, each built in one piece to be printed
+/// in one piece.  A source row of 28 bytes or more holds three full notes:
+/// it is translated and formatted in one step into a fixed row, of which
+/// only the notes change from row to row.  A shorter row goes through
+/// TranslateRow.
+class RowLines {
+ public:
+  RowLines();
+  /// The target row of a source row with CR LF, valid until the next call;
+  /// empty when the row is dropped.  No state is carried from row to row.
+  std::string_view Translate(std::string_view source_row);
+
+ private:
+  char full_[kRowLineSize];  // the fixed row
+  char other_[kRowLineSize];
+};
 
 }  // namespace converter
 

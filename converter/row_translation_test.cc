@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <random>
 #include <string>
 
 namespace converter {
@@ -10,6 +13,16 @@ namespace {
 std::string Translate(const std::string& source) {
   auto row = TranslateRow(source);
   return row ? TargetRowText(*row) : "<dropped>";
+}
+
+// The same through the one-step formatting of whole lines, the line end
+// taken off.
+std::string TranslateLine(const std::string& source) {
+  RowLines lines;
+  std::string line(lines.Translate(source));
+  if (line.empty()) return "<dropped>";
+  EXPECT_EQ(line.substr(line.size() - 2), "\r\n") << source;
+  return line.substr(0, line.size() - 2);
 }
 
 TEST(RowTranslation, CutsAndMapsTheFirstThreeNotes) {
@@ -36,7 +49,10 @@ TEST(RowTranslation, CutsAndMapsTheFirstThreeNotes) {
       {"\t..........|===", "....|..|--- .... ....|== .... ....| .... ...."},
       {std::string("|\0\0\0", 4), std::string("....|..|\0\0\0 .... ....| .... ....| .... ....", 43)},
   };
-  for (const Case& c : cases) EXPECT_EQ(Translate(c.source), c.target) << c.source;
+  for (const Case& c : cases) {
+    EXPECT_EQ(Translate(c.source), c.target) << c.source;
+    EXPECT_EQ(TranslateLine(c.source), c.target) << c.source;
+  }
 }
 
 TEST(RowTranslation, DropsRowsWhoseFirstNoteReadsOdP) {
@@ -46,8 +62,30 @@ TEST(RowTranslation, DropsRowsWhoseFirstNoteReadsOdP) {
   // Only note 1 counts, and only exactly.
   EXPECT_EQ(Translate("|C-5........|odP"), "....|..|C-5 .... ....|odP .... ....| .... ....");
   EXPECT_EQ(Translate("Xodp"), "....|..|odp .... ....| .... ....| .... ....");
+  EXPECT_EQ(TranslateLine("XodP" + std::string(40, '.')), "<dropped>");
   EXPECT_EQ(Translate("\tModPlug Tracker  IT"), "....|..|Mod .... ....|ker .... ....| .... ....");
   EXPECT_EQ(Translate(" ModPlug"), "....|..|Mod .... ....| .... ....| .... ....");
+}
+
+TEST(RowTranslation, LinesInOneStepAsRowsTranslated) {
+  // Random rows of 0 to 60 bytes, full rows (28 bytes and more) among them,
+  // with markers and "odP" where the notes stand, one after another through
+  // one RowLines: it carries nothing from row to row.
+  std::mt19937 random(20261207);
+  const std::string bytes = std::string(".=odP|C#-5 \t,\"\xFF\r", 17) + '\0';
+  const char* const notes[] = {"...", "===", "odP", "..=", "C-5"};
+  RowLines lines;
+  for (int n = 0; n < 3000; ++n) {
+    std::string source(random() % 61, ' ');
+    for (char& c : source) c = bytes[random() % bytes.size()];
+    for (size_t start : {1u, 13u, 25u}) {
+      if (start < source.size() && random() % 2 == 0) source.replace(start, 3, notes[random() % 5]);
+    }
+    source.resize(std::min<size_t>(source.size(), 60));
+    std::optional<TargetRow> row = TranslateRow(source);
+    const std::string expected = row ? TargetRowText(*row) + "\r\n" : "";
+    EXPECT_EQ(lines.Translate(source), expected) << source;
+  }
 }
 
 TEST(RowTranslation, FullRowIs49Characters) {

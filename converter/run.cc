@@ -35,6 +35,33 @@ void PrintRow(textio::Channels& channels, int channel, const TargetRow& row) {
   channels.Print(channel, kRowPieces[3], kPrintLine);
 }
 
+// The conversion pass: every field of channel 1 translated, each kept row
+// written to channel 2, shown on the console and counted in `tally`.
+void ConvertRows(console::Console& console, textio::Channels& channels, PasteTally* tally) {
+  // End test, select for input and read field in one call; the row is a
+  // view that lives until the next read.
+  std::string row_storage;
+  std::string_view source_row;
+  RowLines lines;
+  for (;;) {
+    const int64_t source_line = channels.LineEndsRead(kInputChannel) + 1;
+    if (!channels.NextField(kInputChannel, &row_storage, &source_row)) break;
+    std::string_view line = lines.Translate(source_row);
+    if (line.empty()) continue;  // dropped
+    tally->Add(line, source_row, source_line);
+    // Built once and printed once: a file and a redirected standard output
+    // write only when their buffers are full, so the bytes are the same as
+    // for seven prints.  On a console every print shows (a pending line
+    // feed, the console check), so there the row stays seven prints.
+    channels.Print(kOutputChannel, line, kPrintItem);
+    if (console.screen().stdout_is_console()) {
+      PrintRow(channels, textio::kConsoleChannel, *TranslateRow(source_row));
+    } else {
+      channels.Print(textio::kConsoleChannel, line, kPrintItem);
+    }
+  }
+}
+
 }  // namespace
 
 std::string ShownName(std::string_view name) {
@@ -98,18 +125,8 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   channels.PrintLineEnd(textio::kConsoleChannel, kPrintLine);
   channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
 
-  std::string source_row;
   PasteTally tally;
-  while (channels.EndTest(kInputChannel) == 0) {
-    channels.SelectInput(kInputChannel);
-    const int64_t source_line = channels.LineEndsRead(kInputChannel) + 1;
-    channels.ReadField(&source_row);
-    std::optional<TargetRow> row = TranslateRow(source_row);
-    if (!row) continue;
-    tally.Add(*row, source_line);
-    PrintRow(channels, kOutputChannel, *row);
-    PrintRow(channels, textio::kConsoleChannel, *row);
-  }
+  ConvertRows(console, channels, &tally);
 
   if (channels.Close(kInputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
     fail("input file '" + ShownName(input_name) + "': " + channels.last_error());

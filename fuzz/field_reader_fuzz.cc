@@ -1,8 +1,9 @@
 // Fuzz target: the field reader over arbitrary bytes, read three ways.
 //
 //   1. From a file channel: the bytes are written to a file, opened on
-//      channel 1 (text translation on) and read as the converter reads it:
-//      end test, select for input, read field, until the end test gives -1.
+//      channel 1 (text translation on) and read with end test, select for
+//      input, read field, until the end test gives -1; and opened on
+//      channel 3 and read with NextField, as the converter reads it.
 //   2. From a channel whose input arrives in short reads of varying size
 //      (as a pipe delivers a redirected standard input), with the end test
 //      of channel 0: the end is reported once a read has met it.
@@ -23,10 +24,14 @@
 //      back and begins the next field.  Nothing is stored twice, and the
 //      CR LF translation only removes a CR.  So exactly the bytes that Strip
 //      keeps reach the fields, in order.
+//   d. File channel: NextField, the converter's one call per field that
+//      takes a whole line in one piece where it can, yields the same fields
+//      as end test, select for input and read field.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz/fuzz_input.h"
 #include "textio/channels.h"
@@ -82,8 +87,10 @@ class PipeChannel final : public textio::ChannelKind {
   textio::TextInput input_;
 };
 
-// Reads a channel to its end as the converter does; the fields joined.
-std::string ReadChannel(textio::Channels& channels, int number, size_t input_size) {
+// Reads a channel to its end with end test, select for input and read
+// field; the fields joined.  Each field is also added to *fields if given.
+std::string ReadChannel(textio::Channels& channels, int number, size_t input_size,
+                        std::vector<std::string>* fields = nullptr) {
   std::string joined;
   std::string field;
   size_t reads = 0;
@@ -93,8 +100,22 @@ std::string ReadChannel(textio::Channels& channels, int number, size_t input_siz
     channels.ReadField(&field);
     Check(field.size() <= textio::kFieldLimit, "a field holds at most 4096 bytes");
     joined += field;
+    if (fields != nullptr) fields->push_back(field);
   }
   return joined;
+}
+
+// The fields of a channel read to its end with NextField, the converter's
+// one call per field (which takes whole lines in one piece).
+std::vector<std::string> NextFields(textio::Channels& channels, int number, size_t input_size) {
+  std::vector<std::string> fields;
+  std::string storage;
+  std::string_view field;
+  while (channels.NextField(number, &storage, &field)) {
+    Check(fields.size() <= input_size, "NextField ends within |D| + 1 reads");
+    fields.emplace_back(field);
+  }
+  return fields;
 }
 
 void CheckFileChannel(std::string_view data) {
@@ -103,9 +124,14 @@ void CheckFileChannel(std::string_view data) {
   textio::Channels channels;
   Check(channels.Open(path, textio::kModeInput, 0, 0, 1, 0) == textio::kStatusOk,
         "the file opens");
-  std::string joined = ReadChannel(channels, 1, data.size());
+  Check(channels.Open(path, textio::kModeInput, 0, 0, 3, 0) == textio::kStatusOk,
+        "the file opens on a second channel");
+  std::vector<std::string> fields;
+  std::string joined = ReadChannel(channels, 1, data.size(), &fields);
   Check(Strip(joined) == Strip(BeforeEofMark(data)),
         "file channel: the fields hold every byte but blanks, quotes, commas, CR, LF");
+  Check(NextFields(channels, 3, data.size()) == fields,
+        "NextField yields the fields of end test, select for input and read field");
 }
 
 void CheckPipeChannel(std::string_view data) {

@@ -14,6 +14,9 @@
 //   d. The paste check of the target row gives a reason exactly when it
 //      says the tracker refuses the row, and the reason is printable ASCII
 //      (the notes' other bytes shown as \xNN).
+//   e. RowLines gives the same row with CR LF after it, or nothing for a
+//      dropped row, whether R is a full row (28 bytes or more, formatted in
+//      one step) or a shorter one.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -47,7 +50,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::optional<converter::TargetRow> target = converter::TranslateRow(row);
   const bool header = size >= 4 && row.substr(1, 3) == "odP";
   Check(target.has_value() != header, "a row is dropped exactly when characters 2-4 are odP");
-  if (!target) return 0;
+  converter::RowLines lines;
+  const std::string line(lines.Translate(row));
+  if (!target) {
+    Check(line.empty(), "RowLines drops the rows TranslateRow drops");
+    return 0;
+  }
+  Check(line == converter::TargetRowText(*target) + "\r\n",
+        "RowLines gives the translated row and CR LF");
 
   const std::string expected = "....|..|" + ExpectedNote(row, 1) + " .... ....|" +
                                ExpectedNote(row, 13) + " .... ....|" + ExpectedNote(row, 25) +

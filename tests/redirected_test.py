@@ -160,6 +160,31 @@ class Conversion(E2ETest):
             source = b"".join(pieces)
             with self.subTest(source=source):
                 self.check(source, expected_rows(source))
+        # Sources of rows that cross the 8192-byte read buffer: a line end
+        # that sits just before, on or just after the buffer's end (a CR LF
+        # split over it among them), lines of 4095 to 4097 bytes.
+        cells = [b"|C-501v64...", b"|...........", b"|===........", b"|D#4", b"|odP", b"",
+                 b"  |C-5", b"\t|", b'"|C,5" ', b'|C"5', b"|a\tb", b"|\x00\xff"]
+        ends = [b"\r\n"] * 12 + [b"\n", b"\r", b",", b"\r\r\n", b"\n\r"]
+        for _ in range(24):
+            buffer_end = 8192 * rng.choice([1, 2])
+            line_end_at = buffer_end + rng.choice([-3, -2, -1, 0, 1])
+            source = bytearray()
+            while len(source) < buffer_end + 400:
+                if len(source) < line_end_at <= len(source) + 60:
+                    source += b"|" + b"." * (line_end_at - len(source) - 1) + b"\r\n"
+                elif rng.random() < 0.01:
+                    source += b"|C-5" + b"x" * rng.choice([4091, 4092, 4093]) + b"\r\n"
+                else:
+                    source += b"".join(rng.choice(cells) for _ in range(rng.randrange(5)))
+                    source += rng.choice(ends)
+            if rng.random() < 0.2:
+                source = source[:rng.randrange(len(source))]  # the last line without its end
+            if rng.random() < 0.1:
+                source.insert(rng.randrange(len(source)), 0x1a)
+            source = bytes(source)
+            with self.subTest(length=len(source), line_end_at=line_end_at):
+                self.check(source, expected_rows(source))
 
 
 class Failures(E2ETest):

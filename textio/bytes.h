@@ -8,10 +8,21 @@
 
 namespace textio {
 
-/// memcpy for runs that are mostly a few bytes long (a note, a piece of a
-/// row): those are copied with a couple of word moves instead of a call.
+/// memcpy for runs that are mostly short (a note, a piece of a row, a whole
+/// row): those are copied with a few word moves instead of a call.
 inline void CopyBytes(char* to, const char* from, size_t size) {
-  if (size >= 8 && size <= 16) {
+  if (size > 32 && size <= 64) {
+    // A target row: four 16-byte moves, the last two overlapping.
+    char a[16], b[16], c[16], d[16];
+    std::memcpy(a, from, 16);
+    std::memcpy(b, from + 16, 16);
+    std::memcpy(c, from + size - 32, 16);
+    std::memcpy(d, from + size - 16, 16);
+    std::memcpy(to, a, 16);
+    std::memcpy(to + 16, b, 16);
+    std::memcpy(to + size - 32, c, 16);
+    std::memcpy(to + size - 16, d, 16);
+  } else if (size >= 8 && size <= 16) {
     uint64_t head, tail;
     std::memcpy(&head, from, 8);
     std::memcpy(&tail, from + size - 8, 8);

@@ -201,6 +201,23 @@ int Channels::ReadField(std::string* destination) {
   return SetStatus(kStatusOk);
 }
 
+bool Channels::NextField(int number, std::string* storage, std::string_view* field) {
+  if (EndTest(number) != 0) return false;
+  SelectInput(number);
+  // A whole line that the field reader would take as one field, leaving
+  // nothing put back, is taken in one piece.
+  ChannelRecord* record = selected_;
+  TextInput* input = record->kind->input();
+  if (record->put_back_count == 0 && input != nullptr && input->position() < record->size &&
+      input->TakeLine(kFieldLimit, field)) {
+    ++record->line_ends;  // a whole line, with its line end
+    return true;
+  }
+  ReadField(storage);
+  *field = *storage;
+  return true;
+}
+
 int Channels::PrintLineEnd(int number, int flags) { return Print(number, {}, flags); }
 
 int Channels::Close(int number) {

@@ -111,9 +111,14 @@ class Channels {
     if (number < 0 || number > kLastChannel) return 0;
     return records_[static_cast<size_t>(number)].line_ends;
   }
+  /// The converter's loop step in one call: the end test on channel
+  /// `number`; unless it is at its end, select for input on it and read
+  /// field.  *field then views the field: in *storage, or in the channel's
+  /// read buffer until the next read.  False, with nothing done, at the end.
+  bool NextField(int number, std::string* storage, std::string_view* field);
   /// Writes the text, then CR LF when the flags ask for a line end.
   int Print(int number, std::string_view text, int flags) {
-    // Inline: a converted row is fourteen prints.
+    // Inline: every converted row is printed through here.
     if (number < 0 || number > kLastChannel) return SetStatus(kStatusBadCall);
     ChannelKind* kind = records_[static_cast<size_t>(number)].kind;
     if (kind == nullptr) return SetStatus(kStatusBadCall);

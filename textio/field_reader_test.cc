@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "textio/channels.h"
@@ -134,6 +135,88 @@ TEST(FieldReader, LongFieldsAcrossBufferBoundaries) {
     expected.push_back(row);
   }
   EXPECT_EQ(FieldsOfFile(data), expected);
+}
+
+// A first line and filler lines of 98 bytes, then one line whose CR stands
+// at `cr_index`.
+std::string CrAt(size_t cr_index) {
+  std::string data = "first\r\n";
+  while (cr_index - data.size() > 100) data += std::string(98, 'f') + "\r\n";
+  return data + "|C-5" + std::string(cr_index - data.size() - 4, '.') + "\r\n";
+}
+
+TEST(FieldReader, WholeLinesReadAtOnceAsTheGeneralReaderReadsThem) {
+  // NextField takes a whole line in one piece only where reading it byte by
+  // byte gives the same field and leaves the same state; `fast` counts the
+  // fields it so takes (a view into the read buffer, not the storage).
+  const std::string x40(40, 'x'), x4095(4095, 'x'), x4096(4096, 'x'), x4097(4097, 'x');
+  const size_t kEnd = TextInput::kBufferSize;
+  const size_t kFillers = 81;  // CrAt's lines before the one near kEnd
+  struct Case {
+    const char* name;
+    std::string data;
+    std::string appended;  // after the size was measured at open
+    size_t fast;
+  } cases[] = {
+      {"line_of_4095", "a\r\n" + x4095 + "\r\nb\r\n", "", 2},
+      {"line_of_4096", "a\r\n" + x4096 + "\r\nb\r\n", "", 2},
+      {"line_of_4097", "a\r\n" + x4097 + "\r\nb\r\n", "", 1},
+      {"lf_lines", "a\n" + x4096 + "\nb\nc", "", 2},
+      // The line of the CR is read byte by byte when its line end is not
+      // all in the buffer; "b" then comes after a refill.
+      {"cr_lf_split_at_buffer_end", CrAt(kEnd - 1) + "b\r\n", "", kFillers + 1},
+      {"cr_lf_at_buffer_end", CrAt(kEnd - 2) + "b\r\n", "", kFillers + 1},
+      {"cr_lf_in_next_buffer", CrAt(kEnd) + "b\r\n", "", kFillers + 1},
+      {"quotes_after_the_first_byte", "a\r\nb\"c\"\r\nd\"\r\n", "", 2},
+      {"quote_first", "a\r\n\"b,c\"\r\nd\r\n", "", 1},
+      {"put_back_after_a_quote", "a\r\n\"b\"c\r\nd\r\n", "", 1},
+      {"blanks_first", "a\r\n  b\r\n\tc\r\nd \r\n", "", 1},
+      {"blanks_and_tabs_inside", "a\r\nb c\td \r\n", "", 1},
+      {"commas", "a\r\nb,c\r\n,d\r\ne,\r\n", "", 2},
+      {"lone_cr", "a\r\nb\rc\r\nd\r\r\ne\r\n", "", 1},
+      {"stops_past_the_first_blocks",
+       "a\r\n" + x40 + "\r" + x40 + "\r\n" + x40 + "," + x40 + "\r\n" + x40 + "\x1A\r\n", "", 1},
+      {"empty_lines", "a\r\n\r\n\nb\r\n", "", 1},
+      {"eof_mark_mid_line", "a\r\nb\x1A" "c\r\nd\r\n", "", 0},
+      {"eof_mark_after_line_end", "a\r\nb\r\n\x1A" "c\r\n", "", 1},
+      {"last_line_without_end", "a\r\nbc\r\nde", "", 1},
+      {"nul_bytes", std::string("a\r\nb\0c\r\n\0\r\n", 11), "", 2},
+      {"size_reached_mid_line", "a\r\nbc", "de\r\nfg\r\n", 1},
+      {"size_reached_at_line_end", "a\r\nbc\r\n", "de\r\n", 1},
+  };
+  ScopedTempDir dir;
+  for (const Case& c : cases) {
+    const std::string path = dir.File(c.name);
+    WriteFile(path, c.data);
+    Channels channels;
+    ASSERT_EQ(channels.Open(path, kModeInput, 0, 0, 1, 0), kStatusOk) << c.name;
+    ASSERT_EQ(channels.Open(path, kModeInput, 0, 0, 3, 0), kStatusOk) << c.name;
+    WriteFile(path, c.data + c.appended);
+    ChannelRecord* general = channels.Lookup(1);
+    ChannelRecord* whole = channels.Lookup(3);
+    size_t fast = 0;
+    for (size_t read = 0;; ++read) {
+      ASSERT_LT(read, c.data.size() + 2) << c.name;
+      std::string expected, storage;
+      std::string_view field;
+      const bool more = channels.EndTest(1) == 0;
+      if (more) {
+        channels.SelectInput(1);
+        channels.ReadField(&expected);
+      }
+      ASSERT_EQ(channels.NextField(3, &storage, &field), more) << c.name << " read " << read;
+      if (!more) break;
+      EXPECT_EQ(field, expected) << c.name << " read " << read;
+      if (field.data() != storage.data()) ++fast;
+      EXPECT_EQ(whole->put_back_count, general->put_back_count) << c.name << " read " << read;
+      EXPECT_EQ(whole->line_ends, general->line_ends) << c.name << " read " << read;
+      TextInput* a = general->kind->input();
+      TextInput* b = whole->kind->input();
+      EXPECT_EQ(b->position(), a->position()) << c.name << " read " << read;
+      EXPECT_EQ(b->ended(), a->ended()) << c.name << " read " << read;
+    }
+    EXPECT_EQ(fast, c.fast) << c.name;
+  }
 }
 
 TEST(FieldReader, CutsTheAnswerLineTheSameWay) {

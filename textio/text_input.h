@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace textio {
 
@@ -58,6 +59,16 @@ class TextInput {
   /// and 0x1A, stopping before the first that is; the count taken.  The
   /// field reader's fast path: those bytes would each be taken and stored.
   size_t TakePlain(std::string* out, size_t room);
+
+  /// The field reader's whole-line fast path.  When the bytes from the read
+  /// position up to the next line end (LF, or CR LF) are all in the buffer,
+  /// number at most `limit`, hold no CR, ',' or 0x1A, and the first of them
+  /// is none of blank, '"', LF, CR, ',' and 0x1A, they are delivered with
+  /// their line end and *line views them (without the line end) in the
+  /// buffer until the next read; true.  Otherwise nothing is delivered and
+  /// nothing is read: false.  The field reader would take such a line as
+  /// one field and consume its line end, and read nothing more.
+  bool TakeLine(size_t limit, std::string_view* line);
 
   /// The offset in the source just past the last byte delivered.
   int64_t position() const { return base_ + static_cast<int64_t>(next_); }

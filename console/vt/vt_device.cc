@@ -169,7 +169,10 @@ class VtDevice final : public Device {
  private:
   // Unwritten output is written at once when it grows this big or when the
   // last write is this old; a fast run of prints is gathered in between.
-  static constexpr size_t kWriteThreshold = 64 * 1024;
+  // Small enough for the terminal to take in one piece while the next is
+  // drawn: with 64 KiB pieces, echoing rows into a tmux pane took about 1.7
+  // times as long as cat of the same bytes, with 8 KiB about 1.1 times.
+  static constexpr size_t kWriteThreshold = 8 * 1024;
   static constexpr int64_t kWriteIntervalMs = 10;
   // How long the end of the run waits for the terminal's answers to the
   // questions asked at the start, so that none reaches the shell.

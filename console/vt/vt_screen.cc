@@ -125,13 +125,19 @@ bool VtScreen::FillAttribute(uint16_t attribute, int length, Coord at) {
   });
 }
 
+void VtScreen::FillCells(Cell* to, int count, Cell value) {
+  const uint32_t word = value.Word();
+  for (int i = 0; i < count; ++i) std::memcpy(static_cast<void*>(to + i), &word, sizeof word);
+}
+
 bool VtScreen::WriteCells(const char* characters, int length, uint16_t attribute, Coord at) {
   if (!Inside(at.x, at.y)) return false;
   if (length <= 0) return true;
   if (characters == nullptr) return false;
   const int count = std::min(length, width_ - at.x);
+  Cell* cells = &ModelCell(at.x, at.y);
   for (int i = 0; i < count; ++i) {
-    ModelCell(at.x + i, at.y) = Cell{static_cast<uint8_t>(characters[i]), attribute, true};
+    cells[i] = Cell{static_cast<uint8_t>(characters[i]), attribute, true};
   }
   MarkDirty(at.y);
   return true;
@@ -177,8 +183,8 @@ void VtScreen::ScrollWholeBufferUp(int rows, char fill, uint16_t attribute) {
   const Cell terminal_blank{' ', kDefaultAttribute, true};
   for (int y = height_ - rows; y < height_; ++y) {
     const size_t base = RowBase(y);
-    std::fill_n(cells_.begin() + static_cast<std::ptrdiff_t>(base), width_, model_blank);
-    std::fill_n(front_.begin() + static_cast<std::ptrdiff_t>(base), width_, terminal_blank);
+    FillCells(&cells_[base], width_, model_blank);
+    FillCells(&front_[base], width_, terminal_blank);
     MarkDirty(y);
   }
 }

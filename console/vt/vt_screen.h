@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,11 +112,19 @@ class VtScreen {
     uint16_t attribute = 7;
     Cell() = default;
     constexpr Cell(uint8_t c, uint16_t a, bool k) : character(c), known(k), attribute(a) {}
-    friend bool operator==(const Cell& a, const Cell& b) {
-      return a.character == b.character && a.attribute == b.attribute && a.known == b.known;
+    /// The four bytes as one word: equal words, equal cells.
+    uint32_t Word() const {
+      uint32_t word;
+      std::memcpy(&word, this, sizeof word);
+      return word;
     }
+    friend bool operator==(const Cell& a, const Cell& b) { return a.Word() == b.Word(); }
     friend bool operator!=(const Cell& a, const Cell& b) { return !(a == b); }
   };
+
+  static_assert(sizeof(Cell) == 4, "a cell is one word");
+  /// Sets `count` cells from `to` on, a word at a time.
+  static void FillCells(Cell* to, int count, Cell value);
 
   // Rows live in a ring so that scrolling the whole buffer costs the rows it
   // brings in, not the size of the screen.
