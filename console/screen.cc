@@ -206,11 +206,17 @@ void Screen::Print(std::string_view bytes) {
 // The view, and the buffer's size, attribute and cursor as the device
 // reports them; without a report, 80 x 25 in attribute 7 from the view's
 // top left.  The console area is taken from the same report: a buffer made
-// narrower since the last print must not be written past its new edge.
+// narrower since the last print must not be written past its new edge.  A
+// window that stopped being a console area is seen at the print's end, as
+// ever; this print, begun on a console, keeps the area it had.
 Screen::PrintState Screen::StartPrint() {
   BufferInfo info;
   const bool reported = device_.GetBufferInfo(&info);
-  if (reported) SetArea(info);
+  if (reported) {
+    const Area last = area_;
+    SetArea(info);
+    if (AreaEmpty()) area_ = last;
+  }
   const Rect view = ViewRect();
   PrintState s;
   s.left = view.left;
