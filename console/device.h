@@ -112,6 +112,15 @@ class Device {
   /// written, -1 when the write fails.
   virtual long WriteStdout(const char* data, size_t size) = 0;
 
+  // --- Standard error ------------------------------------------------------
+  /// One line for standard error, `line` without its line end.  When
+  /// standard error is the console this device draws on, the line waits
+  /// until the device lets the console go (its last screen drawn, the
+  /// console put back as it was found) and is then written below the
+  /// output, on a line of its own; otherwise it is written at once, its
+  /// bytes as they are, with a line end.
+  virtual void WriteErrorLine(const std::string& line) = 0;
+
   // --- System --------------------------------------------------------------
   /// SetConsoleCtrlHandler(handler, TRUE).
   virtual bool AddControlHandler(ControlHandler handler, void* context) = 0;

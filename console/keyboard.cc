@@ -21,6 +21,8 @@ bool Keyboard::OnControlEvent(uint32_t event, void* context) {
     case kCtrlCloseEvent:
     case kCtrlLogoffEvent:
     case kCtrlShutdownEvent:
+      // A full queue keeps its keys; the close key, which the line reader
+      // ignores anyway, is then not added.
       keyboard->Push(kCloseKeyCode, CloseKeyEvent(keyboard->device_.key_map()));
       return true;
     default:
@@ -34,7 +36,7 @@ void Keyboard::Drain() {
     device_.AddControlHandler(&Keyboard::OnControlEvent, this);
   }
   InputEvent event;
-  while (device_.NextInputEvent(&event)) {
+  while (kQueueSlots - 1 - queued() >= kCodesPerEvent && device_.NextInputEvent(&event)) {
     if (event.type != InputEvent::Type::kKey) continue;
     decoded_.clear();
     key_codes_.Handle(event.key, &decoded_);
@@ -42,12 +44,16 @@ void Keyboard::Drain() {
   }
 }
 
-void Keyboard::Push(int code, const KeyEvent& event) {
+bool Keyboard::Push(int code, const KeyEvent& event) {
   Lock();
-  slots_[head_] = QueuedKey{code, event};
-  head_ = (head_ + 1) % kQueueSlots;
-  if (head_ == tail_) tail_ = (tail_ + 1) % kQueueSlots;  // full: the oldest goes
+  const size_t next = (head_ + 1) % kQueueSlots;
+  const bool room = next != tail_;
+  if (room) {
+    slots_[head_] = QueuedKey{code, event};
+    head_ = next;
+  }
   Unlock();
+  return room;
 }
 
 bool Keyboard::Pop(int* code) {

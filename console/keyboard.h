@@ -17,6 +17,9 @@ class Keyboard {
  public:
   /// Slots of the key queue; it holds one code less.
   static constexpr size_t kQueueSlots = 512;
+  /// The most codes one input event gives (a composed character and the
+  /// key that ended its composition).
+  static constexpr size_t kCodesPerEvent = 2;
   /// How long a wait for a key sleeps between looks at the input.
   static constexpr int kPollMs = 25;
 
@@ -26,8 +29,10 @@ class Keyboard {
   Keyboard(const Keyboard&) = delete;
   Keyboard& operator=(const Keyboard&) = delete;
 
-  /// Takes every waiting console input event: key presses become key codes
-  /// in the queue (with Alt-number entry), everything else is dropped.  The
+  /// Takes the waiting console input events while the queue has room for
+  /// the codes of one more: key presses become key codes in the queue (with
+  /// Alt-number entry), everything else is dropped.  A full queue leaves the
+  /// rest of the input with the system, so no typed key is ever lost.  The
   /// first drain registers the control handler.
   void Drain();
   /// Drains the input and takes the oldest key code, sleeping kPollMs
@@ -44,9 +49,9 @@ class Keyboard {
     }
   }
 
-  /// Adds a code to the queue, dropping the oldest when it is full.  Safe
-  /// to call from the control handler's thread.
-  void Push(int code, const KeyEvent& event);
+  /// Adds a code to the queue; false, and nothing changed, when it is full.
+  /// Safe to call from the control handler's thread.
+  bool Push(int code, const KeyEvent& event);
   /// Takes the oldest code; false when the queue is empty.
   bool Pop(int* code);
   /// Codes waiting in the queue.

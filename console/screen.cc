@@ -44,10 +44,14 @@ void Screen::SetUp() {
 void Screen::ReadArea() {
   BufferInfo info;
   if (device_.GetBufferInfo(&info)) {
-    area_ = {0, info.window.top, info.size.x - 1, info.window.bottom, info.size.y - 1};
+    SetArea(info);
   } else {
     area_ = {};
   }
+}
+
+void Screen::SetArea(const BufferInfo& info) {
+  area_ = {0, info.window.top, info.size.x - 1, info.window.bottom, info.size.y - 1};
 }
 
 void Screen::FixView() {
@@ -201,8 +205,18 @@ void Screen::Print(std::string_view bytes) {
 
 // The view, and the buffer's size, attribute and cursor as the device
 // reports them; without a report, 80 x 25 in attribute 7 from the view's
-// top left.
+// top left.  The console area is taken from the same report: a buffer made
+// narrower since the last print must not be written past its new edge.  A
+// window that stopped being a console area is seen at the print's end, as
+// ever; this print, begun on a console, keeps the area it had.
 Screen::PrintState Screen::StartPrint() {
+  BufferInfo info;
+  const bool reported = device_.GetBufferInfo(&info);
+  if (reported) {
+    const Area last = area_;
+    SetArea(info);
+    if (AreaEmpty()) area_ = last;
+  }
   const Rect view = ViewRect();
   PrintState s;
   s.left = view.left;
@@ -212,8 +226,7 @@ Screen::PrintState Screen::StartPrint() {
   s.x = view.left;
   s.y = view.top;
   s.sub_view = view.top != area_.top || view.bottom != area_.bottom;
-  BufferInfo info;
-  if (device_.GetBufferInfo(&info)) {
+  if (reported) {
     s.width = info.size.x;
     s.height = info.size.y;
     s.attribute = info.attribute;

@@ -72,6 +72,7 @@ class Screen {
 
   bool AreaEmpty() const { return area_.left == area_.right || area_.top == area_.bottom; }
   void ReadArea();
+  void SetArea(const BufferInfo& info);
   void FixView();
   Rect ViewRect() const;
   uint16_t CurrentAttribute();

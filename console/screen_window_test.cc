@@ -66,6 +66,20 @@ TEST(ScreenViewPastTheBuffer, ClearScreenBlanksOnlyRowsOfTheBuffer) {
   EXPECT_EQ(rig.device.out_of_buffer_calls(), 0);
 }
 
+TEST(ScreenNoConsoleArea, APrintBegunOnAConsoleStaysInsideTheBuffer) {
+  // The window becomes one row between two prints: the print that follows
+  // still draws in the area it began with, wrapping at the buffer's edge.
+  Rig rig(Shape(10, 5, 8));
+  rig.console.ClearScreen();
+  rig.console.PlaceCursor(5, 1, -1);
+  rig.device.MoveWindow(7, 7);
+  rig.console.Print("a line longer than the buffer");
+  EXPECT_EQ(rig.device.out_of_buffer_calls(), 0);
+  EXPECT_EQ(rig.device.Row(4), "a line lon");
+  EXPECT_EQ(rig.device.Row(5), "ger than t");
+  EXPECT_EQ(rig.device.Row(6), "he buffer");
+}
+
 TEST(ScreenNoConsoleArea, PlaceCursorLeavesTheCursorWhereItIs) {
   // A one-row window is no console area: place cursor then works on a
   // stand-in 80 x 25 screen, whose cells need not exist in the buffer.

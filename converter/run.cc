@@ -86,6 +86,7 @@ std::string ShownName(std::string_view name) {
 int Run(console::Console& console, textio::Channels& channels, const ErrorSink& report) {
   int status = 0;
   auto fail = [&](const std::string& line) {
+    console.FlushOutput();  // what the screen got so far comes first
     report("patconv: " + line);
     status = 1;
   };

@@ -58,6 +58,8 @@ def vt_input_decoder():
     yield b"\x00" + feed(b"\xc7\xff\x9b2J\x1b[?1049h") + wait(15)
     yield b"\x00" + feed("жö日".encode("gb18030") + b"\x81\x30\r\x81z\x81") + wait(10) + feed(b"a")
     yield b"\x03" + feed(b"\x1b[" + b"1;" * 12 + b"A\x1b[2$\x1b[3^\x1b[5@\x1bOa\x1b[c")
+    yield b"\x01" + feed(b"a\x1b[M !!b\x1b]11;rgb:0000/0000/0000\x07c\x1bP1$r0m\x1b\\d"
+                         b"\x1b[?25;2$y\x1b[?62;22ce\x1b[M \xc2\xa0\xc3\x80\x1b]") + wait(6)
 
 
 def screen():

@@ -23,6 +23,8 @@
 //      time) ahead, and never already past.
 //   d. When the clock has passed every deadline, nothing stays pending:
 //      Deadline() is -1 and any Alt+keypad number has been closed.
+//   e. Reports the terminal sent (mode states, device attributes) take at
+//      least four bytes each and carry numbers of at most three digits.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -95,10 +97,16 @@ class RecordChecker {
   size_t presses_ = 0;
 };
 
-void Drain(console::VtInputDecoder& decoder, RecordChecker& checker) {
+void Drain(console::VtInputDecoder& decoder, RecordChecker& checker, size_t* reports) {
   KeyEvent record;
   while (decoder.Next(&record)) checker.Take(record);
   Check(!checker.waiting_up(), "down and up records come out together");
+  console::VtInputDecoder::Report report;
+  while (decoder.NextReport(&report)) {
+    ++*reports;
+    Check(report.mode >= 0 && report.mode <= 999 && report.value >= 0 && report.value <= 999,
+          "a report's numbers have at most three digits");
+  }
 }
 
 void CheckDeadline(const console::VtInputDecoder& decoder, int64_t now) {
@@ -123,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int64_t now = 1000;
   size_t fed = 0;
+  size_t reports = 0;
   while (!input.empty()) {
     const uint8_t op = input.Byte();
     if (op < 0xC0) {
@@ -135,13 +144,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       decoder.Tick(now);
     }
     CheckDeadline(decoder, now);
-    Drain(decoder, checker);
+    Drain(decoder, checker, &reports);
     Check(checker.presses() <= fed, "no more keys go down than bytes were fed");
+    Check(reports * 4 <= fed, "a report takes at least four bytes");
   }
   now += 10 * console::VtInputDecoder::kAltNumberIdleMs;
   decoder.Tick(now);
   Check(decoder.Deadline() == -1, "nothing waits once every deadline has passed");
-  Drain(decoder, checker);
+  Drain(decoder, checker, &reports);
   Check(!checker.alt_open(), "an Alt+keypad number is closed once its wait has passed");
   Check(checker.presses() <= fed, "no more keys go down than bytes were fed");
   return 0;

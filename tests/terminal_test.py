@@ -1,8 +1,10 @@
 """patconv on a real terminal (a tmux pane): the screen it draws, typing and
 editing the answers, and how it leaves the terminal."""
 import os
+import re
 import shutil
 import subprocess
+import time
 import unittest
 
 from e2e import E2ETest, paste_warnings, program, terminal_rows
@@ -99,6 +101,66 @@ class Dialogue(TerminalTest):
         self.assertEqual(self.pane.wait_exit(), 0)
         self.assertFalse(os.path.exists(os.path.join(self.directory, "out.txt")))
 
+    def test_error_lines_stand_below_the_final_screen(self):
+        # The status line stays whole, and each error line comes below the
+        # output once the screen is final: a missing input, and a write
+        # error found when the output is closed.
+        self.write("in.txt", SOURCE.replace(b"|C-0", b"|C-8"))
+        for answers, error in (
+                (("missing.txt", "out.txt"),
+                 "patconv: cannot open input file 'missing.txt': No such file or directory"),
+                (("in.txt", "/dev/full"),
+                 "patconv: output file '/dev/full': cannot write: No space left on device")):
+            with self.subTest(answers=answers):
+                self.start()
+                self.answer(answers[0])
+                self.pane.wait_text("Filename to SAVE Output as:?")
+                self.answer(answers[1])
+                self.assertEqual(self.pane.wait_exit(), 1)
+                rows = self.pane.history_rows() + self.pane.screen()
+                start = rows.index(STATUS_LINE)
+                shown = [r for r in rows[start + 2:] if r]
+                self.assertEqual(shown[-1], error)
+                self.assertTrue(all(r.startswith("....|..|") for r in shown[:-1]), shown)
+                self.assertEqual(rows[start + 1], "")
+                self.assertTrue(self.pane.terminal_settings_kept())
+                self.pane.close()
+                self.pane = TmuxPane(self.width, self.height, cwd=self.directory)
+                self.addCleanup(self.pane.close)
+
+    def test_an_error_line_outlives_ctrl_c(self):
+        # The output cannot be made; Ctrl+C during the long echo that
+        # follows (a million rows) still leaves the error line below the
+        # screen.
+        self.write("in.txt", b"|C-501v64...|...........|===........\r\n" * 1000000)
+        self.start()
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("missing/out.txt")
+        self.pane.wait_for(lambda rows: rows[-2].startswith("....|..|C-5"))
+        self.pane.send_keys("C-c")
+        self.assertEqual(self.pane.wait_exit(), 130)
+        shown = [r for r in self.pane.screen() if r]
+        self.assertEqual(shown[-1], "patconv: cannot open output file 'missing/out.txt': "
+                                    "No such file or directory")
+        self.assertTrue(self.pane.terminal_settings_kept())
+
+    def test_a_pasted_answer_arrives_whole(self):
+        # 600 characters pasted in one piece are more than the key queue
+        # holds: the rest waits in the terminal, and the name is the file's.
+        self.write("in.txt", SOURCE)
+        name = "./" * 297 + "in.txt"
+        self.start()
+        self.pane.tmux("set-buffer", name)
+        self.pane.tmux("paste-buffer")
+        self.pane.wait_for(lambda rows: "".join(rows[4:]).endswith("in.txt"))
+        self.pane.send_keys("Enter")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("out.txt")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        with open(os.path.join(self.directory, "out.txt"), "rb") as f:
+            self.assertEqual(f.read().count(b"\r\n"), 41)
+
     def test_long_rows_wrap_at_the_right_edge(self):
         self.pane = TmuxPane(30, 12, cwd=self.directory)
         self.addCleanup(self.pane.close)
@@ -149,6 +211,21 @@ class Editing(TerminalTest):
             converted = f.read()
         self.assertTrue(converted.startswith(b"Vortex Tracker II v1.0 Pattern\r\n....|..|C-0"))
 
+    def test_terminal_reports_typed_inside_a_name_leave_it_as_typed(self):
+        # Reports a terminal sends of its own (a mouse left on by a program
+        # that crashed, a colour reply, a DCS string) are no keys.
+        self.start()
+        p = self.pane
+        p.send_text("a")
+        p.send_bytes(b"\x1b[M !!")
+        p.send_text("b")
+        p.send_bytes(b"\x1b]11;rgb:0000/0000/0000\x07")
+        p.send_text("c")
+        p.send_bytes(b"\x1bP1$r0m\x1b\\")
+        p.send_text("d")
+        p.wait_for(lambda r: r[4].endswith("d"))
+        self.assertEqual(p.screen()[4], "Filename to Open:? abcd")
+
     def test_delete_at_the_end_and_ignored_keys_change_nothing(self):
         self.start()
         p = self.pane
@@ -178,10 +255,10 @@ class Editing(TerminalTest):
 
 
 class Resizing(TerminalTest):
-    def convert_after_resize(self, width, height):
+    def convert_after_resize(self, width, height, source=SOURCE):
         # Octaves 1 to 8: the tracker takes every row, so that no warning
         # comes below the screen.
-        self.write("in.txt", SOURCE.replace(b"|C-0", b"|C-8"))
+        self.write("in.txt", source.replace(b"|C-0", b"|C-8"))
         self.start()
         self.pane.resize(width, height)
         self.pane.wait_for(lambda r: len(r) == height and any("Filename to Open:?" in x for x in r))
@@ -197,13 +274,41 @@ class Resizing(TerminalTest):
         self.assertEqual(rows[start + 2:start + 42], [ROW % (i % 8 or 8) for i in range(40)])
         self.assertTrue(self.pane.terminal_settings_kept())
 
-    def test_a_taller_terminal_scrolls_inside_the_first_rows(self):
-        rows = self.convert_after_resize(80, 35)
+    def test_a_taller_terminal_is_used_and_keeps_every_row(self):
+        # 80 x 25 made 80 x 50 at the prompt, then 64 rows: the rows below
+        # the first 25 are used, and what scrolls goes to the scroll-back.
+        source = (b"ModPlug Tracker MOD\r\n" + b"".join(
+            b"|C-%d01v64...|...........|===........\r\n" % (i % 8) for i in range(64)))
+        rows = self.convert_after_resize(80, 50, source)
+        start = len(rows) - 1 - rows[::-1].index(STATUS_LINE)
+        self.assertEqual(rows[start + 2:start + 66], [ROW % (i % 8 or 8) for i in range(64)])
         screen = self.pane.screen()
-        # The text keeps to the 25 rows it started with; below is blank.
-        self.assertEqual(screen[23], ROW % (39 % 8))
-        self.assertTrue(all(r == "" for r in screen[25:]))
-        self.assertIn(ROW % 8, rows)
+        self.assertEqual(screen[48], ROW % (63 % 8 or 8))
+        self.assertEqual(screen[49], "")
+        self.assertTrue(self.pane.terminal_settings_kept())
+
+
+    def test_resizes_during_the_echo_keep_every_row(self):
+        # Taller, shorter, narrower, wider while 100,000 numbered rows are
+        # echoed: each row is still on the screen or in the scroll-back
+        # (which has room for them all, also when they wrap at 45 columns).
+        count = 100000
+        self.write("in.txt", b"".join(b"|%03d........|%03d........|===\r\n" % divmod(i, 1000)
+                                      for i in range(count)))
+        self.pane = TmuxPane(self.width, self.height, cwd=self.directory, history=3 * count)
+        self.addCleanup(self.pane.close)
+        self.start()
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("")
+        for width, height in ((80, 50), (80, 20), (60, 30), (100, 40), (45, 25), (80, 25)):
+            time.sleep(0.03)
+            self.pane.resize(width, height)
+        self.assertEqual(self.pane.wait_exit(60), 0)
+        text = self.pane.tmux("capture-pane", "-p", "-J", "-S", "-")
+        seen = {int(a) * 1000 + int(b)
+                for a, b in re.findall(r"\.\.\.\.\|\.\.\|(\d{3}) \.\.\.\. \.\.\.\.\|(\d{3}) ", text)}
+        self.assertEqual([i for i in range(count) if i not in seen][:10], [])
 
 
 class Charsets(TerminalTest):
@@ -277,6 +382,25 @@ class Leaving(TerminalTest):
         self.pane.signal("TERM")
         self.assertEqual(self.pane.wait_exit(), 143)
         self.assertTrue(self.pane.terminal_settings_kept())
+
+    def test_modes_set_before_the_start_are_kept(self):
+        # The keypad in application mode and colours of the user's: the
+        # program draws in the terminal's default colours and puts back the
+        # user's; the keypad it never touches.
+        self.write("in.txt", SOURCE[:200])
+        self.pane.start(["sh", "-c", "printf '\\033=\\033[33;44m'; \"$0\"; s=$?; printf AFTER; "
+                         "exit $s", program()[-1]])
+        self.pane.wait_for(lambda rows: rows[4].startswith("Filename to Open:?"))
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        flag = lambda name: self.pane.tmux("display-message", "-p", "#{%s}" % name).strip()
+        self.assertEqual(flag("keypad_flag"), "1")
+        self.assertEqual(flag("cursor_flag"), "1")
+        styled = self.pane.tmux("capture-pane", "-p", "-e").split("\n")
+        self.assertIn("\x1b[33m\x1b[44mAFTER", [r for r in styled if "AFTER" in r][0])
+        self.assertNotIn("\x1b", "".join(r for r in styled if "Filename" in r))
 
     def test_hangup_ends_the_program(self):
         self.start()

@@ -63,10 +63,11 @@ class TmuxPane:
                 exports[name] = os.environ[name]
         exports.update(env or {})
         prefix = " ".join("%s=%s" % (k, shlex.quote(v)) for k, v in exports.items())
-        self.tmux("new-session", "-d", "-x", str(self.width), "-y", str(self.height),
+        # The history limit is taken by a pane when it is made: set first.
+        self.tmux("start-server", ";", "set-option", "-g", "history-limit", str(self.history),
+                  ";", "new-session", "-d", "-x", str(self.width), "-y", str(self.height),
                   "-c", self.cwd, "env -i %s sh -c %s" % (prefix, shlex.quote(script)))
         self.tmux("set-option", "-g", "escape-time", "0")
-        self.tmux("set-option", "-g", "history-limit", str(self.history))
         self.tmux("set-window-option", "-g", "aggressive-resize", "off")
         self.tmux("set-hook", "-g", "alert-bell",
                   "run-shell %s" % shlex.quote("echo >> " + shlex.quote(self.bell_file)))

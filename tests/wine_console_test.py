@@ -220,6 +220,36 @@ class WineConsoleTest(unittest.TestCase):
         self.assertEqual(self.pane.screen(), printed[-25:])
         self.assertEqual(self.output(), target_file(expected_rows(source)))
 
+    def test_error_line_stands_below_the_final_screen(self):
+        # Standard error is the console: the line waits until the program
+        # has let it go, then stands on a line of its own below the output.
+        self.wait_prompt()
+        self.pane.send_text("missing.txt")
+        self.pane.send_keys("Enter")
+        self.wait_row(6, "Filename to SAVE Output as:?")
+        self.pane.send_text("out.txt")
+        self.pane.send_keys("Enter")
+        self.assertEqual(self.pane.wait_exit(20), 1, self.screen_text())
+        rows = self.pane.screen()
+        self.assertEqual(rows[6:9], [shown(STATUS_LINE), "",
+                                     "patconv: cannot open input file 'missing.txt': "
+                                     "No such file or directory"])
+        self.assertEqual(rows[9:], [""] * 16)
+
+    def test_a_pasted_answer_arrives_whole(self):
+        # 600 characters in one piece, more than the key queue holds: the
+        # rest waits in the console's input and the name is the file's.
+        self.wait_prompt()
+        self.pane.tmux("set-buffer", "./" * 297 + "in.txt")
+        self.pane.tmux("paste-buffer")
+        self.pane.wait_for(lambda rows: rows[11].endswith("in.txt"), 20, "the whole name")
+        self.pane.send_keys("Enter")
+        self.wait_row(13, "Filename to SAVE Output as:?", 20)
+        self.pane.send_text("out.txt")
+        self.pane.send_keys("Enter")
+        self.assertEqual(self.pane.wait_exit(20), 0, self.screen_text())
+        self.assertEqual(self.output(), target_file(ROWS))
+
     def test_ctrl_c_ends_the_program_at_the_prompt(self):
         self.wait_prompt()
         self.pane.send_text("in")

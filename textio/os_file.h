@@ -83,11 +83,6 @@ class OsFile final : public ByteSource {
 /// The system's text for an errno value.
 std::string SystemErrorText(int error);
 
-/// Writes a line (UTF-8, as the program's messages are) to standard error:
-/// a console on Windows gets it as Unicode text, whatever its code page; a
-/// file, a pipe or a terminal gets the bytes as they are.
-void WriteStandardError(const std::string& line);
-
 }  // namespace textio
 
 #endif  // PATCONV_TEXTIO_OS_FILE_H_

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "textio/os_file.h"
 
 namespace textio {
@@ -114,7 +112,5 @@ int OsFile::Close() {
   descriptor_ = -1;
   return result;
 }
-
-void WriteStandardError(const std::string& line) { std::fputs(line.c_str(), stderr); }
 
 }  // namespace textio

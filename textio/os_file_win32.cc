@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "textio/os_file.h"
@@ -23,18 +21,19 @@ Text NativeName(Text name) {
   return name;
 }
 
-// UTF-8 as UTF-16; false when the bytes are not UTF-8 (with `strict`), or
-// too long for the system.
-bool Widen(const std::string& text, bool strict, std::wstring* wide) {
+// UTF-8 as UTF-16; false when the bytes are not UTF-8 or too long for the
+// system.
+bool Widen(const std::string& text, std::wstring* wide) {
   wide->clear();
   if (text.empty()) return true;
   if (text.size() > 0x3FFFFFFF) return false;
-  const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
   const int size = static_cast<int>(text.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, flags, text.data(), size, nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
   if (length <= 0) return false;
   wide->resize(static_cast<size_t>(length));
-  return ::MultiByteToWideChar(CP_UTF8, flags, text.data(), size, &(*wide)[0], length) == length;
+  return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, &(*wide)[0],
+                               length) == length;
 }
 
 // A name from a stream goes to the system's ANSI call as the bytes it is; a
@@ -45,7 +44,7 @@ int OpenName(const std::string& name, TextOrigin origin, int flags) {
     return ::_open(NativeName(name).c_str(), flags, _S_IREAD | _S_IWRITE);
   }
   std::wstring wide;
-  if (!Widen(name, true, &wide)) {
+  if (!Widen(name, &wide)) {
     errno = EILSEQ;
     return -1;
   }
@@ -140,28 +139,6 @@ int OsFile::Close() {
   int result = ::_close(descriptor_) == 0 ? 0 : errno;
   descriptor_ = -1;
   return result;
-}
-
-// A console shows Unicode text whatever its code page; anything else gets
-// the bytes through the C runtime, as every other program's output.
-void WriteStandardError(const std::string& line) {
-  HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
-  DWORD mode = 0;
-  std::wstring wide;
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode) ||
-      !Widen(line, false, &wide)) {
-    std::fputs(line.c_str(), stderr);
-    return;
-  }
-  std::fflush(stderr);  // what the runtime still holds comes first
-  for (size_t done = 0; done < wide.size();) {
-    const DWORD part = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 0x4000));
-    DWORD written = 0;
-    if (!::WriteConsoleW(handle, wide.data() + done, part, &written, nullptr) || written == 0) {
-      return;
-    }
-    done += written;
-  }
 }
 
 }  // namespace textio

@@ -52,6 +52,7 @@ class MemoryDevice final : public Device {
   bool SetCursorVisible(bool visible) override;
   void Flush() override { ++flushes_; }
   long WriteStdout(const char* data, size_t size) override;
+  void WriteErrorLine(const std::string& line) override { error_lines_.push_back(line); }
   bool AddControlHandler(ControlHandler handler, void* context) override;
   void RemoveControlHandler() override;
   void Beep(int frequency, int milliseconds) override;
@@ -88,6 +89,7 @@ class MemoryDevice final : public Device {
   Rect window() const { return window_; }
   uint32_t input_mode() const { return input_mode_; }
   const std::string& stdout_bytes() const { return stdout_; }
+  const std::vector<std::string>& error_lines() const { return error_lines_; }
   const std::vector<std::pair<int, int>>& beeps() const { return beeps_; }
   int sleeps() const { return sleeps_; }
   /// The length asked for by each pause, in order.
@@ -145,6 +147,7 @@ class MemoryDevice final : public Device {
   std::string stdin_;
   size_t stdin_offset_ = 0;
   std::string stdout_;
+  std::vector<std::string> error_lines_;
   std::vector<std::pair<int, int>> beeps_;
   int sleeps_ = 0;
   std::vector<int> sleep_lengths_;

@@ -52,12 +52,54 @@ void LeaveModes(TtyModes* modes) {
   tcsetattr(modes->fd, TCSADRAIN, &modes->original);
 }
 
+// Appends a decimal number; async-signal-safe.
+size_t PutNumber(char* out, int number) {
+  char digits[12];
+  size_t count = 0;
+  unsigned value = number < 0 ? 0u : static_cast<unsigned>(number);
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (size_t i = 0; i < count; ++i) out[i] = digits[count - 1 - i];
+  return count;
+}
+
+size_t PutText(char* out, const char* text) {
+  size_t count = std::strlen(text);
+  std::memcpy(out, text, count);
+  return count;
+}
+
+// The bytes that undo what the drawing changed and nothing else: the
+// colours (whose restore also moves the cursor, so it is placed again) and
+// the cursor's visibility.  Async-signal-safe.
+size_t BuildRestore(char* out) {
+  size_t size = 0;
+  if (g_term.rendition_changed) {
+    std::memcpy(out, g_term.restore, g_term.restore_size);
+    size += g_term.restore_size;
+    if (g_term.cursor_row >= 0) {
+      size += PutText(out + size, "\x1b[");
+      size += PutNumber(out + size, g_term.cursor_row + 1);
+      out[size++] = ';';
+      size += PutNumber(out + size, g_term.cursor_column + 1);
+      out[size++] = 'H';
+    }
+  }
+  if (g_term.cursor_visibility_changed) {
+    size += PutText(out + size, g_term.found_cursor_visible == 0 ? "\x1b[?25l" : "\x1b[?25h");
+  }
+  return size;
+}
+
 // Puts the terminal as it was found, keeping what is wanted for a resume.
 // Async-signal-safe.
 void SuspendTerminal() {
   if (g_term.drawing_active) {
     g_term.drawing_active = 0;
-    WriteRaw(STDOUT_FILENO, g_term.restore, g_term.restore_size);
+    char restore[sizeof g_term.restore + 64];
+    WriteRaw(STDOUT_FILENO, restore, BuildRestore(restore));
   }
   LeaveModes(&g_term.input);
   LeaveModes(&g_term.output);
@@ -105,6 +147,15 @@ void RestoreTerminal() {
   SuspendTerminal();
 }
 
+void WriteHeldErrorLines() {
+  const char* lines = g_term.held_errors;
+  const size_t size = g_term.held_errors_size;
+  if (lines == nullptr || size == 0) return;
+  g_term.held_errors_size = 0;
+  if (g_term.cursor_row >= 0 && g_term.cursor_column != 0) WriteRaw(STDERR_FILENO, "\r\n", 2);
+  WriteRaw(STDERR_FILENO, lines, size);
+}
+
 // The exit status names the signal (130 for SIGINT, 143 for SIGTERM).
 void DieBy(int signal_number) {
   SetDisposition(signal_number, SIG_DFL);
@@ -119,6 +170,7 @@ namespace {
 
 void OnEndingSignal(int signal_number) {
   RestoreTerminal();
+  WriteHeldErrorLines();
   DieBy(signal_number);  // in a handler the signal is delivered on return
 }
 
@@ -165,6 +217,7 @@ void CopySequence(const std::string& bytes, char* buffer, size_t capacity, size_
 
 void OnTerminate() {
   RestoreTerminal();
+  WriteHeldErrorLines();
   if (g_previous_terminate != nullptr) g_previous_terminate();
   std::abort();
 }

@@ -39,8 +39,19 @@ struct TerminalState {
   int wake_write = -1;
   char start[128] = {};
   size_t start_size = 0;
-  char restore[128] = {};
+  char restore[128] = {};  // puts back the colours; a cursor position follows
   size_t restore_size = 0;
+  // What the drawing changed, and so what putting the terminal back must
+  // undo: the colours (by `restore`), the cursor's visibility (to what it
+  // was found in when the terminal told, else shown).
+  volatile sig_atomic_t rendition_changed = 0;
+  volatile sig_atomic_t cursor_visibility_changed = 0;
+  volatile sig_atomic_t found_cursor_visible = -1;  // -1 unknown, 0 hidden, 1 shown
+  volatile sig_atomic_t cursor_row = -1;            // the terminal's cursor; -1 unknown
+  volatile sig_atomic_t cursor_column = 0;
+  // Lines for standard error that wait until the terminal is put back.
+  const char* volatile held_errors = nullptr;
+  volatile size_t held_errors_size = 0;
 };
 
 /// The one terminal state of the process.
@@ -54,12 +65,16 @@ void SetModes(TtyModes* modes, bool raw_input, bool raw_output);
 /// Puts the terminal back as it was found, for good: no drawing and no
 /// modes of ours are wanted afterwards.  Idempotent, async-signal-safe.
 void RestoreTerminal();
+/// Writes the lines held for standard error, on a line of their own below
+/// the cursor, and forgets them.  Async-signal-safe.
+void WriteHeldErrorLines();
 /// Ends the process by `signal_number` as if nothing had caught it.
 void DieBy(int signal_number);
 
 /// Once per process: the self-pipe, the signal handlers and the exit hooks.
-/// `start` and `restore` are the bytes that begin and end drawing;
-/// `on_exit` runs at a normal exit and must at least restore the terminal.
+/// `start` is sent before drawing begins and `restore` puts back the colours
+/// it saved; `on_exit` runs at a normal exit and must at least restore the
+/// terminal.
 void InstallProcessHooks(const std::string& start, const std::string& restore,
                          void (*on_exit)());
 

@@ -25,6 +25,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "console/device.h"
@@ -113,10 +114,7 @@ class VtDevice final : public Device {
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override {
     return EnsureScreen() && screen_->ScrollRect(source, destination, fill, attribute);
   }
-  // The window is always the whole buffer: only that window can be set.
-  bool SetWindow(Rect window) override {
-    return EnsureScreen() && window == Rect{0, 0, screen_->width() - 1, screen_->height() - 1};
-  }
+  bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override {
     return EnsureScreen() && screen_->SetCursorPosition(at);
   }
@@ -147,6 +145,7 @@ class VtDevice final : public Device {
   std::string TypedLineToNative(const std::string& line) const override {
     return charset_->FromCp1251(line);
   }
+  void WriteErrorLine(const std::string& line) override;
 
   /// Shows what is still unwritten and puts the terminal back; idempotent.
   /// The device draws and reads no more afterwards.
@@ -160,6 +159,9 @@ class VtDevice final : public Device {
   // times as long as cat of the same bytes, with 8 KiB about 1.1 times.
   static constexpr size_t kWriteThreshold = 8 * 1024;
   static constexpr int64_t kWriteIntervalMs = 10;
+  // How long the end of the run waits for the terminal's answers to the
+  // questions asked at the start, so that none reaches the shell.
+  static constexpr int64_t kAnswerWaitMs = 500;
 
   bool EnsureScreen();
   void BeginDrawing();
@@ -169,6 +171,9 @@ class VtDevice final : public Device {
   void ShowEverything();
   void ServiceSignals();
   void ReadInput(short poll_events);
+  void TakeReports();
+  void AwaitAnswers();
+  void NoteTerminalState();
   [[noreturn]] void HangUp();
 
   bool stdin_tty_;
@@ -181,6 +186,19 @@ class VtDevice final : public Device {
   bool closed_ = false;
   bool terminal_gone_ = false;
   bool resize_event_ = false;
+  // Standard error is the terminal drawn on: its lines wait for Close.
+  bool errors_wait_;
+  std::string held_errors_;
+  // The questions asked at the start (the cursor's visibility, then the
+  // device attributes, which every terminal answers) and whether the last
+  // answer has come.
+  bool asked_ = false;
+  bool answered_ = false;
+  // The window is the rows of the buffer the engine's text view uses: the
+  // terminal's height at the start.  A taller terminal gives the buffer
+  // more rows below, which the window moves down through as output scrolls.
+  int window_top_ = 0;
+  int window_rows_ = 0;
   std::unique_ptr<VtScreen> screen_;
   std::unique_ptr<VtInputDecoder> decoder_;
   std::string unwritten_;
@@ -201,7 +219,8 @@ VtDevice::VtDevice()
     : stdin_tty_(isatty(STDIN_FILENO) == 1),
       stdout_tty_(isatty(STDOUT_FILENO) == 1),
       charset_(TerminalCharset::FromLocale()),
-      linux_console_(stdout_tty_ && IsLinuxConsole(STDOUT_FILENO)) {
+      linux_console_(stdout_tty_ && IsLinuxConsole(STDOUT_FILENO)),
+      errors_wait_(stdout_tty_ && SameTerminal(STDERR_FILENO, STDOUT_FILENO)) {
   VtInputDecoder::Options options;
   options.charset = charset_.get();
   if (stdin_tty_) {
@@ -223,15 +242,36 @@ VtDevice::~VtDevice() {
   if (g_live_device == this) g_live_device = nullptr;
 }
 
+// The lines for standard error come last, below the final screen of a
+// terminal that is as it was found.
 void VtDevice::Close() {
   if (closed_) return;
   if (!terminal_gone_) {
     RenderToUnwritten();  // leaves the terminal's cursor at the model's
     WriteUnwritten();
+    AwaitAnswers();
   }
   closed_ = true;
   unwritten_.clear();
   if (raw_input_ || drawing_) RestoreTerminal();
+  WriteHeldErrorLines();
+}
+
+void VtDevice::WriteErrorLine(const std::string& line) {
+  const std::string bytes = line + "\n";
+  if (errors_wait_ && !closed_) {
+    SignalBlock block;  // the handlers write what is held on their way out
+    held_errors_ += bytes;
+    g_term.held_errors = held_errors_.data();
+    g_term.held_errors_size = held_errors_.size();
+    return;
+  }
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t written = write(STDERR_FILENO, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    done += static_cast<size_t>(written);
+  }
 }
 
 // --- Standard input ----------------------------------------------------------------
@@ -256,8 +296,10 @@ bool VtDevice::NextInputEvent(InputEvent* event) {
     return true;
   }
   if (stdin_tty_ && !closed_) {
+    // The terminal is read only once every key read before has been taken:
+    // while the engine has no room for keys, they stay in the terminal.
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 0) > 0) ReadInput(input.revents);
+    if (!decoder_->has_records() && poll(&input, 1, 0) > 0) ReadInput(input.revents);
     decoder_->Tick(NowMs());
     KeyEvent key;
     if (decoder_->Next(&key)) {
@@ -277,11 +319,39 @@ void VtDevice::ReadInput(short poll_events) {
   ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
   if (count > 0) {
     decoder_->Feed(buffer, static_cast<size_t>(count), NowMs());
+    TakeReports();
   } else if (count == 0) {
     // In canonical mode a lone Ctrl+D also reads as end of file.
     if (raw_input_ || (poll_events & (POLLHUP | POLLERR)) != 0) HangUp();
   } else if (errno != EINTR && errno != EAGAIN) {
     HangUp();
+  }
+}
+
+// The answers to the questions asked at the start.
+void VtDevice::TakeReports() {
+  VtInputDecoder::Report report;
+  while (decoder_->NextReport(&report)) {
+    if (report.kind == VtInputDecoder::Report::Kind::kDeviceAttributes) {
+      answered_ = true;  // answers come in order: this one is asked last
+    } else if (report.mode == 25 && report.value >= 1 && report.value <= 4) {
+      g_term.found_cursor_visible = report.value == 1 || report.value == 3 ? 1 : 0;
+    }
+  }
+}
+
+// Before the terminal is given back, its answers are read, so that none
+// arrives at the shell; keys read meanwhile go with the program.
+void VtDevice::AwaitAnswers() {
+  if (!asked_ || answered_ || !stdin_tty_) return;
+  const int64_t deadline = NowMs() + kAnswerWaitMs;
+  for (int64_t now = NowMs(); !answered_ && now < deadline; now = NowMs()) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, static_cast<int>(deadline - now)) <= 0) break;
+    ReadInput(input.revents);
+    KeyEvent ignored;
+    while (decoder_->Next(&ignored)) {
+    }
   }
 }
 
@@ -313,6 +383,7 @@ bool VtDevice::EnsureScreen() {
     options.charset = charset_.get();
     options.linux_console = linux_console_;
     screen_ = std::make_unique<VtScreen>(size.x, size.y, options);
+    window_rows_ = size.y;
   }
   return true;
 }
@@ -321,9 +392,20 @@ bool VtDevice::GetBufferInfo(BufferInfo* info) {
   if (!EnsureScreen()) return false;
   ServiceSignals();  // a new size is seen at once
   info->size = Coord{screen_->width(), screen_->height()};
-  info->window = Rect{0, 0, screen_->width() - 1, screen_->height() - 1};
+  info->window = Rect{0, window_top_, screen_->width() - 1, window_top_ + window_rows_ - 1};
   info->cursor = screen_->cursor();
   info->attribute = 7;
+  return true;
+}
+
+// Only a window of the buffer's width and the window's height can be set.
+bool VtDevice::SetWindow(Rect window) {
+  if (!EnsureScreen()) return false;
+  if (window.left != 0 || window.right != screen_->width() - 1 || window.top < 0 ||
+      window.bottom != window.top + window_rows_ - 1 || window.bottom >= screen_->height()) {
+    return false;
+  }
+  window_top_ = window.top;
   return true;
 }
 
@@ -374,6 +456,12 @@ void VtDevice::BeginDrawing() {
   } else {
     SetModes(&g_term.output, false, true);
   }
+  if (g_term.shared && raw_input_ && !asked_) {
+    // Whether the cursor is shown (DECRQM), so that it is left so; then the
+    // device attributes, whose answer says that no other is coming.
+    asked_ = true;
+    unwritten_ += "\x1b[?25$p\x1b[c";
+  }
 }
 
 void VtDevice::TakeScreenOutput() {
@@ -402,6 +490,7 @@ void VtDevice::WriteUnwritten() {
     unwritten_.clear();
     return;
   }
+  NoteTerminalState();
   size_t done = 0;
   while (done < unwritten_.size()) {
     ssize_t written = write(STDOUT_FILENO, unwritten_.data() + done, unwritten_.size() - done);
@@ -420,6 +509,19 @@ void VtDevice::WriteUnwritten() {
   last_write_ms_ = NowMs();
 }
 
+// What putting the terminal back must undo, and where its cursor is left,
+// as the output about to be written leaves them.
+void VtDevice::NoteTerminalState() {
+  if (screen_ == nullptr) return;
+  if (screen_->rendition_sent()) g_term.rendition_changed = 1;
+  if (screen_->cursor_visibility_sent()) g_term.cursor_visibility_changed = 1;
+  if (std::optional<Coord> cursor = screen_->terminal_cursor()) {
+    g_term.cursor_row = -1;  // never a row with the other's column
+    g_term.cursor_column = cursor->x;
+    g_term.cursor_row = cursor->y;
+  }
+}
+
 // Carries out what the signal handlers have noted.
 void VtDevice::ServiceSignals() {
   // The self-pipe only wakes a poll(); it is emptied when a handler has
@@ -433,13 +535,15 @@ void VtDevice::ServiceSignals() {
   if (g_term.resized) {
     g_term.resized = 0;
     if (screen_ != nullptr) {
-      // The width follows the terminal; the height stays the one the text
-      // view was fixed with, and a shorter terminal shows the part of it
-      // that holds the cursor.
+      // The width follows the terminal; the height never shrinks: a taller
+      // terminal adds rows below, a shorter one shows the part that holds
+      // the cursor.  The window keeps its place and height.
       Coord size = TerminalSize();
-      screen_->Resize(size.x, screen_->height());
-      screen_->SetTerminalRows(size.y);
-      RenderToUnwritten();
+      if (size.x != screen_->width() || size.y != screen_->terminal_rows()) {
+        WriteUnwritten();  // drawn for the old size, where the terminal has it
+        screen_->TerminalResized(size.x, size.y);
+        RenderToUnwritten();
+      }
     }
     resize_event_ = true;
   }
@@ -466,7 +570,7 @@ void VtDevice::Beep(int frequency, int milliseconds) {
 void VtDevice::Sleep(int milliseconds) {
   ServiceSignals();
   ShowEverything();
-  if (resize_event_) return;  // an event is waiting already
+  if (resize_event_ || decoder_->has_records()) return;  // input is waiting already
   int64_t timeout = std::max(milliseconds, 0);
   int64_t deadline = decoder_->Deadline();
   if (deadline >= 0) timeout = std::clamp<int64_t>(deadline - NowMs(), 0, timeout);

@@ -569,20 +569,24 @@ TEST(VtDevice, KeysArriveAsKeyRecords) {
   }
 }
 
-// The buffer takes the terminal's width, then and after a resize; its height
-// stays the one it started with (the text view is fixed with it), and a
-// shorter terminal shows the rows around the cursor.
+// The buffer takes the terminal's width, then and after a resize; the
+// window keeps the height it started with (the text view is fixed with it).
+// A shorter terminal shows the rows around the cursor; a taller one adds
+// buffer rows below the window, for output to scroll into.
 TEST(VtDevice, BufferInfoFollowsTheWidthAndKeepsTheHeight) {
   struct Case {
     unsigned short columns, rows;
     const char* info;
-    const char* resized;  // after a resize to 90 x 20
+    unsigned short new_rows;  // resized to 90 x new_rows
+    const char* resized;
   };
   const Case cases[] = {
-      {100, 30, "info 100x30 window 0 0 99 29 cursor 5 3 attr 7",
+      {100, 30, "info 100x30 window 0 0 99 29 cursor 5 3 attr 7", 20,
        "resized 90x30 window 0 0 89 29 cursor 5 3 attr 7"},
-      {0, 0, "info 80x25 window 0 0 79 24 cursor 5 3 attr 7",
+      {0, 0, "info 80x25 window 0 0 79 24 cursor 5 3 attr 7", 20,
        "resized 90x25 window 0 0 89 24 cursor 5 3 attr 7"},
+      {80, 25, "info 80x25 window 0 0 79 24 cursor 5 3 attr 7", 40,
+       "resized 90x40 window 0 0 89 24 cursor 5 3 attr 7"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.info);
@@ -605,7 +609,7 @@ TEST(VtDevice, BufferInfoFollowsTheWidthAndKeepsTheHeight) {
     EXPECT_TRUE(session.AwaitReport(c.info)) << ::testing::PrintToString(session.reports());
     ASSERT_TRUE(session.AwaitOutput("Hi"));
     const size_t shown = session.output().size();
-    session.Resize(90, 20);
+    session.Resize(90, c.new_rows);
     EXPECT_TRUE(session.AwaitReport(c.resized)) << ::testing::PrintToString(session.reports());
     EXPECT_TRUE(session.AwaitOutput("Hi", shown)) << "repainted after the resize";
     session.Type("q");
@@ -649,9 +653,79 @@ TEST(VtDevice, FlushShowsCellsThroughTheTerminalsEncoding) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(session.AwaitOutput(VtScreen::RestoreSequence()));
     const std::string& output = session.output();
-    EXPECT_EQ(output.size() - VtScreen::RestoreSequence().size(),
-              output.rfind(VtScreen::RestoreSequence()))
+    // Last: the colours put back, the cursor where the model has it, and
+    // shown, since whether it was shown before is not known here.
+    EXPECT_EQ(output.substr(output.rfind(VtScreen::RestoreSequence())),
+              VtScreen::RestoreSequence() + "\x1b[1;1H\x1b[?25h")
         << "the terminal is put back last";
+  }
+}
+
+// The terminal is asked whether its cursor is shown; its answers are no
+// keys, and the cursor is left as they said.
+TEST(VtDevice, CursorVisibilityIsPutBackAsTheTerminalReportedIt) {
+  struct Case {
+    const char* answer;   // to DECRQM for mode 25, before the device attributes
+    const char* restored;  // the cursor's last visibility sequence
+  };
+  const Case cases[] = {
+      {"\x1b[?25;2$y", "\x1b[?25l"},  // found hidden: hidden again
+      {"\x1b[?25;1$y", "\x1b[?25h"},
+      {"", "\x1b[?25h"},              // no answer (tmux): shown
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.answer));
+    PtySession session(PtySetup{}, DrawAndRun);
+    ASSERT_TRUE(session.started());
+    ASSERT_TRUE(session.AwaitOutput("\x1b[?25$p\x1b[c"));
+    session.Type(std::string(c.answer) + "\x1b[?62;22c");
+    ASSERT_TRUE(session.AwaitReport("ready"));
+    session.Type("q");
+    int status = 0;
+    ASSERT_TRUE(session.AwaitStatus(&status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(session.reports(), (std::vector<std::string>{"ready", "key 51 71"}));
+    ASSERT_TRUE(session.AwaitOutput(VtScreen::RestoreSequence()));
+    const std::string& output = session.output();
+    const size_t last = output.rfind("\x1b[?25");
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_GT(last, output.rfind(VtScreen::RestoreSequence()));
+    EXPECT_EQ(output.substr(last), c.restored);
+  }
+}
+
+// Lines for standard error on the terminal drawn on wait until it is put
+// back, also on the way out by a signal, and stand on a line of their own.
+TEST(VtDevice, ErrorLinesComeAfterTheTerminalIsPutBack) {
+  for (bool by_signal : {false, true}) {
+    SCOPED_TRACE(by_signal ? "SIGTERM" : "end of the run");
+    PtySession session(PtySetup{}, [](const ProgramSide& side) {
+      auto device = MakePlatformDevice();
+      device->SetInputMode(0x01F7);
+      device->WriteCells("Hi", 2, 7, Coord{0, 0});
+      device->SetCursorPosition(Coord{2, 0});
+      device->Flush();
+      device->WriteErrorLine("patconv: first");
+      device->WriteErrorLine("patconv: second");
+      side.Report("ready");
+      RunUntilQuit(*device, side);
+    });
+    ASSERT_TRUE(session.started());
+    ASSERT_TRUE(session.AwaitReport("ready"));
+    ASSERT_TRUE(session.AwaitOutput("Hi"));
+    if (by_signal) {
+      session.Signal(SIGTERM);
+    } else {
+      session.Type("q");
+    }
+    int status = 0;
+    ASSERT_TRUE(session.AwaitStatus(&status));
+    ASSERT_TRUE(session.AwaitOutput("second\r\n"));  // the terminal adds the CR
+    const std::string& output = session.output();
+    const size_t lines = output.find("patconv: first");
+    ASSERT_NE(lines, std::string::npos);
+    EXPECT_GT(lines, output.rfind(VtScreen::RestoreSequence()));
+    EXPECT_EQ(output.substr(lines - 2), "\r\npatconv: first\r\npatconv: second\r\n");
   }
 }
 

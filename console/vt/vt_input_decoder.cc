@@ -34,6 +34,25 @@
 // byte.  A sequence waits 100 ms for each next byte; a byte that cannot go on
 // aborts it (the byte itself is decoded afresh).  When the wait runs out,
 // ESC [ and ESC O alone are Alt+[ and Alt+O; longer pieces are dropped.
+//
+// What the terminal sends of its own is consumed whole and never typed:
+//
+//   report    := CSI M b x y                  ; X10 mouse: three raw bytes, or
+//                                             ;   three UTF-8 characters (mode 1005)
+//              | CSI ? mode ; value $ y        ; a private mode's state (DECRPM)
+//              | CSI ? ... c                   ; primary device attributes
+//              | any other CSI or SS3 sequence that is no key (SGR mouse,
+//                focus, cursor reports ...)
+//   string    := (ESC ] | ESC P | ESC _ | ESC ^ | ESC X) any* (BEL | ESC \)
+//                                             ; OSC, DCS, APC, PM, SOS
+//
+// A string waits 50 ms for its first byte and 100 ms for each next one;
+// when nothing came after its introducer it was Alt with that key.  An ESC
+// inside a string that is not ST ends it and starts afresh, and a string
+// longer than 4096 bytes is given up: the bytes after that are keys again.
+// ESC [ M followed by a byte of 0xC2-0xDF and a continuation byte is read as
+// one UTF-8 coordinate, which a raw X10 report beyond column or row 161 can
+// look like too; terminals that large with a mouse left on are not served.
 #include "console/vt/vt_input_decoder.h"
 
 #include <algorithm>
@@ -286,8 +305,16 @@ bool VtInputDecoder::Next(KeyEvent* event) {
   return true;
 }
 
+bool VtInputDecoder::NextReport(Report* report) {
+  if (reports_.empty()) return false;
+  *report = reports_.front();
+  reports_.pop_front();
+  return true;
+}
+
 int64_t VtInputDecoder::HeldDeadline() const {
-  const bool escape_only = stage_ == Stage::kEscape || stage_ == Stage::kEscapeEscape;
+  const bool escape_only = stage_ == Stage::kEscape || stage_ == Stage::kEscapeEscape ||
+                           (stage_ == Stage::kString && string_bytes_ == 0);
   return held_since_ + (escape_only ? kEscapeWaitMs : kSequenceWaitMs);
 }
 
@@ -302,6 +329,9 @@ void VtInputDecoder::TakeByte(unsigned char byte) {
     case Stage::kCsiLinux: TakeLinuxByte(byte); break;
     case Stage::kSs3: TakeSs3Byte(byte); break;
     case Stage::kCharacter: TakeCharacterByte(byte); break;
+    case Stage::kString: TakeStringByte(byte); break;
+    case Stage::kStringEscape: TakeStringEscapeByte(byte); break;
+    case Stage::kMouse: TakeMouseByte(byte); break;
   }
 }
 
@@ -323,6 +353,8 @@ void VtInputDecoder::TakeAfterEscape(unsigned char byte) {
     StartSequence(Stage::kSs3, false);
   } else if (byte == kEsc) {
     stage_ = Stage::kEscapeEscape;
+  } else if (byte == ']' || byte == 'P' || byte == '_' || byte == '^' || byte == 'X') {
+    StartString(byte);
   } else if (byte >= '0' && byte <= '9') {
     // Terminals send Alt+keypad digits as ESC digit.
     KeyEvent key = KeypadDigit(byte - '0');
@@ -361,11 +393,17 @@ void VtInputDecoder::AppendBody(unsigned char byte) {
 }
 
 void VtInputDecoder::TakeCsiByte(unsigned char byte) {
+  const bool empty = body_size_ == 0 && !body_overflow_;
+  // A private marker (< = > ?) first: a report, in which '$' is an
+  // intermediate byte (DECRPM) rather than the end of rxvt's Shift form.
+  const bool report = body_size_ > 0 && body_[0] >= 0x3C && body_[0] <= 0x3F;
   if (byte < 0x20 || byte > 0x7E) {
     Abort(byte);
-  } else if (byte == '[' && body_size_ == 0 && !body_overflow_) {
+  } else if (byte == '[' && empty) {
     stage_ = Stage::kCsiLinux;
-  } else if (byte >= 0x40 || byte == '$') {  // '$' ends rxvt's Shift form
+  } else if (byte == 'M' && empty) {
+    StartMouseReport();
+  } else if (byte >= 0x40 || (byte == '$' && !report)) {
     stage_ = Stage::kGround;
     FinishSequence(true, byte);
   } else {
@@ -472,6 +510,10 @@ void VtInputDecoder::DeliverCharacter(uint32_t code_point) {
 // --- Sequences --------------------------------------------------------------
 
 void VtInputDecoder::FinishSequence(bool csi, unsigned char final_byte) {
+  if (csi && TakeReport(final_byte)) {
+    Drop();
+    return;
+  }
   int values[2];
   const int count = body_overflow_ ? -1 : ParseParameters(body_, body_size_, values);
   KeyEvent key;
@@ -483,6 +525,85 @@ void VtInputDecoder::FinishSequence(bool csi, unsigned char final_byte) {
   }
   if (alt_prefix_) AddModifiers(kLeftAltPressed, &key);
   Deliver(key);
+}
+
+// --- Control strings and reports ----------------------------------------------
+
+void VtInputDecoder::StartString(unsigned char introducer) {
+  stage_ = Stage::kString;
+  string_introducer_ = introducer;
+  string_bytes_ = 0;
+}
+
+void VtInputDecoder::TakeStringByte(unsigned char byte) {
+  if (byte == 0x07) {  // BEL ends it
+    Drop();
+  } else if (byte == kEsc) {
+    stage_ = Stage::kStringEscape;
+  } else if (string_bytes_ == kMaxStringBytes) {
+    Abort(byte);  // too long to be a report: given up, the byte is a key
+  } else {
+    ++string_bytes_;
+  }
+}
+
+void VtInputDecoder::TakeStringEscapeByte(unsigned char byte) {
+  if (byte == '\\') {  // ST
+    Drop();
+    return;
+  }
+  // Not a string terminator: the string is given up and the ESC begins
+  // whatever comes next.
+  Drop();
+  stage_ = Stage::kEscape;
+  TakeAfterEscape(byte);
+}
+
+void VtInputDecoder::StartMouseReport() {
+  stage_ = Stage::kMouse;
+  mouse_items_left_ = 3;
+  mouse_lead_byte_ = false;
+}
+
+// Button, column and row: each one byte, or in mode 1005 a UTF-8 character
+// of one or two bytes.
+void VtInputDecoder::TakeMouseByte(unsigned char byte) {
+  if (mouse_lead_byte_) {
+    mouse_lead_byte_ = false;
+    const bool continuation = byte >= 0x80 && byte <= 0xBF;
+    if (--mouse_items_left_ == 0) {
+      Drop();
+      if (!continuation) TakeGround(byte);  // the lead byte was the last item
+      return;
+    }
+    if (continuation) return;
+  }
+  if (byte >= 0xC2 && byte <= 0xDF) {
+    mouse_lead_byte_ = true;
+    return;
+  }
+  if (--mouse_items_left_ == 0) Drop();
+}
+
+// Reports the device asked for are kept for it; the sequence is no key
+// either way.
+bool VtInputDecoder::TakeReport(unsigned char final_byte) {
+  if (body_size_ == 0 || body_[0] != '?') return false;
+  if (final_byte == 'c') {
+    Report report;
+    report.kind = Report::Kind::kDeviceAttributes;
+    reports_.push_back(report);
+    return true;
+  }
+  if (final_byte != 'y' || body_overflow_ || body_[body_size_ - 1] != '$') return false;
+  int values[2];
+  if (ParseParameters(body_ + 1, body_size_ - 2, values) != 2) return false;
+  Report report;
+  report.kind = Report::Kind::kPrivateMode;
+  report.mode = values[0];
+  report.value = values[1];
+  reports_.push_back(report);
+  return true;
 }
 
 // --- Timeouts ---------------------------------------------------------------
@@ -511,6 +632,14 @@ void VtInputDecoder::Expire() {
       break;
     case Stage::kCharacter:
       ExpireCharacter();
+      break;
+    case Stage::kString:
+      // An introducer that nothing followed was Alt with that key.
+      if (string_bytes_ == 0) {
+        Deliver(AltByteKey(key_map_, options_.erase_character, string_introducer_));
+      } else {
+        Drop();
+      }
       break;
     default:
       Drop();

@@ -32,6 +32,20 @@ class VtInputDecoder {
   static constexpr int64_t kSequenceWaitMs = 100;
   /// How long an Alt+keypad number waits before its Alt is released.
   static constexpr int64_t kAltNumberIdleMs = 500;
+  /// The longest control string (OSC, DCS, APC, PM, SOS) taken as one: its
+  /// bytes beyond this are keys again.
+  static constexpr size_t kMaxStringBytes = 4096;
+
+  /// A report of the terminal's own that the device asked for.
+  struct Report {
+    enum class Kind : uint8_t {
+      kPrivateMode,        // DECRPM, CSI ? mode ; value $ y
+      kDeviceAttributes,   // primary device attributes, CSI ? ... c
+    };
+    Kind kind = Kind::kPrivateMode;
+    int mode = 0;   // kPrivateMode: the mode reported on
+    int value = 0;  // kPrivateMode: 1 set, 2 reset, 3 always set, 4 always reset, 0 unknown
+  };
 
   VtInputDecoder(const KeyMap& key_map, Options options);
 
@@ -45,6 +59,10 @@ class VtInputDecoder {
   int64_t Deadline() const;
   /// Takes the oldest finished record; false when there is none.
   bool Next(KeyEvent* event);
+  /// Finished records wait to be taken.
+  bool has_records() const { return !ready_.empty(); }
+  /// Takes the oldest report the terminal sent; false when there is none.
+  bool NextReport(Report* report);
 
  private:
   // What the bytes held back so far have started.
@@ -56,6 +74,9 @@ class VtInputDecoder {
     kCsiLinux,      // ESC [ [ (the Linux console's F1-F5)
     kSs3,           // ESC O and the body so far
     kCharacter,     // the first bytes of a character in the terminal's charset
+    kString,        // ESC ] P _ ^ X: a control string up to BEL or ST (ESC \ )
+    kStringEscape,  // an ESC inside a control string
+    kMouse,         // CSI M: the three bytes (or UTF-8 characters) of a mouse report
   };
   // The longest sequence body (parameters, intermediates) kept; a longer one
   // is swallowed up to its final byte and dropped.
@@ -74,6 +95,13 @@ class VtInputDecoder {
   void AddCharacterByte(unsigned char byte);
   void DeliverCharacter(uint32_t code_point);
   void ExpireCharacter();
+  // Control strings and reports: consumed whole, never keys.
+  void StartString(unsigned char introducer);
+  void TakeStringByte(unsigned char byte);
+  void TakeStringEscapeByte(unsigned char byte);
+  void StartMouseReport();
+  void TakeMouseByte(unsigned char byte);
+  bool TakeReport(unsigned char final_byte);
   void StartSequence(Stage stage, bool alt);
   void AppendBody(unsigned char byte);
   void Abort(unsigned char byte);
@@ -105,6 +133,14 @@ class VtInputDecoder {
   // The bytes of the character being assembled.
   char character_[TerminalCharset::kLongestCharacter] = {};
   size_t character_size_ = 0;
+  // The control string under way: its introducer and its length so far.
+  unsigned char string_introducer_ = 0;
+  size_t string_bytes_ = 0;
+  // The mouse report under way: coordinates still to come, and whether the
+  // last byte began a two-byte UTF-8 coordinate.
+  int mouse_items_left_ = 0;
+  bool mouse_lead_byte_ = false;
+  std::deque<Report> reports_;
 
   // An Alt+keypad number under way: Alt is down, waiting for more digits.
   bool alt_number_open_ = false;

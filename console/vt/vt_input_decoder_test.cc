@@ -346,6 +346,9 @@ TEST(VtInputDecoder, SequenceSplitAcrossReads) {
       {"\x1b[[B", Presses({kF[2]})},
       {"\x1b[15;2~", Presses({With(kF[5], kShift)})},
       {"\x1b[2$", Presses({With(kInsert, kShift)})},
+      {"\x1b[M !!z", Presses({kLowerZ})},
+      {"\x1b]11;rgb:0000/0000/0000\x07z", Presses({kLowerZ})},
+      {"\x1bP1$r0m\x1b\\z", Presses({kLowerZ})},
       {"\xd0\xb6", Presses({{0, 0, 0xE6, 0}})},
       {"\xe2\x82\xac", Presses({{0, 0, 0x88, 0}})},  // €
   };
@@ -616,6 +619,14 @@ TEST(VtInputDecoder, UnknownSequencesAreDroppedWhole) {
       "\x1b[1;5X",          // no such final
       "\x1b[?1h",           // private parameters
       "\x1b[<0;10;20M",     // an SGR mouse report
+      "\x1b[M !!",          // an X10 mouse report: three raw bytes
+      "\x1b[M#\xff\xfe",     // ... which may lie beyond ASCII
+      "\x1b[M \xc2\xa0\xc3\x80",  // a UTF-8 mouse report (mode 1005)
+      "\x1b[M\x1b[A",       // ... whose bytes may look like anything
+      "\x1b[?25;2$y",       // a private mode's state (DECRPM)
+      "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",  // device attributes
+      "\x1b[>0;276;0c",     // secondary device attributes
+      "\x1b[8;25;80t",      // the window's size
       "\x1b[I",             // focus in
       "\x1b[1;2;3A",        // too many parameters
       "\x1b[25A",           // cursor keys take no count
@@ -634,6 +645,74 @@ TEST(VtInputDecoder, UnknownSequencesAreDroppedWhole) {
     EXPECT_EQ(harness.Take(), Presses({kLowerZ})) << bytes + 1;
     EXPECT_EQ(harness.decoder().Deadline(), -1) << bytes + 1;
   }
+}
+
+TEST(VtInputDecoder, ControlStringsAreConsumedWhole) {
+  // Typed a, the string, b: the answer must read "ab".
+  const Key lower_a{0x41, 0x1E, 'a', 0};
+  const Key lower_b{0x42, 0x30, 'b', 0};
+  const char* const strings[] = {
+      "\x1b]11;rgb:0000/0000/0000\x07",          // OSC colour reply, ended by BEL
+      "\x1b]10;rgb:ffff/ffff/ffff\x1b\\",        // ... by ST
+      "\x1b]l\xd0\x97\xd0\xb0\xd0\xbf title\x1b\\",  // a window title report, UTF-8
+      "\x1bP1$r0;1m\x1b\\",                     // DCS: a DECRQSS reply
+      "\x1bP>|XTerm(390)\x1b\\",                // DCS: the terminal's version
+      "\x1b_Gi=1;OK\x1b\\",                     // APC (kitty graphics)
+      "\x1b^private\x07",                        // PM
+      "\x1bXstring\r\n\t\x1b\\",                // SOS, control bytes inside
+      "\x1b]\x07",                                // an OSC with nothing in it
+  };
+  for (const char* string : strings) {
+    const std::string bytes = std::string("a") + string + "b";
+    EXPECT_EQ(DecodeSettled(bytes), Presses({lower_a, lower_b})) << testing::PrintToString(bytes);
+  }
+  // An ESC that is no string terminator ends the string and starts afresh.
+  EXPECT_EQ(DecodeSettled("\x1b]11;rgb:00\x1b[Az"), Presses({kUp, kLowerZ}));
+  // Longer than the bound: given up, the bytes after it are keys.
+  EXPECT_EQ(DecodeSettled("\x1b]" + std::string(VtInputDecoder::kMaxStringBytes, '1') + "xz"),
+            Presses({kLowerX, kLowerZ}));
+}
+
+TEST(VtInputDecoder, StringIntroducerAloneIsAltWithItsKey) {
+  struct Case {
+    const char* bytes;
+    Key key;
+  };
+  const Case cases[] = {
+      {"\x1b]", {0xDD, 0x1B, ']', kAlt}},
+      {"\x1bP", {0x50, 0x19, 'P', kAlt | kShift}},
+      {"\x1b_", {0xBD, 0x0C, '_', kAlt | kShift}},
+  };
+  for (const Case& c : cases) {
+    Harness harness;
+    harness.Feed(c.bytes, 0);
+    EXPECT_EQ(harness.decoder().Deadline(), VtInputDecoder::kEscapeWaitMs);
+    harness.decoder().Tick(VtInputDecoder::kEscapeWaitMs);
+    EXPECT_EQ(harness.Take(), Presses({c.key})) << c.bytes + 1;
+  }
+  // Once it has begun, a string waits for each next byte and is dropped
+  // when none comes; what is typed later is a key.
+  Harness cut;
+  cut.Feed("\x1b]11;rgb", 0);
+  EXPECT_EQ(cut.decoder().Deadline(), VtInputDecoder::kSequenceWaitMs);
+  cut.decoder().Tick(VtInputDecoder::kSequenceWaitMs);
+  cut.Feed("z", 200);
+  EXPECT_EQ(cut.Take(), Presses({kLowerZ}));
+}
+
+TEST(VtInputDecoder, ReportsAreKeptForTheDevice) {
+  Harness harness;
+  harness.Feed("\x1b[?25;2$y\x1b[?1;1$yx\x1b[?62;22c\x1b[?7;0$y", 0);
+  EXPECT_EQ(harness.Take(), Presses({kLowerX}));
+  using Kind = VtInputDecoder::Report::Kind;
+  std::vector<std::string> reports;
+  VtInputDecoder::Report report;
+  while (harness.decoder().NextReport(&report)) {
+    reports.push_back(report.kind == Kind::kDeviceAttributes
+                          ? std::string("attributes")
+                          : std::to_string(report.mode) + "=" + std::to_string(report.value));
+  }
+  EXPECT_EQ(reports, (std::vector<std::string>{"25=2", "1=1", "attributes", "7=0"}));
 }
 
 TEST(VtInputDecoder, ByteThatCannotContinueAbortsTheSequence) {

@@ -160,7 +160,10 @@ bool VtScreen::ScrollRect(Rect source, Coord destination, char fill, uint16_t at
 // scroll-back.  They must show their final content first, hence the paint.
 void VtScreen::ScrollWholeBufferUp(int rows, char fill, uint16_t attribute) {
   // Line feeds scroll the terminal as the model scrolls only while the
-  // model's last row is the terminal's last row.
+  // model's last row is the terminal's last row: a shorter terminal is
+  // brought there first, by line feeds too, so that no row it shows leaves
+  // without passing through its scroll-back.
+  if (terminal_rows_ <= height_) ShowRowsFrom(height_ - terminal_rows_);
   const bool by_line_feeds = terminal_rows_ <= height_ && offset_ == height_ - terminal_rows_;
   if (by_line_feeds) {
     PaintChanges();
@@ -261,6 +264,23 @@ void VtScreen::Invalidate() {
   terminal_attribute_.reset();
 }
 
+void VtScreen::TerminalResized(int width, int rows) {
+  rows = std::max(rows, 1);
+  // A push still to come was worked out on the terminal as it is now: the
+  // program has sent nothing since.
+  std::optional<int> push = push_from_below_cursor_;
+  if (!push && painted_) push = RowsOfOursBelowCursor();
+  Resize(width, std::max(height_, rows));
+  SetTerminalRows(rows);
+  push_from_below_cursor_ = push;
+  if (!push) {
+    // Nothing of ours was ever drawn: the terminal is neither cleared nor
+    // pushed, the model's cells are simply painted where they belong.
+    repaint_all_ = false;
+    for (int y = 0; y < height_; ++y) MarkDirty(y);
+  }
+}
+
 void VtScreen::SetTerminalRows(int rows) {
   rows = std::max(rows, 1);
   if (rows == terminal_rows_) return;
@@ -276,6 +296,12 @@ void VtScreen::FollowCursor() {
   int wanted = offset_;
   if (cursor_.y < wanted) wanted = cursor_.y;
   if (cursor_.y >= wanted + shown) wanted = cursor_.y - shown + 1;
+  ShowRowsFrom(wanted);
+}
+
+// Shows the model from row `wanted` on the terminal's top row.
+void VtScreen::ShowRowsFrom(int wanted) {
+  const int shown = ShownRows();
   wanted = std::clamp(wanted, 0, height_ - shown);
   if (wanted == offset_) return;
   if (wanted < offset_ || repaint_all_) {
@@ -307,7 +333,13 @@ void VtScreen::Render() {
 // Sends the known cells that differ from what the terminal shows, visiting
 // only the rows touched since the last paint.
 void VtScreen::PaintChanges() {
-  if (repaint_all_) ClearTerminal();
+  if (repaint_all_) {
+    if (push_from_below_cursor_) {
+      PushTerminalToScrollBack();
+    } else {
+      ClearTerminal();
+    }
+  }
   std::sort(dirty_rows_.begin(), dirty_rows_.end());
   for (int y : dirty_rows_) {
     // A row off the terminal is painted when it comes into view: that
@@ -330,6 +362,41 @@ void VtScreen::ClearTerminal() {
   repaint_all_ = false;
 }
 
+// How many rows below the terminal's cursor show something of ours (the
+// rest of a long answer line, say).
+int VtScreen::RowsOfOursBelowCursor() const {
+  if (!terminal_cursor_) return 0;
+  for (int row = ShownRows() - 1; row > terminal_cursor_->y; --row) {
+    const Cell* shown = &front_[RowBase(row + offset_)];
+    for (int x = 0; x < width_; ++x) {
+      if (shown[x].known && shown[x].character != ' ') return row - terminal_cursor_->y;
+    }
+  }
+  return 0;
+}
+
+// Line feeds on the terminal's last row, from the row of our last content
+// on, until every row down to it has gone to the scroll-back, in order: the
+// screen is then blank, and nothing it showed is lost, wherever a resize
+// left it.  The cursor ends on the last row.
+void VtScreen::PushTerminalToScrollBack() {
+  HideCursorWhileDrawing();
+  SetTerminalAttribute(kDefaultAttribute);  // rows come in blank, in default colours
+  const int below = *push_from_below_cursor_;
+  push_from_below_cursor_.reset();
+  if (below > 0) {
+    output_ += kCsi;
+    AppendNumber(&output_, below);
+    output_ += 'B';
+  }
+  output_ += '\r';
+  output_.append(static_cast<size_t>(terminal_rows_), '\n');
+  terminal_cursor_ = Coord{0, terminal_rows_ - 1};
+  std::fill(front_.begin(), front_.end(), Cell{' ', kDefaultAttribute, true});
+  for (int y = 0; y < height_; ++y) MarkDirty(y);
+  repaint_all_ = false;
+}
+
 void VtScreen::PaintRow(int y) {
   const Cell* wanted = &cells_[RowBase(y)];
   Cell* shown = &front_[RowBase(y)];
@@ -346,6 +413,7 @@ void VtScreen::PaintRow(int y) {
     while (x < width_ && needs_paint(x)) ++x;
     AppendCells(wanted + start, x - start);
     std::copy(wanted + start, wanted + x, shown + start);
+    painted_ = true;
     if (x < width_) {
       terminal_cursor_ = Coord{x, row};
     } else {
@@ -382,6 +450,7 @@ void VtScreen::SyncCursor() {
   if (terminal_cursor_visible_ != cursor_visible_) {
     output_ += kCsi + std::string(cursor_visible_ ? "?25h" : "?25l");
     terminal_cursor_visible_ = cursor_visible_;
+    cursor_visibility_sent_ = true;
   }
 }
 
@@ -389,6 +458,7 @@ void VtScreen::HideCursorWhileDrawing() {
   if (terminal_cursor_visible_ == false) return;
   output_ += kCsi + std::string("?25l");
   terminal_cursor_visible_ = false;
+  cursor_visibility_sent_ = true;
 }
 
 // Between two changed runs on a row, drawing the few unchanged cells again
@@ -426,6 +496,7 @@ void VtScreen::SetTerminalAttribute(uint16_t attribute) {
   if (terminal_attribute_ == attribute) return;
   output_ += SgrFor(attribute);
   terminal_attribute_ = attribute;
+  rendition_sent_ = true;
 }
 
 // A cell's byte never goes out as it is: the terminal gets the glyph a
@@ -444,11 +515,11 @@ std::string VtScreen::TakeOutput() {
   return taken;
 }
 
-std::string VtScreen::StartSequence() { return "\x1b="; }
+// The keypad's mode is never touched: its keys are understood in either
+// mode (the Alt+keypad digits also as ESC digit).
+std::string VtScreen::StartSequence() { return "\x1b" "7"; }
 
-std::string VtScreen::RestoreSequence() {
-  return std::string(kCsi) + "0m" + kCsi + "?25h" + "\x1b>";
-}
+std::string VtScreen::RestoreSequence() { return "\x1b" "8"; }
 
 uint8_t VtScreen::CharacterAt(int x, int y) const {
   return Inside(x, y) ? ModelCell(x, y).character : ' ';

@@ -66,6 +66,17 @@ class VtScreen {
   /// shorter terminal shows the model's rows around the cursor, a taller one
   /// shows them all from its top.
   void SetTerminalRows(int rows);
+  /// The terminal was resized to `width` x `rows` by its user.  Whatever it
+  /// did with what it showed (kept it, rewrapped it, pulled rows back from
+  /// its scroll-back at the top), it kept its cursor on the same cell: from
+  /// there, line feeds push every row up to the last row of ours into the
+  /// scroll-back, and the model is painted afresh on the blank screen.  The
+  /// model takes the width; it grows to a taller terminal's height (the new
+  /// rows unknown, at the bottom) and keeps its height on a shorter one,
+  /// which shows the rows around the cursor.  Nothing is sent before the
+  /// first render.
+  void TerminalResized(int width, int rows);
+  int terminal_rows() const { return terminal_rows_; }
 
   /// Adds to the output to be taken what the terminal needs to show the model.
   void Render();
@@ -75,11 +86,18 @@ class VtScreen {
   bool has_output() const { return !output_.empty(); }
   size_t output_size() const { return output_.size(); }
 
-  /// Bytes that set the terminal up for drawing (keypad in application
-  /// mode).
+  /// The output so far has set colours (SGR) / the cursor's visibility.
+  bool rendition_sent() const { return rendition_sent_; }
+  bool cursor_visibility_sent() const { return cursor_visibility_sent_; }
+  /// Where the output taken so far leaves the terminal's cursor (0-based, on
+  /// the terminal); empty when that is not known.
+  std::optional<Coord> terminal_cursor() const { return terminal_cursor_; }
+
+  /// Bytes sent before the first drawing: DECSC, which saves the colours
+  /// the terminal draws in (and its cursor) for RestoreSequence.
   static std::string StartSequence();
-  /// Bytes that put back what StartSequence changed, reset the attributes
-  /// and show the cursor.
+  /// Bytes that put back the colours StartSequence saved (DECRC).  They
+  /// move the cursor back too, so a cursor position must follow them.
   static std::string RestoreSequence();
 
   // For tests: the model's cells.
@@ -126,8 +144,11 @@ class VtScreen {
 
   int ShownRows() const { return std::min(height_, terminal_rows_); }
   void FollowCursor();
+  void ShowRowsFrom(int wanted);
   void PaintChanges();
   void ClearTerminal();
+  int RowsOfOursBelowCursor() const;
+  void PushTerminalToScrollBack();
   void PaintRow(int y);
   void AppendCells(const Cell* cells, int count);
   void SyncCursor();
@@ -150,6 +171,12 @@ class VtScreen {
   Coord cursor_;
   bool cursor_visible_ = true;
   bool repaint_all_ = false;  // the terminal's content is unknown
+  // After a resize: the repaint first pushes the terminal's rows to the
+  // scroll-back, from this many rows below the terminal's cursor.
+  std::optional<int> push_from_below_cursor_;
+  bool rendition_sent_ = false;
+  bool cursor_visibility_sent_ = false;
+  bool painted_ = false;  // some cell of the model has been drawn
   // What the terminal is known to have; empty when unknown.
   std::optional<Coord> terminal_cursor_;
   std::optional<bool> terminal_cursor_visible_;

@@ -293,8 +293,10 @@ TEST(VtScreenModel, ResizeAfterWholeBufferScrollsKeepsScreenOrder) {
 // --- The output -------------------------------------------------------------
 
 TEST(VtScreenOutput, StartAndRestoreSequences) {
-  EXPECT_EQ(VtScreen::StartSequence(), "\x1b=");
-  EXPECT_EQ(VtScreen::RestoreSequence(), "\x1b[0m\x1b[?25h\x1b>");
+  // DECSC and DECRC: the colours the terminal had are saved and put back;
+  // no mode is set that would need undoing.
+  EXPECT_EQ(VtScreen::StartSequence(), "\x1b" "7");
+  EXPECT_EQ(VtScreen::RestoreSequence(), "\x1b" "8");
 }
 
 TEST(VtScreenOutput, NothingChangedRendersNothing) {

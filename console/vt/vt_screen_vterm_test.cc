@@ -415,6 +415,52 @@ TEST(VtScreenOnTerminal, TallerTerminalShowsTheModelFromItsTop) {
   EXPECT_EQ(terminal.Row(2), U"ghijkl");
 }
 
+// A resize by the user: what the terminal showed goes to its scroll-back
+// (from the row of the last content down), the model is painted afresh, and
+// a taller terminal makes the model taller, so that a whole-buffer scroll is
+// line feeds again.
+TEST(VtScreenOnTerminal, ResizedTerminalKeepsItsRowsInTheScrollBack) {
+  VtScreen screen(8, 4, kUtf8);
+  Terminal terminal(8, 4);
+  for (int y = 0; y < 4; ++y) WriteText(&screen, "row" + std::to_string(y), 7, Coord{0, y});
+  ASSERT_TRUE(screen.SetCursorPosition(Coord{4, 2}));  // row3 lies below the cursor
+  Flush(&screen, &terminal);
+  terminal.Resize(8, 6);
+  screen.TerminalResized(8, 6);
+  Flush(&screen, &terminal);
+  EXPECT_EQ(terminal.pushed, (std::vector<std::u32string>{U"row0    ", U"row1    ", U"row2    ",
+                                                          U"row3    "}));
+  EXPECT_EQ(screen.height(), 6);
+  EXPECT_EQ(terminal.Row(3), U"row3    ");
+  EXPECT_EQ(terminal.Row(4), U"        ");
+  ExpectTerminalShowsModel(screen, terminal);
+  ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 7, 5}, Coord{0, 0}, ' ', 7));
+  Flush(&screen, &terminal);
+  EXPECT_EQ(terminal.pushed.size(), 5u);
+  EXPECT_EQ(terminal.pushed.back(), U"row0    ");
+  ExpectTerminalShowsModel(screen, terminal);
+
+  // Shorter: the model keeps its rows and shows those around the cursor.
+  terminal.Resize(8, 3);
+  const size_t before = terminal.pushed.size();
+  screen.TerminalResized(8, 3);
+  Flush(&screen, &terminal);
+  EXPECT_EQ(screen.height(), 6);
+  EXPECT_GT(terminal.pushed.size(), before);
+  EXPECT_EQ(terminal.Row(0), U"row1    ");
+  EXPECT_EQ(terminal.Row(2), U"row3    ");
+  EXPECT_EQ(terminal.Cursor(), (Coord{4, 2}));
+}
+
+TEST(VtScreenOnTerminal, ResizeBeforeAnyDrawingSendsNothingButTheCursor) {
+  VtScreen screen(8, 4, kUtf8);
+  screen.TerminalResized(10, 6);
+  screen.Render();
+  const std::string output = screen.TakeOutput();
+  EXPECT_EQ(output.find('\n'), std::string::npos);
+  EXPECT_EQ(output.find("\x1b[2J"), std::string::npos);
+}
+
 TEST(VtScreenOnTerminal, InvalidateRepaintsAfterTheTerminalWasChanged) {
   VtScreen screen(8, 3, kUtf8);
   Terminal terminal(8, 3);

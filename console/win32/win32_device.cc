@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,8 +134,15 @@ BOOL WINAPI ControlTrampoline(DWORD event) {
 class Win32Device final : public Device {
  public:
   Win32Device()
-      : input_(::GetStdHandle(STD_INPUT_HANDLE)), output_(::GetStdHandle(STD_OUTPUT_HANDLE)) {}
-  ~Win32Device() override { RemoveControlHandler(); }
+      : input_(::GetStdHandle(STD_INPUT_HANDLE)),
+        output_(::GetStdHandle(STD_OUTPUT_HANDLE)),
+        error_(::GetStdHandle(STD_ERROR_HANDLE)) {}
+  // The console is let go: the lines for standard error that waited for it
+  // come last.
+  ~Win32Device() override {
+    RemoveControlHandler();
+    WriteHeldErrorLines();
+  }
   Win32Device(const Win32Device&) = delete;
   Win32Device& operator=(const Win32Device&) = delete;
 
@@ -154,6 +162,7 @@ class Win32Device final : public Device {
   bool SetCursorVisible(bool visible) override;
   void Flush() override {}  // every call above has already reached the console
   long WriteStdout(const char* data, size_t size) override;
+  void WriteErrorLine(const std::string& line) override;
 
   bool AddControlHandler(ControlHandler handler, void* context) override;
   void RemoveControlHandler() override;
@@ -169,8 +178,13 @@ class Win32Device final : public Device {
   // One call of _read or WriteFile moves at most this many bytes.
   static constexpr size_t kLargestTransfer = 1u << 30;
 
+  bool ErrorLinesWait();
+  void WriteHeldErrorLines();
+
   HANDLE input_;
   HANDLE output_;
+  HANDLE error_;
+  std::vector<std::string> held_errors_;
   bool stdin_binary_ = false;
   bool handler_added_ = false;
   std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
@@ -304,6 +318,60 @@ long Win32Device::WriteStdout(const char* data, size_t size) {
   DWORD count = static_cast<DWORD>(std::min(size, kLargestTransfer));
   if (!::WriteFile(output_, data, count, &written, nullptr)) return -1;
   return static_cast<long>(written);
+}
+
+// --- Standard error ---------------------------------------------------------------------------
+
+// Text for a console, written at its cursor; the console's own output
+// processing makes CR LF a line end.  The program's lines are UTF-8 (file
+// names as typed, other bytes as \xNN), written as Unicode: they read the
+// same under every code page.
+void WriteConsoleText(HANDLE console, const std::string& text) {
+  if (text.empty() || text.size() > (1u << 30)) return;
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) return;
+  std::wstring wide(static_cast<size_t>(length), L' ');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], length);
+  for (size_t done = 0; done < wide.size();) {
+    DWORD written = 0;
+    const DWORD count = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 1u << 14));
+    if (!::WriteConsoleW(console, wide.data() + done, count, &written, nullptr) || written == 0) {
+      return;
+    }
+    done += written;
+  }
+}
+
+// Standard error is a console and the program draws on the console (a
+// process has one): the lines would land amid the screen, so they wait.
+bool Win32Device::ErrorLinesWait() {
+  DWORD mode = 0;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  return ::GetConsoleMode(error_, &mode) && ::GetConsoleScreenBufferInfo(output_, &info);
+}
+
+void Win32Device::WriteErrorLine(const std::string& line) {
+  if (ErrorLinesWait()) {
+    held_errors_.push_back(line);
+    return;
+  }
+  // A file or a pipe: the bytes through the runtime, as ever (a text-mode
+  // stream, so the line end is CR LF).
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// Each line on a line of its own, below the cursor the last print left.
+void Win32Device::WriteHeldErrorLines() {
+  if (held_errors_.empty()) return;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(error_, &info) && info.dwCursorPosition.X != 0) {
+    WriteConsoleText(error_, "\r\n");
+  }
+  for (const std::string& line : held_errors_) WriteConsoleText(error_, line + "\r\n");
+  held_errors_.clear();
 }
 
 // --- System ---------------------------------------------------------------------------------
