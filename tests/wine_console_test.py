@@ -236,6 +236,25 @@ class WineConsoleTest(unittest.TestCase):
                                      "No such file or directory"])
         self.assertEqual(rows[9:], [""] * 16)
 
+    def test_an_error_line_outlives_ctrl_c(self):
+        # The output cannot be made; Ctrl+C during the long echo that
+        # follows ends the process in the system's handler, and the line
+        # that waited for the console still stands below the screen.
+        with open(os.path.join(self.directory, "long.txt"), "wb") as f:
+            f.write(b"|C-501v64...|...........|===........\r\n" * 200000)
+        self.wait_prompt()
+        self.pane.send_text("long.txt")
+        self.pane.send_keys("Enter")
+        self.wait_row(6, "Filename to SAVE Output as:?")
+        self.pane.send_text("missing/out.txt")
+        self.pane.send_keys("Enter")
+        self.pane.wait_for(lambda rows: rows[-2].startswith("....|..|C-5"), 20, "the echo")
+        self.pane.send_keys("C-c")
+        self.pane.wait_exit(20)
+        shown_rows = [r for r in self.pane.screen() if r]
+        self.assertEqual(shown_rows[-1], "patconv: cannot open output file 'missing/out.txt': "
+                                         "No such file or directory", self.screen_text())
+
     def test_a_pasted_answer_arrives_whole(self):
         # 600 characters in one piece, more than the key queue holds: the
         # rest waits in the console's input and the name is the file's.

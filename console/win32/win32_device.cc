@@ -129,6 +129,53 @@ BOOL WINAPI ControlTrampoline(DWORD event) {
   return handler(event, g_control_context.load()) ? TRUE : FALSE;
 }
 
+// --- Lines held for standard error ------------------------------------------------------
+// Lines for a standard error that is the console wait until the console is
+// let go.  Ctrl+C and Ctrl+Break end the process in the system's handler, on
+// a thread of the system's: a handler of ours, added with the first line
+// held, writes them first, so that none is lost.  The lock keeps that thread
+// and the program's apart.
+
+void WriteConsoleText(HANDLE console, const std::string& text);
+
+struct HeldErrorLines {
+  SRWLOCK lock = SRWLOCK_INIT;
+  HANDLE console = nullptr;
+  std::vector<std::string> lines;
+  bool handler_added = false;
+};
+HeldErrorLines g_held;
+
+// Each line on a line of its own, below the cursor the last print left.
+void WriteHeldErrorLines() {
+  ::AcquireSRWLockExclusive(&g_held.lock);
+  if (!g_held.lines.empty()) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (::GetConsoleScreenBufferInfo(g_held.console, &info) && info.dwCursorPosition.X != 0) {
+      WriteConsoleText(g_held.console, "\r\n");
+    }
+    for (const std::string& line : g_held.lines) WriteConsoleText(g_held.console, line + "\r\n");
+    g_held.lines.clear();
+  }
+  ::ReleaseSRWLockExclusive(&g_held.lock);
+}
+
+// Never handles the event: the handlers after it, the system's last, act.
+BOOL WINAPI WriteHeldLinesOnEnd(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) WriteHeldErrorLines();
+  return FALSE;
+}
+
+void HoldErrorLine(HANDLE console, const std::string& line) {
+  ::AcquireSRWLockExclusive(&g_held.lock);
+  g_held.console = console;
+  g_held.lines.push_back(line);
+  const bool add_handler = !g_held.handler_added;
+  g_held.handler_added = true;
+  ::ReleaseSRWLockExclusive(&g_held.lock);
+  if (add_handler) ::SetConsoleCtrlHandler(WriteHeldLinesOnEnd, TRUE);
+}
+
 // --- The device ------------------------------------------------------------------------
 
 class Win32Device final : public Device {
@@ -179,12 +226,10 @@ class Win32Device final : public Device {
   static constexpr size_t kLargestTransfer = 1u << 30;
 
   bool ErrorLinesWait();
-  void WriteHeldErrorLines();
 
   HANDLE input_;
   HANDLE output_;
   HANDLE error_;
-  std::vector<std::string> held_errors_;
   bool stdin_binary_ = false;
   bool handler_added_ = false;
   std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
@@ -353,7 +398,7 @@ bool Win32Device::ErrorLinesWait() {
 
 void Win32Device::WriteErrorLine(const std::string& line) {
   if (ErrorLinesWait()) {
-    held_errors_.push_back(line);
+    HoldErrorLine(error_, line);
     return;
   }
   // A file or a pipe: the bytes through the runtime, as ever (a text-mode
@@ -361,17 +406,6 @@ void Win32Device::WriteErrorLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
-}
-
-// Each line on a line of its own, below the cursor the last print left.
-void Win32Device::WriteHeldErrorLines() {
-  if (held_errors_.empty()) return;
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (::GetConsoleScreenBufferInfo(error_, &info) && info.dwCursorPosition.X != 0) {
-    WriteConsoleText(error_, "\r\n");
-  }
-  for (const std::string& line : held_errors_) WriteConsoleText(error_, line + "\r\n");
-  held_errors_.clear();
 }
 
 // --- System ---------------------------------------------------------------------------------
