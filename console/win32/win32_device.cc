@@ -133,8 +133,10 @@ BOOL WINAPI ControlTrampoline(DWORD event) {
 // Lines for a standard error that is the console wait until the console is
 // let go.  Ctrl+C and Ctrl+Break end the process in the system's handler, on
 // a thread of the system's: a handler of ours, added with the first line
-// held, writes them first, so that none is lost.  The lock keeps that thread
-// and the program's apart.
+// held, writes them first, so that none is lost.  It ends the drawing
+// before it writes them: every call that changes the console holds the lock
+// shared, so no cell lands on the lines in the moments the program's thread
+// still runs.
 
 void WriteConsoleText(HANDLE console, const std::string& text);
 
@@ -143,12 +145,26 @@ struct HeldErrorLines {
   HANDLE console = nullptr;
   std::vector<std::string> lines;
   bool handler_added = false;
+  bool drawing_ended = false;
 };
 HeldErrorLines g_held;
 
-// Each line on a line of its own, below the cursor the last print left.
-void WriteHeldErrorLines() {
+// Held around a call that changes the console; closed once the drawing has
+// ended.
+class DrawingGate {
+ public:
+  DrawingGate() { ::AcquireSRWLockShared(&g_held.lock); }
+  ~DrawingGate() { ::ReleaseSRWLockShared(&g_held.lock); }
+  DrawingGate(const DrawingGate&) = delete;
+  DrawingGate& operator=(const DrawingGate&) = delete;
+  bool open() const { return !g_held.drawing_ended; }
+};
+
+// Each line on a line of its own, below the cursor the last print left;
+// with `end_drawing`, nothing is drawn afterwards.
+void WriteHeldErrorLines(bool end_drawing) {
   ::AcquireSRWLockExclusive(&g_held.lock);
+  if (end_drawing) g_held.drawing_ended = true;
   if (!g_held.lines.empty()) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (::GetConsoleScreenBufferInfo(g_held.console, &info) && info.dwCursorPosition.X != 0) {
@@ -162,7 +178,7 @@ void WriteHeldErrorLines() {
 
 // Never handles the event: the handlers after it, the system's last, act.
 BOOL WINAPI WriteHeldLinesOnEnd(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) WriteHeldErrorLines();
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) WriteHeldErrorLines(true);
   return FALSE;
 }
 
@@ -188,7 +204,7 @@ class Win32Device final : public Device {
   // come last.
   ~Win32Device() override {
     RemoveControlHandler();
-    WriteHeldErrorLines();
+    WriteHeldErrorLines(false);
   }
   Win32Device(const Win32Device&) = delete;
   Win32Device& operator=(const Win32Device&) = delete;
@@ -290,17 +306,19 @@ bool Win32Device::GetBufferInfo(BufferInfo* info) {
 }
 
 bool Win32Device::FillCharacter(char character, int length, Coord at) {
+  DrawingGate gate;
   COORD start;
   DWORD written = 0;
-  return length >= 0 && ToNative(at, &start) &&
+  return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length),
                                        start, &written) != FALSE;
 }
 
 bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
+  DrawingGate gate;
   COORD start;
   DWORD written = 0;
-  return length >= 0 && ToNative(at, &start) &&
+  return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputAttribute(output_, attribute, static_cast<DWORD>(length), start,
                                       &written) != FALSE;
 }
@@ -309,7 +327,8 @@ bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
 // success; the region it hands back tells, and a clipped write counts as a
 // failed one, as the engine expects of cells outside the buffer.
 bool Win32Device::WriteCells(const char* characters, int length, uint16_t attribute, Coord at) {
-  if (length < 0 || !FitsShort(length)) return false;
+  DrawingGate gate;
+  if (!gate.open() || length < 0 || !FitsShort(length)) return false;
   if (length == 0) return true;
   SMALL_RECT region;
   if (!ToNative(Rect{at.x, at.y, at.x + length - 1, at.y}, &region)) return false;
@@ -323,9 +342,10 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
 }
 
 bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
+  DrawingGate gate;
   SMALL_RECT native_source;
   COORD native_destination;
-  if (!ToNative(source, &native_source) || !ToNative(destination, &native_destination)) {
+  if (!gate.open() || !ToNative(source, &native_source) || !ToNative(destination, &native_destination)) {
     return false;
   }
   const CHAR_INFO fill_cell = MakeCell(fill, attribute);
@@ -334,13 +354,15 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
 }
 
 bool Win32Device::SetWindow(Rect window) {
+  DrawingGate gate;
   SMALL_RECT native;
-  return ToNative(window, &native) && ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
+  return gate.open() && ToNative(window, &native) && ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
 }
 
 bool Win32Device::SetCursorPosition(Coord at) {
+  DrawingGate gate;
   COORD native;
-  return ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
+  return gate.open() && ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
 }
 
 bool Win32Device::GetCursorVisible(bool* visible) {
@@ -352,8 +374,9 @@ bool Win32Device::GetCursorVisible(bool* visible) {
 
 // Read first, so that the cursor's size goes back as it was.
 bool Win32Device::SetCursorVisible(bool visible) {
+  DrawingGate gate;
   CONSOLE_CURSOR_INFO cursor{};
-  if (!::GetConsoleCursorInfo(output_, &cursor)) return false;
+  if (!gate.open() || !::GetConsoleCursorInfo(output_, &cursor)) return false;
   cursor.bVisible = visible ? TRUE : FALSE;
   return ::SetConsoleCursorInfo(output_, &cursor) != FALSE;
 }
