@@ -117,9 +117,9 @@ class Device {
   /// standard error is the console this device draws on, the line waits
   /// until the device lets the console go (its last screen drawn, the
   /// console put back as it was found) and is then written below the
-  /// output, on a line of its own (to a Windows console as Unicode text, the
-  /// line being UTF-8); otherwise it is written at once, its bytes as they
-  /// are, with a line end.
+  /// output, on a line of its own.  Otherwise it is written at once, with a
+  /// line end: its bytes as they are to a file, a pipe or a terminal.  To a
+  /// Windows console, held or not, the line (UTF-8) goes as Unicode text.
   virtual void WriteErrorLine(const std::string& line) = 0;
 
   // --- System --------------------------------------------------------------

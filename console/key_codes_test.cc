@@ -61,7 +61,7 @@ constexpr TypingKey kTypingKeys[] = {
     {0xBF, 0x35, '/', '?'},
 };
 
-// What MapVirtualKeyA and VkKeyScanA answer on Windows with a US layout, for
+// What MapVirtualKey and VkKeyScan answer on Windows with a US layout, for
 // the keys these tests press.
 class WindowsUsKeyMap final : public KeyMap {
  public:

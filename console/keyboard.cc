@@ -36,7 +36,7 @@ void Keyboard::Drain() {
     device_.AddControlHandler(&Keyboard::OnControlEvent, this);
   }
   InputEvent event;
-  while (kQueueSlots - 1 - queued() >= kCodesPerEvent && device_.NextInputEvent(&event)) {
+  while (kQueueSlots - 1 - queued() >= kRoomPerEvent && device_.NextInputEvent(&event)) {
     if (event.type != InputEvent::Type::kKey) continue;
     decoded_.clear();
     key_codes_.Handle(event.key, &decoded_);

@@ -17,9 +17,10 @@ class Keyboard {
  public:
   /// Slots of the key queue; it holds one code less.
   static constexpr size_t kQueueSlots = 512;
-  /// The most codes one input event gives (a composed character and the
-  /// key that ended its composition).
-  static constexpr size_t kCodesPerEvent = 2;
+  /// Room a drain keeps before it takes one more input event: the one code
+  /// an event gives at most, and the close key that the control handler's
+  /// thread may add meanwhile.
+  static constexpr size_t kRoomPerEvent = 2;
   /// How long a wait for a key sleeps between looks at the input.
   static constexpr int kPollMs = 25;
 

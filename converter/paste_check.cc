@@ -1,27 +1,8 @@
 #include "converter/paste_check.h"
 
+#include "converter/shown_text.h"
+
 namespace converter {
-namespace {
-
-// A note as it may be shown on a terminal: printable ASCII as it is, any
-// other byte as \xNN.
-std::string ShownNote(std::string_view note) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string shown;
-  for (char c : note) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      shown += c;
-    } else {
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 0xF];
-    }
-  }
-  return shown;
-}
-
-}  // namespace
 
 std::string PasteRefusal(const TargetRow& row) {
   const size_t length = TargetRowText(row).size();
@@ -32,7 +13,7 @@ std::string PasteRefusal(const TargetRow& row) {
   for (int i = 0; i < 3; ++i) {
     if (row.notes[i].size() != 3 ||
         ((paste_detail::kKindsTaken >> paste_detail::NoteKind(row.notes[i])) & 1u) == 0) {
-      return "note '" + ShownNote(row.notes[i]) + "' in channel " + std::to_string(i + 1) +
+      return "note '" + ShownAscii(row.notes[i]) + "' in channel " + std::to_string(i + 1) +
              " is not C-1...B-8, --- or R--";
     }
   }

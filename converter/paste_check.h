@@ -87,7 +87,8 @@ class PasteTally {
     // Only a row of three full notes has the tracker's length; its notes
     // stand at fixed columns.
     if (line.size() == kRowLineSize &&
-        Pastes(TargetRow{{line.substr(8, 3), line.substr(22, 3), line.substr(36, 3)}})) {
+        Pastes(TargetRow{{line.substr(kNoteColumns[0], 3), line.substr(kNoteColumns[1], 3),
+                          line.substr(kNoteColumns[2], 3)}})) {
       return;
     }
     AddRefused(*TranslateRow(source_row), source_line);

@@ -32,7 +32,6 @@ constexpr size_t kFullSourceRow = kNoteStarts[2] + kNoteWidth;
 // be put in at kNoteColumns.
 constexpr char kFullRow[] = "....|..|??? .... ....|??? .... ....|??? .... ....\r\n";
 static_assert(sizeof kFullRow - 1 == kRowLineSize, "a full row is 49 bytes and CR LF");
-constexpr size_t kNoteColumns[3] = {8, 22, 36};
 
 // Puts the full note at `from` into the row at `to`, mapped.
 inline void PutFullNote(const char* from, char* to) {

@@ -31,6 +31,8 @@ std::string TargetRowText(const TargetRow& row);
 
 /// The longest target row with its line end (CR LF): three full notes.
 inline constexpr size_t kRowLineSize = 51;
+/// Where the notes stand in such a row (0-based columns).
+inline constexpr size_t kNoteColumns[3] = {8, 22, 36};
 
 /// Target rows with their line ends, each built in one piece to be printed
 /// in one piece.  A source row of 28 bytes or more holds three full notes:

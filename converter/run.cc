@@ -6,7 +6,7 @@
 
 #include "converter/paste_check.h"
 #include "converter/row_translation.h"
-#include "textio/utf8.h"
+#include "converter/shown_text.h"
 
 namespace converter {
 namespace {
@@ -15,16 +15,6 @@ constexpr int kInputChannel = 1;
 constexpr int kOutputChannel = 2;
 constexpr int kPrintItem = textio::kFlagLast;                          // 0x10
 constexpr int kPrintLine = textio::kFlagLast | textio::kFlagLineEnd;  // 0x11
-
-// Length of the UTF-8 character that starts at `text[i]`, or 0 when the
-// bytes there are not one that is safe to show: no character at all, or a
-// C1 control (U+0080-U+009F; U+009B is CSI), on which a terminal may act as
-// on an escape sequence.
-size_t Utf8Length(std::string_view text, size_t i) {
-  uint32_t code_point = 0;
-  const size_t length = textio::Utf8Sequence(text, i, &code_point);
-  return code_point >= 0x80 && code_point <= 0x9F ? 0 : length;
-}
 
 // Prints a kept row to a channel as seven items.
 void PrintRow(textio::Channels& channels, int channel, const TargetRow& row) {
@@ -63,25 +53,6 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
 }
 
 }  // namespace
-
-std::string ShownName(std::string_view name) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string shown;
-  for (size_t i = 0; i < name.size();) {
-    auto byte = static_cast<unsigned char>(name[i]);
-    size_t length = byte < 0x80 ? 1 : Utf8Length(name, i);
-    if (byte >= 0x20 && byte != 0x7F && length > 0) {
-      shown.append(name.substr(i, length));
-      i += length;
-    } else {
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 0xF];
-      ++i;
-    }
-  }
-  return shown;
-}
 
 int Run(console::Console& console, textio::Channels& channels, const ErrorSink& report) {
   int status = 0;

@@ -41,10 +41,6 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
 /// runs, and closes everything.  Failure lines go to `report`.
 int RunProgram(console::Device& device, const ErrorSink& report);
 
-/// A file name made safe to show: control bytes and bytes that are not
-/// part of UTF-8 appear as \xNN.
-std::string ShownName(std::string_view name);
-
 }  // namespace converter
 
 #endif  // PATCONV_CONVERTER_RUN_H_

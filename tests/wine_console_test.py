@@ -57,9 +57,10 @@ class WineConsoleTest(unittest.TestCase):
         self.pane = None
         self.start()
 
-    def start(self, code_page=None):
+    def start(self, code_page=None, stdout=None):
         """Starts patconv.exe in a new pane: in the console wine gives it, or
-        after `chcp code_page` in cmd, which runs a copy in the directory."""
+        after `chcp code_page` in cmd, which runs a copy in the directory
+        (with its standard output sent to the file `stdout`, if named)."""
         if self.pane is not None:
             self.pane.close()
         self.pane = TmuxPane(width=80, height=25, cwd=self.directory)
@@ -69,7 +70,10 @@ class WineConsoleTest(unittest.TestCase):
         argv = program()
         if code_page is not None:
             shutil.copy(argv[-1], os.path.join(self.directory, "patconv.exe"))
-            argv = argv[:-1] + ["cmd", "/c", "chcp %d & patconv.exe" % code_page]
+            command = "chcp %d & patconv.exe" % code_page
+            if stdout is not None:
+                command += " > " + stdout
+            argv = argv[:-1] + ["cmd", "/c", command]
         self.pane.start(argv, env=env)
 
     def screen_text(self):
@@ -153,9 +157,18 @@ class WineConsoleTest(unittest.TestCase):
                            "br and a tone")
         self.pane.send_keys("Enter")
         self.assertEqual(self.pane.wait_exit(20), 1, self.screen_text())
-        self.assertIn("patconv: cannot open input file 'нет.txt': No such file or directory",
-                      self.pane.screen())
+        error = "patconv: cannot open input file 'нет.txt': No such file or directory"
+        self.assertIn(error, self.pane.screen())
         self.assertEqual(self.files(), ["br", "in.txt"])
+        # With standard output sent to a file, nothing is drawn on the
+        # console, and the line is written to it at once, as text that reads
+        # the same.
+        self.start(1252, stdout="screen.txt")
+        self.pane.wait_for(any, START_TIMEOUT, "chcp's line")
+        self.answer("нет.txt")
+        self.answer("x.txt")
+        self.assertEqual(self.pane.wait_exit(20), 1, self.screen_text())
+        self.assertIn(error, self.pane.screen())
 
     def test_editing_keys_arrive_as_console_key_records(self):
         # Backspace, Home, Delete, End and Left reach the line editor as key

@@ -26,7 +26,7 @@ namespace textio {
 /// `int Get()` (a byte or kEnd), `void PutBack(int byte)` and
 /// `size_t TakePlain(std::string* out, size_t room)` (bytes that need no
 /// attention, see TextInput::TakePlain).  Returns true when a line end
-/// (LF, or CR with the LF after it) was consumed with the field.
+/// (LF, CR LF or a lone CR) was consumed with the field.
 template <class Source>
 bool ReadFieldFrom(Source& source, std::string* field) {
   field->clear();  // the bytes are stored straight into it

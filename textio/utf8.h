@@ -1,6 +1,7 @@
-// UTF-8, read and written: the one decoder of it in this program (file
-// names in messages, characters typed on a terminal) and the one encoder
-// (cells drawn on a terminal, file names made from typed lines).
+// UTF-8, read and written: the program's own decoder of it (file names in
+// messages, characters typed on a terminal) and encoder (cells drawn on a
+// terminal, file names made from typed lines).  On Windows the system's
+// calls turn UTF-8 into the UTF-16 of file names and console text.
 #ifndef PATCONV_TEXTIO_UTF8_H_
 #define PATCONV_TEXTIO_UTF8_H_
 

@@ -13,15 +13,6 @@ namespace console {
 
 TerminalState g_term;
 
-namespace {
-
-bool g_process_hooks_installed = false;
-std::terminate_handler g_previous_terminate = nullptr;
-
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
-                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT};
-
-// Writes all bytes, giving up at the first error: also used by handlers.
 void WriteRaw(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t written = write(fd, data, size);
@@ -31,6 +22,14 @@ void WriteRaw(int fd, const char* data, size_t size) {
     size -= static_cast<size_t>(written);
   }
 }
+
+namespace {
+
+bool g_process_hooks_installed = false;
+std::terminate_handler g_previous_terminate = nullptr;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
+                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT};
 
 void Wake() {
   if (g_term.wake_write < 0) return;

@@ -261,17 +261,15 @@ void VtDevice::WriteErrorLine(const std::string& line) {
   const std::string bytes = line + "\n";
   if (errors_wait_ && !closed_) {
     SignalBlock block;  // the handlers write what is held on their way out
+    // A crash signal is not blocked: while the lines grow (and may move),
+    // it finds none to write rather than freed memory.
+    g_term.held_errors_size = 0;
     held_errors_ += bytes;
     g_term.held_errors = held_errors_.data();
     g_term.held_errors_size = held_errors_.size();
     return;
   }
-  for (size_t done = 0; done < bytes.size();) {
-    ssize_t written = write(STDERR_FILENO, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    done += static_cast<size_t>(written);
-  }
+  WriteRaw(STDERR_FILENO, bytes.data(), bytes.size());
 }
 
 // --- Standard input ----------------------------------------------------------------

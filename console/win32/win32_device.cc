@@ -424,6 +424,11 @@ void Win32Device::WriteErrorLine(const std::string& line) {
     HoldErrorLine(error_, line);
     return;
   }
+  DWORD mode = 0;
+  if (::GetConsoleMode(error_, &mode)) {  // a console the program does not draw on
+    WriteConsoleText(error_, line + "\r\n");
+    return;
+  }
   // A file or a pipe: the bytes through the runtime, as ever (a text-mode
   // stream, so the line end is CR LF).
   std::fwrite(line.data(), 1, line.size(), stderr);

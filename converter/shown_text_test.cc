@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "converter/run.h"
+#include "converter/shown_text.h"
 
 namespace converter {
 namespace {
