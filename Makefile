@@ -8,6 +8,7 @@
 #   make check-asan      the unit and end-to-end tests built with ASan + UBSan (build-asan/)
 #   make check-valgrind  the redirected end-to-end tests under valgrind memcheck
 #   make fuzz            each fuzz target for FUZZ_SECONDS (default 30), clang (build-fuzz/)
+#   make format          format the C++ sources with clang-format (.clang-format)
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
@@ -20,7 +21,8 @@ VALGRIND ?= valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kin
 VALGRIND_SUITES := redirected_test.Dialogue redirected_test.Conversion redirected_test.Failures \
                    redirected_test.Samples faults_test.Outputs faults_test.Inputs
 
-.PHONY: all build run test install package windows clean check-asan check-valgrind fuzz
+.PHONY: all build run test install package windows clean check-asan check-valgrind fuzz format \
+        check-format
 
 all: build
 
@@ -38,6 +40,7 @@ run: $(BUILD_DIR)/CMakeCache.txt
 # installed are no longer left out.
 test:
 	@bash tools/test_setup.sh
+	@bash tools/format.sh --check
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -68,6 +71,13 @@ fuzz:
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS) $(JOBS)
+
+# --- Formatting ------------------------------------------------------------------
+format:
+	@bash tools/format.sh
+
+check-format:
+	@bash tools/format.sh --check
 
 $(WINDOWS_BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \

@@ -33,12 +33,9 @@ TEST(ConsolePromptedInput, TheQuestionAndLineEndFlags) {
     Rows rows;  // after typing "ab", Enter, then printing "|"
   };
   const Case cases[] = {
-      {"P", true, true, {"P? ab", "|", ""}},
-      {"P", false, true, {"Pab", "|", ""}},
-      {"", true, true, {"? ab", "|", ""}},
-      {"", false, true, {"ab", "|", ""}},
-      {"P", true, false, {"P? ab|", "", ""}},
-      {"", false, false, {"ab|", "", ""}},
+      {"P", true, true, {"P? ab", "|", ""}},  {"P", false, true, {"Pab", "|", ""}},
+      {"", true, true, {"? ab", "|", ""}},    {"", false, true, {"ab", "|", ""}},
+      {"P", true, false, {"P? ab|", "", ""}}, {"", false, false, {"ab|", "", ""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("\"" + c.prompt + "\"" + (c.question ? " question" : "") +

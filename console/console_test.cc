@@ -128,8 +128,12 @@ TEST(ConsoleRedirectedInput, EachPromptTakesTheNextFieldOfStandardInput) {
       {"a blank first line", "\r\nx.txt\r\n", {"", "x.txt", "", ""}},
       {"empty", "", {"", "", "", ""}},
       {"no final line end", "a,b", {"a", "b", "", ""}},
-      {"0x1A ends the data", "a\r\nb\x1A" "c\r\nd\r\n", {"a", "b", "", ""}},
-      {"leading blanks skipped, quotes keep commas", "  one , \"t,wo\"\r\n",
+      {"0x1A ends the data",
+       "a\r\nb\x1A"
+       "c\r\nd\r\n",
+       {"a", "b", "", ""}},
+      {"leading blanks skipped, quotes keep commas",
+       "  one , \"t,wo\"\r\n",
        {"one ", "t,wo", "", ""}},
       {"three fields, three lines", "1,2\r\n3\r\n", {"1", "2", "3", ""}},
   };

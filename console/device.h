@@ -40,10 +40,10 @@ struct Rect {
 
 /// What the screen buffer query reports (CONSOLE_SCREEN_BUFFER_INFO).
 struct BufferInfo {
-  Coord size;          // buffer width and height in cells
-  Coord cursor;        // absolute cursor position
+  Coord size;    // buffer width and height in cells
+  Coord cursor;  // absolute cursor position
   uint16_t attribute = 7;
-  Rect window;         // the visible window, absolute
+  Rect window;  // the visible window, absolute
 };
 
 /// Control events the system may send (CTRL_*_EVENT).

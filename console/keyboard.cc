@@ -25,8 +25,7 @@ bool Keyboard::OnControlEvent(uint32_t event, void* context) {
       // ignores anyway, is then not added.
       keyboard->Push(kCloseKeyCode, CloseKeyEvent(keyboard->device_.key_map()));
       return true;
-    default:
-      return false;  // Ctrl+C and Ctrl+Break: the system ends the program
+    default: return false;  // Ctrl+C and Ctrl+Break: the system ends the program
   }
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/testing/rig.h"
 #include "console/key_codes.h"
+#include "console/testing/rig.h"
 
 namespace console {
 namespace {
@@ -130,10 +130,14 @@ TEST(KeyboardControlHandler, CloseLogoffAndShutdownQueueTheCloseKeyOthersAreLeft
     uint32_t event;
     bool handled;
   };
-  const Case cases[] = {{kCtrlCEvent, false},     {kCtrlBreakEvent, false},
-                        {kCtrlCloseEvent, true},  {kCtrlLogoffEvent, true},
-                        {kCtrlShutdownEvent, true}, {3, false},
-                        {4, false},               {7, false}};
+  const Case cases[] = {{kCtrlCEvent, false},
+                        {kCtrlBreakEvent, false},
+                        {kCtrlCloseEvent, true},
+                        {kCtrlLogoffEvent, true},
+                        {kCtrlShutdownEvent, true},
+                        {3, false},
+                        {4, false},
+                        {7, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE("control event " + std::to_string(c.event));
     Rig rig(Shape(20, 4));

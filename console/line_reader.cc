@@ -39,8 +39,7 @@ bool LineReader::Act(int code) {
   const size_t cols = static_cast<size_t>(size_.column);
   switch (code) {
     case kEnter:
-    case kLineFeed:
-      return false;
+    case kLineFeed: return false;
     case kBackspace:  // Backspace, Ctrl+H: the character before the cursor
       if (p_ > 0) Backspace();
       break;

@@ -50,9 +50,9 @@ class LineReader {
   // One action per key.  Each moves the cursor from the position read at
   // the start of the loop pass (pass_).
   void MoveBy(int cells);
-  void Backspace();        // Backspace, Ctrl+H
-  void DeleteAll();        // Escape, Ctrl+[
-  void DeleteForward();    // Delete
+  void Backspace();      // Backspace, Ctrl+H
+  void DeleteAll();      // Escape, Ctrl+[
+  void DeleteForward();  // Delete
   void Insert(std::string_view characters);
 
   /// Removes `count` characters at position `at` (where the cursor stands)
@@ -61,9 +61,9 @@ class LineReader {
 
   LineConsole& console_;
   std::string line_;
-  size_t p_ = 0;       // edit position
-  Position size_;      // the console size when the line started
-  Position pass_;      // the cursor at the start of the current loop pass
+  size_t p_ = 0;   // edit position
+  Position size_;  // the console size when the line started
+  Position pass_;  // the cursor at the start of the current loop pass
 };
 
 }  // namespace console

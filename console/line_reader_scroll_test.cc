@@ -1,11 +1,11 @@
 // Keyboard line editing on a console 20 columns wide and 5 rows high, where
 // the line wraps and the screen scrolls: the rows shown, the cursor after
 // every stage of typing, and the line Enter returns.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "console/testing/rig.h"
 
@@ -32,7 +32,7 @@ TEST_F(LineReaderWrappedLine, WrapsAtTheRightEdge) {
 }
 
 TEST_F(LineReaderWrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
-  const std::vector<std::string> stages = {kLetters, "{Up}", "{Up}", "{Down}", "{Down}",
+  const std::vector<std::string> stages = {kLetters,       "{Up}",   "{Up}", "{Down}", "{Down}",
                                            "{Home}{Down}", "{Down}", "{Up}", "X"};
   const Cell kCursors[] = {
       {7, 1},  // edit position 25
@@ -50,8 +50,7 @@ TEST_F(LineReaderWrappedLine, UpAndDownMoveByAWholeWidthWhileTheLineReaches) {
     SCOPED_TRACE(stages[i]);
     EXPECT_EQ(rig_.looks()[i].cursor, kCursors[i]);
   }
-  EXPECT_EQ(rig_.looks().back().rows,
-            (Rows{"? Xabcdefghijklmnopq", "rstuvwxy", "", "", ""}));
+  EXPECT_EQ(rig_.looks().back().rows, (Rows{"? Xabcdefghijklmnopq", "rstuvwxy", "", "", ""}));
   EXPECT_EQ(rig_.Cursor(), Cell(8, 1));  // Enter: after the last character
   EXPECT_TRUE(rig_.device.beeps().empty());
 }
@@ -112,8 +111,8 @@ TEST_F(LineReaderLastRow, TypingIntoTheBottomRightCellScrollsAtOnce) {
 }
 
 TEST_F(LineReaderLastRow, InsertingIntoAFullLastRowScrollsAndKeepsTheCursorAfterIt) {
-  EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "{Home}{Right}{Right}{Right}{Right}{Right}X",
-                                "Y", "Z"}),
+  EXPECT_EQ(rig_.Edit("? ", {"abcdefghijklmnopq", "{Home}{Right}{Right}{Right}{Right}{Right}X", "Y",
+                             "Z"}),
             "abcdeXYZfghijklmnopq");
   const std::vector<Look>& looks = rig_.looks();
   // The 18th character fills the last row to its edge: no scroll yet.
@@ -223,8 +222,7 @@ TEST_F(LineReaderLongLine, UpStopsAtTheTopRowWhileTheEditPositionGoesOn) {
   // X is drawn with the whole line from the top row, scrolling two rows;
   // the cell after it is above the window and the cursor stays at the end.
   EXPECT_EQ(rig_.looks()[7].rows, (Rows{"78901234567890123456", "78901234567890123456",
-                                           "78901234567890123456", "78901234567890123456",
-                                           "789"}));
+                                        "78901234567890123456", "78901234567890123456", "789"}));
   EXPECT_EQ(rig_.looks()[7].cursor, Cell(3, 4));
 }
 
@@ -233,9 +231,9 @@ TEST_F(LineReaderLongLine, UpStopsAtTheTopRowWhileTheEditPositionGoesOn) {
 TEST_F(LineReaderLongLine, APositionOnTheRowJustAboveTheWindowLeavesTheCursorToo) {
   std::string letters;
   for (int i = 0; i < 105; ++i) letters.push_back(static_cast<char>('a' + i % 26));
-  const std::vector<std::string> stages = {letters, "{Home}", "{End}{Up}{Up}{Up}{Up}",
-                                           "{Left}{Left}{Left}{Left}{Left}{Left}{Left}",
-                                           "{Left}", "X"};
+  const std::vector<std::string> stages = {
+      letters,  "{Home}", "{End}{Up}{Up}{Up}{Up}", "{Left}{Left}{Left}{Left}{Left}{Left}{Left}",
+      "{Left}", "X"};
   std::string line = letters;
   line.insert(17, "X");
   EXPECT_EQ(rig_.Edit("? ", stages), line);

@@ -4,12 +4,12 @@
 // line_reader_scroll_test.cc.
 #include "console/line_reader.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "console/device.h"
 #include "console/key_event.h"
@@ -102,12 +102,17 @@ TEST(LineReader, DeletesAndRedrawsTheRest) {
 
 TEST(LineReader, ControlKeysActAsTheirEditingKeys) {
   const EditCase kCases[] = {
-      {"abc{Ctrl+H}", "ab", "? ab", 4, 0},              // Backspace
-      {"ab{Left}{Ctrl+H}", "b", "? b", 2, 0},           // Backspace
+      {"abc{Ctrl+H}", "ab", "? ab", 4, 0},               // Backspace
+      {"ab{Left}{Ctrl+H}", "b", "? b", 2, 0},            // Backspace
       {"{Ctrl+I}x", "        x", "?         x", 11, 0},  // Tab
-      {"abc{Ctrl+[}d", "d", "? d", 3, 0},               // Escape
+      {"abc{Ctrl+[}d", "d", "? d", 3, 0},                // Escape
       // Ctrl+Backspace gives DEL, which is a character like any other.
-      {"a{Ctrl+Backspace}b", "a\x7F" "b", "? a\x7F" "b", 5, 0},
+      {"a{Ctrl+Backspace}b",
+       "a\x7F"
+       "b",
+       "? a\x7F"
+       "b",
+       5, 0},
       {"{Ctrl+Backspace}", "\x7F", "? \x7F", 3, 0},
   };
   for (const EditCase& c : kCases) CheckEdit(c);
@@ -147,13 +152,12 @@ TEST(LineReader, AltNumberEntryInsertsTheComposedCharacter) {
 
 TEST(LineReader, KeysWithoutAMeaningChangeNothing) {
   const char* const kKeys[] = {
-      "{Insert}",     "{PgUp}",      "{PgDn}",      "{Ctrl+Left}", "{Ctrl+Right}",
-      "{Ctrl+Home}",  "{Ctrl+End}",  "{Ctrl+Up}",   "{Ctrl+Down}", "{Ctrl+Delete}",
-      "{Ctrl+PgUp}",  "{Alt+Left}",  "{Alt+Home}",  "{Shift+Tab}", "{Ctrl+Tab}",
-      "{Alt+Enter}",  "{Alt+a}",     "{Alt+1}",     "{Ctrl+a}",    "{Ctrl+2}",
-      "{F1}",         "{F2}",        "{F3}",        "{F4}",        "{F5}",
-      "{F6}",         "{F7}",        "{F8}",        "{F9}",        "{F10}",
-      "{F11}",        "{F12}",       "{Shift+F1}",  "{Ctrl+F5}",   "{Alt+F10}",
+      "{Insert}",   "{PgUp}",      "{PgDn}",      "{Ctrl+Left}",   "{Ctrl+Right}", "{Ctrl+Home}",
+      "{Ctrl+End}", "{Ctrl+Up}",   "{Ctrl+Down}", "{Ctrl+Delete}", "{Ctrl+PgUp}",  "{Alt+Left}",
+      "{Alt+Home}", "{Shift+Tab}", "{Ctrl+Tab}",  "{Alt+Enter}",   "{Alt+a}",      "{Alt+1}",
+      "{Ctrl+a}",   "{Ctrl+2}",    "{F1}",        "{F2}",          "{F3}",         "{F4}",
+      "{F5}",       "{F6}",        "{F7}",        "{F8}",          "{F9}",         "{F10}",
+      "{F11}",      "{F12}",       "{Shift+F1}",  "{Ctrl+F5}",     "{Alt+F10}",
       "{Alt+F4}",  // the close key's own code
   };
   for (const char* key : kKeys) {
@@ -171,12 +175,12 @@ TEST(LineReader, TabStopsCountFromTheStartOfTheLine) {
     size_t position;  // the edit position after the keys
   };
   const TabCase kCases[] = {
-      {"{Tab}x", "        x", 9},              // 8 spaces at 0
-      {"abc{Tab}x", "abc     x", 9},           // 5 at 3
-      {"abcdefg{Tab}x", "abcdefg x", 9},        // 1 at 7
+      {"{Tab}x", "        x", 9},         // 8 spaces at 0
+      {"abc{Tab}x", "abc     x", 9},      // 5 at 3
+      {"abcdefg{Tab}x", "abcdefg x", 9},  // 1 at 7
       {"abcdefgh{Tab}x", "abcdefgh        x", 17},
       {"{Tab}{Tab}", "                ", 16},
-      {"ab{Left}{Tab}", "a       b", 8},         // 7 at 1, inside the line
+      {"ab{Left}{Tab}", "a       b", 8},  // 7 at 1, inside the line
       {"abcd{Home}{Tab}", "        abcd", 8},
       {"abcdefghij{Left}{Left}{Left}{Tab}", "abcdefg hij", 8},
   };

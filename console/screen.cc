@@ -20,9 +20,9 @@ inline bool MovesOrSounds(char byte) {
 // taller buffer while the print runs.
 struct Screen::PrintState {
   int left = 0, top = 0, right = 0, bottom = 0;  // the view, absolute
-  int width = 80, height = 25;  // the buffer
+  int width = 80, height = 25;                   // the buffer
   uint16_t attribute = 7;
-  int x = 0, y = 0;  // the cursor, absolute
+  int x = 0, y = 0;       // the cursor, absolute
   bool sub_view = false;  // the view is not the whole console area
 };
 
@@ -106,7 +106,7 @@ Position Screen::CursorPosition() {
 
 int Screen::PlaceCursor(int row, int column, int visibility) {
   bool refused = (row != 0 && (row < view_first_ || row > view_last_ ||
-                                area_.top + row - 1 > ViewRect().bottom)) ||
+                               area_.top + row - 1 > ViewRect().bottom)) ||
                  (column != 0 && (column < 0 || column > Size().column));
   if (refused) return PlaceCursor(0, 0, visibility);
   if (row == 0 || column == 0) {
@@ -295,8 +295,7 @@ void Screen::ActOn(char byte, PrintState& s, Run& run, Ending* last) {
       *last = Ending::kText;
       break;
     }
-    default:
-      break;  // a cell: never handed here
+    default: break;  // a cell: never handed here
   }
 }
 

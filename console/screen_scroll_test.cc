@@ -100,8 +100,11 @@ TEST(ScreenScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRo
     int final_window_top;
   };
   const Case cases[] = {
-      {8, 1, {"row1", "row2", "row3", "row4", "row5", "row6", "row7", "row8", "row9", "row10",
-              "row11", ""}, 8},
+      {8,
+       1,
+       {"row1", "row2", "row3", "row4", "row5", "row6", "row7", "row8", "row9", "row10", "row11",
+        ""},
+       8},
       // More than half the buffer: the rows between the moved block and the
       // vacated bottom are blank as well.
       {8, 7, {"row7", "row8", "row9", "row10", "row11", "", "", "", "", "", "", ""}, 8},
@@ -112,8 +115,11 @@ TEST(ScreenScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRo
       // The view first moves down to the buffer's bottom, by 8 rows; the
       // other 5 move the content up.
       {0, 13, {"row5", "row6", "row7", "row8", "row9", "row10", "row11", "", "", "", "", ""}, 8},
-      {0, 8, {"row0", "row1", "row2", "row3", "row4", "row5", "row6", "row7", "row8", "row9",
-              "row10", "row11"}, 8},
+      {0,
+       8,
+       {"row0", "row1", "row2", "row3", "row4", "row5", "row6", "row7", "row8", "row9", "row10",
+        "row11"},
+       8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.line_feeds) + " line feeds on a window at row " +

@@ -73,9 +73,7 @@ TEST(ScreenSetUp, AConsoleAreaOfOneRowOrOneColumnIsNoConsole) {
     std::string output;  // the same prints on standard output
   };
   const Case cases[] = {
-      {20, 1, {""}, "ab\r\ncd"},
-      {1, 5, {"", "", "", "", ""}, "ab\r\ncd"},
-      {1, 1, {""}, "ab\r\ncd"},
+      {20, 1, {""}, "ab\r\ncd"}, {1, 5, {"", "", "", "", ""}, "ab\r\ncd"}, {1, 1, {""}, "ab\r\ncd"},
       {2, 2, {"", "cd"}, ""},  // "ab" wraps, CR LF scrolls, "cd" fills the last row
       {3, 2, {"ab", "cd"}, ""},
   };
@@ -203,8 +201,8 @@ TEST(ScreenPlaceCursor, MovesWithinTheViewAndRefusesEverythingElse) {
   const int kWasVisible = 0x10000;
   const Case cases[] = {
       {5, 1, -1, At(0, 4), kWasVisible + 5 * 256 + 1, true},
-      {0, 9, -1, At(8, 2), kWasVisible + 3 * 256 + 9, true},    // row 0: the current row
-      {4, 0, -1, At(6, 3), kWasVisible + 4 * 256 + 7, true},    // column 0: the current column
+      {0, 9, -1, At(8, 2), kWasVisible + 3 * 256 + 9, true},  // row 0: the current row
+      {4, 0, -1, At(6, 3), kWasVisible + 4 * 256 + 7, true},  // column 0: the current column
       {0, 0, -1, At(6, 2), kWasVisible + 3 * 256 + 7, true},
       {10, 20, -1, At(19, 9), kWasVisible + 10 * 256 + 20, true},  // the view's last cell
       {1, 1, 0, At(0, 0), kWasVisible + 1 * 256 + 1, false},
@@ -220,8 +218,8 @@ TEST(ScreenPlaceCursor, MovesWithinTheViewAndRefusesEverythingElse) {
       {1, 99, 0, At(6, 2), kWasVisible + 3 * 256 + 7, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("place cursor (" + std::to_string(c.row) + ", " + std::to_string(c.column) +
-                 ", " + std::to_string(c.visibility) + ")");
+    SCOPED_TRACE("place cursor (" + std::to_string(c.row) + ", " + std::to_string(c.column) + ", " +
+                 std::to_string(c.visibility) + ")");
     Rig rig(Shape(20, 10));
     rig.console.ClearScreen();
     rig.console.PlaceCursor(3, 7, -1);

@@ -39,11 +39,10 @@ TEST(ScreenViewPastTheBuffer, RowsOfTheViewBeyondTheBufferAreRefused) {
     Coord cursor;  // where the cursor stands afterwards, from (4, 6)
   };
   const Case cases[] = {
-      {1, 1, At(0, 5)},
-      {3, 2, At(1, 7)},   // the buffer's last row
-      {4, 1, At(4, 6)},   // row 8 of the buffer does not exist: refused
-      {5, 10, At(4, 6)},  // the view's last row, 2 past the buffer: refused
-      {0, 3, At(2, 6)},   // row 0 keeps the current row
+      {1, 1, At(0, 5)},  {3, 2, At(1, 7)},  // the buffer's last row
+      {4, 1, At(4, 6)},                     // row 8 of the buffer does not exist: refused
+      {5, 10, At(4, 6)},                    // the view's last row, 2 past the buffer: refused
+      {0, 3, At(2, 6)},                     // row 0 keeps the current row
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("row " + std::to_string(c.row) + ", column " + std::to_string(c.column));

@@ -1,8 +1,8 @@
 // The fixed US layout answers as the Windows mapping calls do on a US
 // keyboard layout.
-#include <cstdint>
-
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 #include "console/key_event.h"
 #include "console/key_map.h"

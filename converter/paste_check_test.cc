@@ -15,7 +15,7 @@ TEST(PasteCheck, TellsWhetherTheTrackerTakesARowAndWhyNot) {
   } cases[] = {
       {{"C-1", "B-8", "c#4"}, ""},
       {{"E#3", "---", "R--"}, ""},
-      {{"b-8", "r--", "G#7"}, ""},  // upper-cased first
+      {{"b-8", "r--", "G#7"}, ""},                 // upper-cased first
       {{"B#8", "---", "---"}, "note 'B#8" + bad},  // past the last note
       {{"b#8", "---", "---"}, "note 'b#8" + bad},
       {{"C-0", "---", "---"}, "note 'C-0" + bad},

@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kInputChannel = 1;
 constexpr int kOutputChannel = 2;
-constexpr int kPrintItem = textio::kFlagLast;                          // 0x10
+constexpr int kPrintItem = textio::kFlagLast;                         // 0x10
 constexpr int kPrintLine = textio::kFlagLast | textio::kFlagLineEnd;  // 0x11
 
 // Prints a kept row to a channel as seven items.

@@ -1,10 +1,10 @@
 // File names shown in messages: whatever a name holds, the line it makes is
 // safe to show on a terminal.
+#include "converter/shown_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "converter/shown_text.h"
 
 namespace converter {
 namespace {
@@ -18,12 +18,17 @@ TEST(ShownName, ControlsAndBytesThatAreNoCharacterAppearAsHex) {
       {"in.txt", "in.txt"},
       {"\xD0\x96\xD1\x83\xD0\xBA.txt", "\xD0\x96\xD1\x83\xD0\xBA.txt"},  // Cyrillic in UTF-8
       {"\xC2\xA0\xF0\x9F\x8E\xB5", "\xC2\xA0\xF0\x9F\x8E\xB5"},          // U+00A0, U+1F3B5
-      {std::string("a\x00" "b", 3), "a\\x00b"},
+      {std::string("a\x00"
+                   "b",
+                   3),
+       "a\\x00b"},
       {"\x1B[31m", "\\x1B[31m"},
       {"\x07\x08\x7F", "\\x07\\x08\\x7F"},
       {"\xC7\xE0\xEF", "\\xC7\\xE0\\xEF"},  // Windows-1251, not UTF-8
       // C1 controls in UTF-8: U+009B is CSI to a terminal, U+009D is OSC.
-      {"\xC2\x9B" "31m", "\\xC2\\x9B31m"},
+      {"\xC2\x9B"
+       "31m",
+       "\\xC2\\x9B31m"},
       {"\xC2\x80\xC2\x9F", "\\xC2\\x80\\xC2\\x9F"},
       // Overlong forms, a surrogate, past U+10FFFF, cut short.
       {"\xC0\xAF", "\\xC0\\xAF"},

@@ -50,9 +50,7 @@ std::string Strip(std::string_view bytes) {
   return kept;
 }
 
-std::string_view BeforeEofMark(std::string_view data) {
-  return data.substr(0, data.find('\x1A'));
-}
+std::string_view BeforeEofMark(std::string_view data) { return data.substr(0, data.find('\x1A')); }
 
 // Raw bytes handed out in reads of 1 to 16 bytes, sizes taken from the data.
 class ShortReads final : public textio::ByteSource {
@@ -122,8 +120,7 @@ void CheckFileChannel(std::string_view data) {
   static const std::string path = textio::ScratchDirectory() + "/field.txt";
   Check(textio::WriteFile(path, data), "the file can be written");
   textio::Channels channels;
-  Check(channels.Open(path, textio::kModeInput, 0, 0, 1, 0) == textio::kStatusOk,
-        "the file opens");
+  Check(channels.Open(path, textio::kModeInput, 0, 0, 1, 0) == textio::kStatusOk, "the file opens");
   Check(channels.Open(path, textio::kModeInput, 0, 0, 3, 0) == textio::kStatusOk,
         "the file opens on a second channel");
   std::vector<std::string> fields;

@@ -34,8 +34,8 @@ using fuzz::Check;
 
 // The marker holds a byte no typed key can put into a line.
 constexpr std::string_view kMarker = "\x01MARK";
-constexpr const char* kKeyNames[] = {"{Backspace}", "{Delete}", "{Esc}",  "{Home}", "{End}",
-                                     "{Left}",      "{Right}",  "{Up}",   "{Down}", "{Tab}"};
+constexpr const char* kKeyNames[] = {"{Backspace}", "{Delete}", "{Esc}", "{Home}", "{End}",
+                                     "{Left}",      "{Right}",  "{Up}",  "{Down}", "{Tab}"};
 
 // The edits as the line reader should make them.
 struct Model {
@@ -51,16 +51,28 @@ struct Model {
   void Key(int which) {
     const size_t n = line.size();
     switch (which) {
-      case 0: if (p > 0) line.erase(--p, 1); break;               // Backspace
-      case 1: if (p < n) line.erase(p, 1); break;                 // Delete
-      case 2: line.clear(), p = 0; break;                         // Escape
-      case 3: p = 0; break;                                       // Home
-      case 4: p = n; break;                                       // End
-      case 5: if (p > 0) --p; break;                              // Left
-      case 6: if (p < n) ++p; break;                              // Right
-      case 7: if (p >= width) p -= width; break;                  // Up
-      case 8: if (p + width <= n) p += width; break;              // Down
-      default: Insert(std::string(8 - p % 8, ' ')); break;        // Tab
+      case 0:
+        if (p > 0) line.erase(--p, 1);
+        break;  // Backspace
+      case 1:
+        if (p < n) line.erase(p, 1);
+        break;                             // Delete
+      case 2: line.clear(), p = 0; break;  // Escape
+      case 3: p = 0; break;                // Home
+      case 4: p = n; break;                // End
+      case 5:
+        if (p > 0) --p;
+        break;  // Left
+      case 6:
+        if (p < n) ++p;
+        break;  // Right
+      case 7:
+        if (p >= width) p -= width;
+        break;  // Up
+      case 8:
+        if (p + width <= n) p += width;
+        break;                                              // Down
+      default: Insert(std::string(8 - p % 8, ' ')); break;  // Tab
     }
   }
 };
@@ -98,8 +110,8 @@ char CellAfter(const console::MemoryDevice& device, console::Coord start, size_t
                             static_cast<int>(linear / static_cast<size_t>(width)));
 }
 
-void CheckScreen(const console::MemoryDevice& device, const Model& model,
-                 const std::string& prompt, int prompt_row, int width) {
+void CheckScreen(const console::MemoryDevice& device, const Model& model, const std::string& prompt,
+                 int prompt_row, int width) {
   const console::Coord prompt_start{0, prompt_row};
   for (size_t i = 0; i < prompt.size(); ++i) {
     Check(CellAfter(device, prompt_start, i, width) == prompt[i], "the prompt stays shown");

@@ -84,9 +84,10 @@ bool SafeToShow(std::string_view line) {
       ++i;
       continue;
     }
-    const size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3
-                          : lead >= 0xC2 && lead < 0xE0                     ? 2
-                                                                            : 0;
+    const size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                          : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                        : 0;
     if (length == 0 || i + length > line.size()) return false;
     uint32_t code = lead & (0x7Fu >> length);
     for (size_t k = 1; k < length; ++k) {
@@ -136,8 +137,7 @@ void CheckWarnings(const std::vector<std::string>& warnings, std::string_view ro
     ++shown;
   }
   if (shown == 0) {
-    Check(warnings.size() == 1 && warnings[0].find(": no rows were converted") !=
-                                      std::string::npos,
+    Check(warnings.size() == 1 && warnings[0].find(": no rows were converted") != std::string::npos,
           "a run without rows says so");
   } else if (!warnings.empty()) {
     const std::string count = " of " + std::to_string(shown) + " rows will not paste into";
@@ -173,8 +173,8 @@ int RunIn(const std::string& directory, console::MemoryDevice& device,
           std::vector<std::string>* errors) {
   const int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   Check(home >= 0 && chdir(directory.c_str()) == 0, "can enter the scratch directory");
-  const int status = converter::RunProgram(
-      device, [errors](const std::string& line) { errors->push_back(line); });
+  const int status =
+      converter::RunProgram(device, [errors](const std::string& line) { errors->push_back(line); });
   Check(fchdir(home) == 0, "can leave the scratch directory");
   close(home);
   return status;

@@ -32,17 +32,13 @@ void Step(fuzz::FuzzInput& input, console::MemoryDevice& device, console::Consol
           int buffer_height) {
   switch (input.Byte() % 8) {
     case 0:
-    case 1:
-      console.Print(input.Bytes(input.Byte() % 65u));
-      break;
+    case 1: console.Print(input.Bytes(input.Byte() % 65u)); break;
     case 2: {
       const char byte = static_cast<char>(input.Byte());
       console.Print(std::string(static_cast<size_t>(input.Range(1, 2100)), byte));
       break;
     }
-    case 3:
-      console.Print({}, true);
-      break;
+    case 3: console.Print({}, true); break;
     case 4: {
       const console::Position size = console.ConsoleSize();
       const int row = input.Range(-2, size.row + 3);
@@ -50,9 +46,7 @@ void Step(fuzz::FuzzInput& input, console::MemoryDevice& device, console::Consol
       console.PlaceCursor(row, column, input.Range(-1, 1));
       break;
     }
-    case 5:
-      console.ClearScreen();
-      break;
+    case 5: console.ClearScreen(); break;
     case 6:
       console.CursorAdvance(input.Range(-300, 300), console.CursorPosition(),
                             console.ConsoleSize());

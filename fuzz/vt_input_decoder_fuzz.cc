@@ -57,9 +57,9 @@ class RecordChecker {
       Check(!waiting_up_, "a key comes back up before the next goes down");
       if (r.virtual_key == console::kVkMenu) {
         Check(!alt_open_, "Alt goes down once per number");
-        Check(r.scan_code == 0x38 && r.character == 0 &&
-                  r.control_state == console::kLeftAltPressed,
-              "Alt down of an Alt+keypad number");
+        Check(
+            r.scan_code == 0x38 && r.character == 0 && r.control_state == console::kLeftAltPressed,
+            "Alt down of an Alt+keypad number");
         alt_open_ = true;
         return;
       }

@@ -98,8 +98,8 @@ class Channels {
   /// and `record_length` change nothing.  `origin` is where the name came
   /// from (ReadField tells).  A failure leaves the channel not open;
   /// last_error() then tells why.
-  int Open(const std::string& name, int mode, int access, int lock, int number,
-           int record_length, TextOrigin origin = TextOrigin::kStream);
+  int Open(const std::string& name, int mode, int access, int lock, int number, int record_length,
+           TextOrigin origin = TextOrigin::kStream);
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.

@@ -1,7 +1,7 @@
 #include "textio/channels.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,8 +88,8 @@ TEST_F(ChannelsTest, NamesWithNulNameNoFile) {
 }
 
 TEST_F(ChannelsTest, ReservedDeviceNamesAreNeverOpened) {
-  const char* reserved[] = {"COM1:", "com:", "LPT2:x", "lpt:", "PRN:", "cons:", "SCRN:", "pipe:",
-                            "COM12:settings"};
+  const char* reserved[] = {
+      "COM1:", "com:", "LPT2:x", "lpt:", "PRN:", "cons:", "SCRN:", "pipe:", "COM12:settings"};
   for (const char* name : reserved) {
     EXPECT_TRUE(IsReservedDeviceName(name)) << name;
     EXPECT_EQ(OpenOutput(name), kStatusCannotOpen) << name;
@@ -182,7 +182,7 @@ TEST_F(ChannelsTest, SelectionAndClosedChannels) {
   channels_.ReadField(&field, &origin);
   EXPECT_EQ(field, "a");
   EXPECT_EQ(origin, TextOrigin::kStream);  // bytes from a file stay bytes
-  EXPECT_EQ(channels_.EndTest(1), 0);  // "b" is still to come
+  EXPECT_EQ(channels_.EndTest(1), 0);      // "b" is still to come
   channels_.Close(1);
   EXPECT_EQ(channels_.ReadField(&field), kStatusOk);
   EXPECT_EQ(field, "");  // the emptied answer line

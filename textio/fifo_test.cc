@@ -2,8 +2,8 @@
 // FIFO has no size to measure, so as an input it is refused; as an output
 // without a reader it cannot be opened.  POSIX only (the source list
 // leaves it out elsewhere).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -46,8 +46,8 @@ class ScopedTempDir {
  public:
   ScopedTempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/patconv-test-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/patconv-test-XXXXXX";
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScopedTempDir() {

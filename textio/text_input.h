@@ -85,10 +85,10 @@ class TextInput {
 
   ByteSource* source_;
   unsigned char buffer_[kBufferSize];
-  size_t next_ = 0;          // index of the next byte to deliver
-  size_t end_ = 0;           // bytes held in the buffer
-  int64_t base_ = 0;         // source offset of buffer_[0]
-  bool source_done_ = false; // the source reported its end or a failure
+  size_t next_ = 0;           // index of the next byte to deliver
+  size_t end_ = 0;            // bytes held in the buffer
+  int64_t base_ = 0;          // source offset of buffer_[0]
+  bool source_done_ = false;  // the source reported its end or a failure
   bool ended_ = false;
   int error_ = 0;
 };

@@ -56,7 +56,10 @@ TEST(TextInput, TranslatesLineEndsAndStopsAtTheEndMark) {
       {"a\rb", "a\rb", {1, 2, 3}},
       {"\r\r\n", "\r\n", {1, 3}},
       {"a\n\r", "a\n\r", {1, 2, 3}},
-      {"ab\x1A" "cd", "ab", {1, 2}},
+      {"ab\x1A"
+       "cd",
+       "ab",
+       {1, 2}},
       {"\r\x1A\n", "\r", {1}},
       {std::string("\0\xFF", 2), std::string("\0\xFF", 2), {1, 2}},
   };

@@ -1,10 +1,10 @@
 // UTF-8 decoded from a string and a byte at a time, and encoded.
 #include "textio/utf8.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace textio {
 namespace {
@@ -22,16 +22,16 @@ const SequenceCase kSequences[] = {
     {"\xEF\xBF\xBD", 3, 0xFFFD},
     {"\xF0\x9F\x8E\xB5", 4, 0x1F3B5},
     {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
-    {"A", 0, 0},                   // ASCII is no sequence
-    {"\x80", 0, 0},                // a continuation byte
-    {"\xC0\xAF", 0, 0},            // overlong '/'
-    {"\xE0\x80\xAF", 0, 0},        // overlong '/'
-    {"\xF0\x8F\xBF\xBF", 0, 0},    // overlong U+FFFF
-    {"\xED\xA0\x80", 0, 0},        // a surrogate
-    {"\xF4\x90\x80\x80", 0, 0},    // past U+10FFFF
-    {"\xF5\x80\x80\x80", 0, 0},    // no lead byte
-    {"\xE2\x82", 0, 0},            // cut short by the end
-    {"\xE2(\xAC", 0, 0},           // cut short by a byte that is no continuation
+    {"A", 0, 0},                 // ASCII is no sequence
+    {"\x80", 0, 0},              // a continuation byte
+    {"\xC0\xAF", 0, 0},          // overlong '/'
+    {"\xE0\x80\xAF", 0, 0},      // overlong '/'
+    {"\xF0\x8F\xBF\xBF", 0, 0},  // overlong U+FFFF
+    {"\xED\xA0\x80", 0, 0},      // a surrogate
+    {"\xF4\x90\x80\x80", 0, 0},  // past U+10FFFF
+    {"\xF5\x80\x80\x80", 0, 0},  // no lead byte
+    {"\xE2\x82", 0, 0},          // cut short by the end
+    {"\xE2(\xAC", 0, 0},         // cut short by a byte that is no continuation
 };
 
 TEST(Utf8, SequencesFromAString) {

@@ -262,9 +262,12 @@ void MemoryDevice::TypeKey(std::string_view name) {
   // What the console delivers with Ctrl held.
   if ((state & kLeftCtrlPressed) != 0) {
     uint8_t& character = key.character;
-    if (key.virtual_key == kVkBack) character = 0x7F;
-    else if (key.virtual_key == kVkReturn) character = 10;
-    else if (character >= 0x40 && character < 0x80 && character != 0x7F) character &= 0x1F;
+    if (key.virtual_key == kVkBack)
+      character = 0x7F;
+    else if (key.virtual_key == kVkReturn)
+      character = 10;
+    else if (character >= 0x40 && character < 0x80 && character != 0x7F)
+      character &= 0x1F;
   }
   events_.push_back(KeyRecord(key));
   events_.push_back(KeyRecord(KeyUp(key)));

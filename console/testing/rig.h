@@ -97,7 +97,8 @@ struct Rig {
 
  private:
   void RunNextStep() {
-    if (steps_.empty()) throw std::runtime_error("the console waits for a key that no script gives");
+    if (steps_.empty())
+      throw std::runtime_error("the console waits for a key that no script gives");
     std::function<void()> step = std::move(steps_.front());
     steps_.pop_front();
     step();

@@ -64,8 +64,7 @@ std::unique_ptr<TerminalCharset> TerminalCharset::Named(const std::string& codes
     iconv_close(to_terminal);
     return nullptr;
   }
-  return std::unique_ptr<TerminalCharset>(
-      new TerminalCharset(codeset, to_terminal, from_terminal));
+  return std::unique_ptr<TerminalCharset>(new TerminalCharset(codeset, to_terminal, from_terminal));
 }
 
 std::unique_ptr<TerminalCharset> TerminalCharset::FromLocale() {
@@ -115,15 +114,13 @@ void TerminalCharset::FillGlyphs() {
     std::string& glyph = glyphs_[static_cast<size_t>(byte)];
     if (utf8_) {
       glyph = unicode;
-    } else if (!Convert(to_terminal_, unicode, &glyph) || glyph.empty() ||
-               HasControlByte(glyph)) {
+    } else if (!Convert(to_terminal_, unicode, &glyph) || glyph.empty() || HasControlByte(glyph)) {
       glyph = "?";
     }
   }
 }
 
-TerminalCharset::Step TerminalCharset::Decode(std::string_view bytes,
-                                              uint32_t* code_point) const {
+TerminalCharset::Step TerminalCharset::Decode(std::string_view bytes, uint32_t* code_point) const {
   if (bytes.empty()) return Step::kMore;
   std::string unicode;
   if (utf8_) {

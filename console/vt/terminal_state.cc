@@ -258,8 +258,7 @@ void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
   ApplyModes(modes);
 }
 
-void InstallProcessHooks(const std::string& start, const std::string& restore,
-                         void (*on_exit)()) {
+void InstallProcessHooks(const std::string& start, const std::string& restore, void (*on_exit)()) {
   if (g_process_hooks_installed) return;
   g_process_hooks_installed = true;
   CopySequence(start, g_term.start, sizeof g_term.start, &g_term.start_size);

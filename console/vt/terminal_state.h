@@ -27,14 +27,14 @@ struct TtyModes {
 
 /// What the signal handlers and the device share.
 struct TerminalState {
-  TtyModes input;   // the terminal of standard input
-  TtyModes output;  // the terminal of standard output, when it is another one
+  TtyModes input;       // the terminal of standard input
+  TtyModes output;      // the terminal of standard output, when it is another one
   bool shared = false;  // standard input and output are one terminal
   volatile sig_atomic_t drawing_wanted = 0;
   volatile sig_atomic_t drawing_active = 0;  // the start bytes were written
   volatile sig_atomic_t resized = 0;
   volatile sig_atomic_t continued = 0;
-  int wake_read = -1;  // self-pipe, written by the handlers
+  int wake_read = -1;               // self-pipe, written by the handlers
   volatile sig_atomic_t woken = 0;  // a handler wrote to the self-pipe
   int wake_write = -1;
   char start[128] = {};
@@ -77,8 +77,7 @@ void DieBy(int signal_number);
 /// `start` is sent before drawing begins and `restore` puts back the colours
 /// it saved; `on_exit` runs at a normal exit and must at least restore the
 /// terminal.
-void InstallProcessHooks(const std::string& start, const std::string& restore,
-                         void (*on_exit)());
+void InstallProcessHooks(const std::string& start, const std::string& restore, void (*on_exit)());
 
 /// Blocks the handled signals while the shared state is being changed.
 class SignalBlock {

@@ -53,9 +53,9 @@ std::string HexBytes(const std::string& bytes) {
 std::string InfoText(const BufferInfo& info) {
   return std::to_string(info.size.x) + "x" + std::to_string(info.size.y) + " window " +
          std::to_string(info.window.left) + " " + std::to_string(info.window.top) + " " +
-         std::to_string(info.window.right) + " " + std::to_string(info.window.bottom) +
-         " cursor " + std::to_string(info.cursor.x) + " " + std::to_string(info.cursor.y) +
-         " attr " + std::to_string(info.attribute);
+         std::to_string(info.window.right) + " " + std::to_string(info.window.bottom) + " cursor " +
+         std::to_string(info.cursor.x) + " " + std::to_string(info.cursor.y) + " attr " +
+         std::to_string(info.attribute);
 }
 
 // --- The program's side -------------------------------------------------------------
@@ -245,8 +245,8 @@ class PtySession {
 
  private:
   [[noreturn]] static void RunShell(const PtySetup& setup,
-                                    const std::function<void(const ProgramSide&)>& body,
-                                    int slave, int report, int status, int go, int out);
+                                    const std::function<void(const ProgramSide&)>& body, int slave,
+                                    int report, int status, int go, int out);
   [[noreturn]] static void RunProgram(const PtySetup& setup,
                                       const std::function<void(const ProgramSide&)>& body,
                                       int slave, int report, int go, int out);
@@ -315,8 +315,9 @@ class PtySession {
 
 // The session leader: owns the terminal, starts the program in the
 // foreground and relays each of its wait statuses.
-void PtySession::RunShell(const PtySetup& setup, const std::function<void(const ProgramSide&)>& body,
-                          int slave, int report, int status, int go, int out) {
+void PtySession::RunShell(const PtySetup& setup,
+                          const std::function<void(const ProgramSide&)>& body, int slave,
+                          int report, int status, int go, int out) {
   setsid();
   ioctl(slave, TIOCSCTTY, 0);
   signal(SIGHUP, SIG_IGN);  // the program decides what a hang-up does
@@ -362,8 +363,8 @@ void PtySession::RunProgram(const PtySetup& setup,
   tcsetpgrp(slave, getpid());
   // As a job control shell starts a foreground job, whatever the test
   // runner ignores or blocks.
-  for (int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTOU, SIGTTIN,
-                            SIGCONT, SIGWINCH, SIGPIPE, SIGABRT}) {
+  for (int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTOU, SIGTTIN, SIGCONT,
+                            SIGWINCH, SIGPIPE, SIGABRT}) {
     signal(signal_number, SIG_DFL);
   }
   sigset_t none;
@@ -489,11 +490,8 @@ TEST(VtDevice, SignalsEndTheProgramWithTheirStatusAndModesPutBack) {
     int signal_number;
   };
   const Case cases[] = {
-      {"Ctrl+C", "\x03", SIGINT},
-      {"Ctrl+\\", "\x1c", SIGQUIT},
-      {"kill", nullptr, SIGTERM},
-      {"kill", nullptr, SIGHUP},
-      {"kill", nullptr, SIGINT},
+      {"Ctrl+C", "\x03", SIGINT}, {"Ctrl+\\", "\x1c", SIGQUIT}, {"kill", nullptr, SIGTERM},
+      {"kill", nullptr, SIGHUP},  {"kill", nullptr, SIGINT},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + strsignal(c.signal_number));
@@ -536,15 +534,11 @@ TEST(VtDevice, KeysArriveAsKeyRecords) {
         {"\x7f", {"key 08 08"}},
         {"\x08", {"key 08 7f"}},
         {"\x13\x11", {"key 53 13", "key 51 11"}},  // Ctrl+S, Ctrl+Q reach the program
-        {"\x1b", {"key 1b 1b"}},                  // a lone Escape, settled in time
+        {"\x1b", {"key 1b 1b"}},                   // a lone Escape, settled in time
         {"\xd0\x90", {"key 00 c0"}}}},
       // The C locale, and one that is not installed: the terminal is read
       // as UTF-8 all the same.
-      {"C",
-       0x08,
-       {{"\x08", {"key 08 08"}},
-        {"\x7f", {"key 08 7f"}},
-        {"\xd0\x90", {"key 00 c0"}}}},
+      {"C", 0x08, {{"\x08", {"key 08 08"}}, {"\x7f", {"key 08 7f"}}, {"\xd0\x90", {"key 00 c0"}}}},
       {"xx_XX.KOI8-R", 0x7F, {{"\xd0\x90", {"key 00 c0"}}}},
   };
   for (const Case& c : cases) {
@@ -665,13 +659,13 @@ TEST(VtDevice, FlushShowsCellsThroughTheTerminalsEncoding) {
 // keys, and the cursor is left as they said.
 TEST(VtDevice, CursorVisibilityIsPutBackAsTheTerminalReportedIt) {
   struct Case {
-    const char* answer;   // to DECRQM for mode 25, before the device attributes
+    const char* answer;    // to DECRQM for mode 25, before the device attributes
     const char* restored;  // the cursor's last visibility sequence
   };
   const Case cases[] = {
       {"\x1b[?25;2$y", "\x1b[?25l"},  // found hidden: hidden again
       {"\x1b[?25;1$y", "\x1b[?25h"},
-      {"", "\x1b[?25h"},              // no answer (tmux): shown
+      {"", "\x1b[?25h"},  // no answer (tmux): shown
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.answer));
@@ -800,8 +794,8 @@ TEST(VtDevice, StandardInputRedirectedDrawsWithoutTouchingInputModes) {
   ASSERT_TRUE(session.AwaitStatus(&status));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ((std::vector<std::string>{"no mode", "not set",
-                                      "info 80x25 window 0 0 79 24 cursor 0 0 attr 7",
-                                      "stdin 0", "no event", "ready"}),
+                                      "info 80x25 window 0 0 79 24 cursor 0 0 attr 7", "stdin 0",
+                                      "no event", "ready"}),
             session.reports());
   EXPECT_TRUE(session.AwaitOutput(VtScreen::RestoreSequence()));
   EXPECT_TRUE(RestoredAfterDrawing(session.output()));

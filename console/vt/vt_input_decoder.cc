@@ -97,9 +97,10 @@ bool CursorKey(unsigned char final_byte, KeyEvent* key) {
     case 'D': *key = KeyPress(kVkLeft); return true;
     case 'H': *key = KeyPress(kVkHome); return true;
     case 'F': *key = KeyPress(kVkEnd); return true;
-    case 'P': case 'Q': case 'R': case 'S':
-      *key = FunctionKey(final_byte - 'P' + 1);
-      return true;
+    case 'P':
+    case 'Q':
+    case 'R':
+    case 'S': *key = FunctionKey(final_byte - 'P' + 1); return true;
     default: return false;
   }
 }
@@ -130,18 +131,24 @@ bool KeypadKey(unsigned char final_byte, KeyEvent* key) {
 // The number of CSI n ~ (and of rxvt's n $, n ^, n @).
 bool NumberedKey(int number, KeyEvent* key) {
   switch (number) {
-    case 1: case 7: *key = KeyPress(kVkHome); return true;
-    case 4: case 8: *key = KeyPress(kVkEnd); return true;
+    case 1:
+    case 7: *key = KeyPress(kVkHome); return true;
+    case 4:
+    case 8: *key = KeyPress(kVkEnd); return true;
     case 2: *key = KeyPress(kVkInsert); return true;
     case 3: *key = KeyPress(kVkDelete); return true;
     case 5: *key = KeyPress(kVkPrior); return true;
     case 6: *key = KeyPress(kVkNext); return true;
     default: break;
   }
-  if (number >= 11 && number <= 15) *key = FunctionKey(number - 10);
-  else if (number >= 17 && number <= 21) *key = FunctionKey(number - 11);
-  else if (number == 23 || number == 24) *key = FunctionKey(number - 12);
-  else return false;
+  if (number >= 11 && number <= 15)
+    *key = FunctionKey(number - 10);
+  else if (number >= 17 && number <= 21)
+    *key = FunctionKey(number - 11);
+  else if (number == 23 || number == 24)
+    *key = FunctionKey(number - 12);
+  else
+    return false;
   return true;
 }
 
@@ -206,8 +213,7 @@ KeyEvent ByteKey(const KeyMap& key_map, uint8_t erase, unsigned char byte) {
     const uint16_t vk = byte >= 0x01 && byte <= 0x1A
                             ? static_cast<uint16_t>(byte + 0x40)  // the letter
                             : static_cast<uint16_t>(key_map.CharToVirtualKey(byte) & 0xFF);
-    return KeyDown(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte,
-                   kLeftCtrlPressed);
+    return KeyDown(vk, static_cast<uint16_t>(key_map.VirtualKeyToScan(vk)), byte, kLeftCtrlPressed);
   }
   const int16_t vk_shift = key_map.CharToVirtualKey(byte);
   if (vk_shift == -1) return KeyDown(0, 0, byte, 0);
@@ -461,8 +467,7 @@ void VtInputDecoder::AddCharacterByte(unsigned char byte) {
       stage_ = Stage::kGround;
       DeliverCharacter(code_point);
       return;
-    case TerminalCharset::Step::kInvalid:
-      break;
+    case TerminalCharset::Step::kInvalid: break;
   }
   // No character.  A byte that could begin something of its own (ASCII, an
   // ESC, the lead byte of the next character) cut the character short and is
@@ -617,9 +622,7 @@ void VtInputDecoder::Expire() {
       Deliver(EscapeKey());
       Deliver(EscapeKey());
       break;
-    case Stage::kEscape:
-      Deliver(EscapeKey());
-      break;
+    case Stage::kEscape: Deliver(EscapeKey()); break;
     case Stage::kCsi:
     case Stage::kSs3:
       if (!alone) {
@@ -630,9 +633,7 @@ void VtInputDecoder::Expire() {
       if (alt_prefix_) Deliver(EscapeKey());
       Deliver(AltByteKey(key_map_, options_.erase_character, stage == Stage::kCsi ? '[' : 'O'));
       break;
-    case Stage::kCharacter:
-      ExpireCharacter();
-      break;
+    case Stage::kCharacter: ExpireCharacter(); break;
     case Stage::kString:
       // An introducer that nothing followed was Alt with that key.
       if (string_bytes_ == 0) {
@@ -641,9 +642,7 @@ void VtInputDecoder::Expire() {
         Drop();
       }
       break;
-    default:
-      Drop();
-      break;
+    default: Drop(); break;
   }
 }
 

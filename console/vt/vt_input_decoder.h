@@ -39,8 +39,8 @@ class VtInputDecoder {
   /// A report of the terminal's own that the device asked for.
   struct Report {
     enum class Kind : uint8_t {
-      kPrivateMode,        // DECRPM, CSI ? mode ; value $ y
-      kDeviceAttributes,   // primary device attributes, CSI ? ... c
+      kPrivateMode,       // DECRPM, CSI ? mode ; value $ y
+      kDeviceAttributes,  // primary device attributes, CSI ? ... c
     };
     Kind kind = Kind::kPrivateMode;
     int mode = 0;   // kPrivateMode: the mode reported on

@@ -51,16 +51,15 @@ constexpr Key kEnter{0x0D, 0x1C, 0x0D, 0};
 constexpr Key kTab{0x09, 0x0F, 0x09, 0};
 constexpr Key kBackspace{0x08, 0x0E, 0x08, 0};
 constexpr Key kCtrlBackspace{0x08, 0x0E, 0x7F, kCtrl};
-constexpr Key kF[13] = {
-    {0, 0, 0, 0},          {0x70, 0x3B, 0, 0}, {0x71, 0x3C, 0, 0}, {0x72, 0x3D, 0, 0},
-    {0x73, 0x3E, 0, 0},    {0x74, 0x3F, 0, 0}, {0x75, 0x40, 0, 0}, {0x76, 0x41, 0, 0},
-    {0x77, 0x42, 0, 0},    {0x78, 0x43, 0, 0}, {0x79, 0x44, 0, 0}, {0x7A, 0x57, 0, 0},
-    {0x7B, 0x58, 0, 0}};
-constexpr Key kPad[10] = {{0x60, 0x52, '0', kNum}, {0x61, 0x4F, '1', kNum},
-                          {0x62, 0x50, '2', kNum}, {0x63, 0x51, '3', kNum},
-                          {0x64, 0x4B, '4', kNum}, {0x65, 0x4C, '5', kNum},
-                          {0x66, 0x4D, '6', kNum}, {0x67, 0x47, '7', kNum},
-                          {0x68, 0x48, '8', kNum}, {0x69, 0x49, '9', kNum}};
+constexpr Key kF[13] = {{0, 0, 0, 0},       {0x70, 0x3B, 0, 0}, {0x71, 0x3C, 0, 0},
+                        {0x72, 0x3D, 0, 0}, {0x73, 0x3E, 0, 0}, {0x74, 0x3F, 0, 0},
+                        {0x75, 0x40, 0, 0}, {0x76, 0x41, 0, 0}, {0x77, 0x42, 0, 0},
+                        {0x78, 0x43, 0, 0}, {0x79, 0x44, 0, 0}, {0x7A, 0x57, 0, 0},
+                        {0x7B, 0x58, 0, 0}};
+constexpr Key kPad[10] = {{0x60, 0x52, '0', kNum}, {0x61, 0x4F, '1', kNum}, {0x62, 0x50, '2', kNum},
+                          {0x63, 0x51, '3', kNum}, {0x64, 0x4B, '4', kNum}, {0x65, 0x4C, '5', kNum},
+                          {0x66, 0x4D, '6', kNum}, {0x67, 0x47, '7', kNum}, {0x68, 0x48, '8', kNum},
+                          {0x69, 0x49, '9', kNum}};
 constexpr Key kLowerX{0x58, 0x2D, 'x', 0};
 constexpr Key kLowerZ{0x5A, 0x2C, 'z', 0};
 constexpr Key kOutside{0, 0, 0, 0, true};  // a character Windows-1251 lacks
@@ -68,9 +67,8 @@ constexpr Key kOutside{0, 0, 0, 0, true};  // a character Windows-1251 lacks
 std::string Describe(bool down, Key key, uint16_t repeat = 1) {
   char text[112];
   std::snprintf(text, sizeof text, "%s vk=%02X sc=%02X ch=%02X st=%04X rep=%u%s",
-                down ? "down" : "up", key.vk, key.scan, key.ch,
-                static_cast<unsigned>(key.state), static_cast<unsigned>(repeat),
-                key.outside ? " outside-cp1251" : "");
+                down ? "down" : "up", key.vk, key.scan, key.ch, static_cast<unsigned>(key.state),
+                static_cast<unsigned>(repeat), key.outside ? " outside-cp1251" : "");
   return text;
 }
 
@@ -161,12 +159,18 @@ void ExpectSingleKeys(const std::vector<KeyCase>& cases, VtInputDecoder::Options
 
 TEST(VtInputDecoder, PrintableCharactersUseTheLayout) {
   ExpectSingleKeys({
-      {"a", {0x41, 0x1E, 'a', 0}},       {"A", {0x41, 0x1E, 'A', kShift}},
-      {"z", {0x5A, 0x2C, 'z', 0}},       {"1", {0x31, 0x02, '1', 0}},
-      {"!", {0x31, 0x02, '!', kShift}},  {"0", {0x30, 0x0B, '0', 0}},
-      {" ", {0x20, 0x39, ' ', 0}},       {"~", {0xC0, 0x29, '~', kShift}},
-      {"[", {0xDB, 0x1A, '[', 0}},       {"O", {0x4F, 0x18, 'O', kShift}},
-      {"*", {0x38, 0x09, '*', kShift}},  {"/", {0xBF, 0x35, '/', 0}},
+      {"a", {0x41, 0x1E, 'a', 0}},
+      {"A", {0x41, 0x1E, 'A', kShift}},
+      {"z", {0x5A, 0x2C, 'z', 0}},
+      {"1", {0x31, 0x02, '1', 0}},
+      {"!", {0x31, 0x02, '!', kShift}},
+      {"0", {0x30, 0x0B, '0', 0}},
+      {" ", {0x20, 0x39, ' ', 0}},
+      {"~", {0xC0, 0x29, '~', kShift}},
+      {"[", {0xDB, 0x1A, '[', 0}},
+      {"O", {0x4F, 0x18, 'O', kShift}},
+      {"*", {0x38, 0x09, '*', kShift}},
+      {"/", {0xBF, 0x35, '/', 0}},
       {"\"", {0xDE, 0x28, '"', kShift}},
   });
 }
@@ -217,16 +221,36 @@ TEST(VtInputDecoder, EraseCharacterChoosesBackspace) {
 
 TEST(VtInputDecoder, XtermVteTmuxKeys) {
   ExpectSingleKeys({
-      {"\x1b[A", kUp},        {"\x1b[B", kDown},      {"\x1b[C", kRight},
-      {"\x1b[D", kLeft},      {"\x1bOA", kUp},        {"\x1bOB", kDown},
-      {"\x1bOC", kRight},     {"\x1bOD", kLeft},      {"\x1b[H", kHome},
-      {"\x1b[F", kEnd},       {"\x1bOH", kHome},      {"\x1bOF", kEnd},
-      {"\x1b[1~", kHome},     {"\x1b[4~", kEnd},      {"\x1b[2~", kInsert},
-      {"\x1b[3~", kDelete},   {"\x1b[5~", kPgUp},     {"\x1b[6~", kPgDn},
-      {"\x1bOP", kF[1]},      {"\x1bOQ", kF[2]},      {"\x1bOR", kF[3]},
-      {"\x1bOS", kF[4]},      {"\x1b[15~", kF[5]},    {"\x1b[17~", kF[6]},
-      {"\x1b[18~", kF[7]},    {"\x1b[19~", kF[8]},    {"\x1b[20~", kF[9]},
-      {"\x1b[21~", kF[10]},   {"\x1b[23~", kF[11]},   {"\x1b[24~", kF[12]},
+      {"\x1b[A", kUp},
+      {"\x1b[B", kDown},
+      {"\x1b[C", kRight},
+      {"\x1b[D", kLeft},
+      {"\x1bOA", kUp},
+      {"\x1bOB", kDown},
+      {"\x1bOC", kRight},
+      {"\x1bOD", kLeft},
+      {"\x1b[H", kHome},
+      {"\x1b[F", kEnd},
+      {"\x1bOH", kHome},
+      {"\x1bOF", kEnd},
+      {"\x1b[1~", kHome},
+      {"\x1b[4~", kEnd},
+      {"\x1b[2~", kInsert},
+      {"\x1b[3~", kDelete},
+      {"\x1b[5~", kPgUp},
+      {"\x1b[6~", kPgDn},
+      {"\x1bOP", kF[1]},
+      {"\x1bOQ", kF[2]},
+      {"\x1bOR", kF[3]},
+      {"\x1bOS", kF[4]},
+      {"\x1b[15~", kF[5]},
+      {"\x1b[17~", kF[6]},
+      {"\x1b[18~", kF[7]},
+      {"\x1b[19~", kF[8]},
+      {"\x1b[20~", kF[9]},
+      {"\x1b[21~", kF[10]},
+      {"\x1b[23~", kF[11]},
+      {"\x1b[24~", kF[12]},
       {"\x1b[Z", {0x09, 0x0F, 0x09, kShift}},
   });
 }
@@ -261,21 +285,33 @@ TEST(VtInputDecoder, ModifierParameter) {
 
 TEST(VtInputDecoder, LinuxConsoleKeys) {
   ExpectSingleKeys({
-      {"\x1b[[A", kF[1]}, {"\x1b[[B", kF[2]}, {"\x1b[[C", kF[3]},
-      {"\x1b[[D", kF[4]}, {"\x1b[[E", kF[5]}, {"\x1b[1~", kHome},
-      {"\x1b[4~", kEnd},  {"\x1b[3~", kDelete},
+      {"\x1b[[A", kF[1]},
+      {"\x1b[[B", kF[2]},
+      {"\x1b[[C", kF[3]},
+      {"\x1b[[D", kF[4]},
+      {"\x1b[[E", kF[5]},
+      {"\x1b[1~", kHome},
+      {"\x1b[4~", kEnd},
+      {"\x1b[3~", kDelete},
   });
 }
 
 TEST(VtInputDecoder, RxvtKeys) {
   ExpectSingleKeys({
-      {"\x1b[a", With(kUp, kShift)},     {"\x1b[b", With(kDown, kShift)},
-      {"\x1b[c", With(kRight, kShift)},  {"\x1b[d", With(kLeft, kShift)},
-      {"\x1bOa", With(kUp, kCtrl)},      {"\x1bOb", With(kDown, kCtrl)},
-      {"\x1bOc", With(kRight, kCtrl)},   {"\x1bOd", With(kLeft, kCtrl)},
-      {"\x1b[7~", kHome},                {"\x1b[8~", kEnd},
-      {"\x1b[11~", kF[1]},               {"\x1b[12~", kF[2]},
-      {"\x1b[13~", kF[3]},               {"\x1b[14~", kF[4]},
+      {"\x1b[a", With(kUp, kShift)},
+      {"\x1b[b", With(kDown, kShift)},
+      {"\x1b[c", With(kRight, kShift)},
+      {"\x1b[d", With(kLeft, kShift)},
+      {"\x1bOa", With(kUp, kCtrl)},
+      {"\x1bOb", With(kDown, kCtrl)},
+      {"\x1bOc", With(kRight, kCtrl)},
+      {"\x1bOd", With(kLeft, kCtrl)},
+      {"\x1b[7~", kHome},
+      {"\x1b[8~", kEnd},
+      {"\x1b[11~", kF[1]},
+      {"\x1b[12~", kF[2]},
+      {"\x1b[13~", kF[3]},
+      {"\x1b[14~", kF[4]},
       {"\x1b[2$", With(kInsert, kShift)},
       {"\x1b[3^", With(kDelete, kCtrl)},
       {"\x1b[5@", With(kPgUp, kCtrl | kShift)},
@@ -288,9 +324,16 @@ TEST(VtInputDecoder, RxvtKeys) {
 
 TEST(VtInputDecoder, ApplicationKeypad) {
   ExpectSingleKeys({
-      {"\x1bOp", kPad[0]}, {"\x1bOq", kPad[1]}, {"\x1bOr", kPad[2]}, {"\x1bOs", kPad[3]},
-      {"\x1bOt", kPad[4]}, {"\x1bOu", kPad[5]}, {"\x1bOv", kPad[6]}, {"\x1bOw", kPad[7]},
-      {"\x1bOx", kPad[8]}, {"\x1bOy", kPad[9]},
+      {"\x1bOp", kPad[0]},
+      {"\x1bOq", kPad[1]},
+      {"\x1bOr", kPad[2]},
+      {"\x1bOs", kPad[3]},
+      {"\x1bOt", kPad[4]},
+      {"\x1bOu", kPad[5]},
+      {"\x1bOv", kPad[6]},
+      {"\x1bOw", kPad[7]},
+      {"\x1bOx", kPad[8]},
+      {"\x1bOy", kPad[9]},
       {"\x1bOn", {0x6E, 0x53, '.', kNum}},
       {"\x1bOM", {0x0D, 0x1C, 0x0D, kEnh}},
       {"\x1bOj", {0x6A, 0x37, '*', 0}},
@@ -311,11 +354,21 @@ TEST(VtInputDecoder, ApplicationKeypad) {
 
 TEST(VtInputDecoder, EscapePrefixAddsAlt) {
   ExpectSingleKeys({
-      {"\x1b" "a", {0x41, 0x1E, 'a', kAlt}},
-      {"\x1b" "A", {0x41, 0x1E, 'A', kAlt | kShift}},
-      {"\x1b" "x", With(kLowerX, kAlt)},
-      {"\x1b" "-", {0xBD, 0x0C, '-', kAlt}},
-      {"\x1b" " ", {0x20, 0x39, ' ', kAlt}},
+      {"\x1b"
+       "a",
+       {0x41, 0x1E, 'a', kAlt}},
+      {"\x1b"
+       "A",
+       {0x41, 0x1E, 'A', kAlt | kShift}},
+      {"\x1b"
+       "x",
+       With(kLowerX, kAlt)},
+      {"\x1b"
+       "-",
+       {0xBD, 0x0C, '-', kAlt}},
+      {"\x1b"
+       " ",
+       {0x20, 0x39, ' ', kAlt}},
       {"\x1b\r", With(kEnter, kAlt)},
       {"\x1b\t", With(kTab, kAlt)},
       {"\x1b\x7f", With(kBackspace, kAlt)},
@@ -481,7 +534,7 @@ TEST(VtInputDecoder, InvalidUtf8AndControlsAreDropped) {
       "\xed\xa0\x80",      // a surrogate
       "\xf4\x90\x80\x80",  // beyond U+10FFFF
       "\xff",
-      "\xd0",              // cut short by the next character
+      "\xd0",  // cut short by the next character
       "\xe2\x82",
   };
   for (const char* bytes : cases) {
@@ -519,8 +572,8 @@ TEST(VtInputDecoder, CharactersOfOtherCharsets) {
       {"CP1251", "\xe6\xa8\x88", Presses({{0, 0, 0xE6, 0}, {0, 0, 0xA8, 0}, {0, 0, 0x88, 0}})},
       {"CP866", "\x80\x9f\xa6", Presses({{0, 0, 0xC0, 0}, {0, 0, 0xDF, 0}, {0, 0, 0xE6, 0}})},
       {"ISO-8859-5", "\xd6\xe9", Presses({{0, 0, 0xE6, 0}, {0, 0, 0xF9, 0}})},  // ж щ
-      {"GB18030", "\xa7\xd8", Presses({{0, 0, 0xE6, 0}})},             // ж, two bytes
-      {"GB18030", "\x81\x30\x89\x38", Presses({kOutside})},          // ö, four bytes
+      {"GB18030", "\xa7\xd8", Presses({{0, 0, 0xE6, 0}})},                      // ж, two bytes
+      {"GB18030", "\x81\x30\x89\x38", Presses({kOutside})},                     // ö, four bytes
       {"GB18030", "\x81\x30\r", Presses({kEnter})},  // four bytes begun, cut short
       {"EUC-JP", "\xa7\xd8\x8e\xb1", Presses({{0, 0, 0xE6, 0}, kOutside})},  // ж, a kana
   };
@@ -544,7 +597,11 @@ TEST(VtInputDecoder, CharactersOfOtherCharsets) {
 TEST(VtInputDecoder, AltKeypadNumberClosedByOtherByte) {
   // Alt+6 5 as ESC 6 ESC 5, then x: Alt is released before the x.
   Harness harness;
-  harness.Feed("\x1b" "6\x1b" "5x", 0);
+  harness.Feed(
+      "\x1b"
+      "6\x1b"
+      "5x",
+      0);
   EXPECT_EQ(harness.Take(), Join({AltDigits({6, 5}), {kMenuUp}, Presses({kLowerX})}));
   EXPECT_EQ(harness.decoder().Deadline(), -1);
 }
@@ -552,11 +609,13 @@ TEST(VtInputDecoder, AltKeypadNumberClosedByOtherByte) {
 TEST(VtInputDecoder, AltKeypadForms) {
   const std::vector<std::pair<std::string, Records>> cases = {
       {"\x1b\x1bOt\x1b\x1bOq", AltDigits({4, 1})},  // ESC + application keypad
-      {"\x1bO3r", AltDigits({2})},                   // SS3 with Alt modifier
+      {"\x1bO3r", AltDigits({2})},                  // SS3 with Alt modifier
       {"\x1bO1;3y", AltDigits({9})},
       {"\x1b[1;3s", AltDigits({3})},
       {"\x1bO9p", AltDigits({0})},  // Meta taken as Alt
-      {"\x1b" "2\x1bO3u\x1b[1;3w", AltDigits({2, 5, 7})},
+      {"\x1b"
+       "2\x1bO3u\x1b[1;3w",
+       AltDigits({2, 5, 7})},
   };
   for (const auto& [bytes, expected] : cases) {
     Harness harness;
@@ -568,8 +627,14 @@ TEST(VtInputDecoder, AltKeypadForms) {
 
 TEST(VtInputDecoder, AltKeypadNumberClosedWhenIdle) {
   Harness harness;
-  harness.Feed("\x1b" "1", 0);
-  harness.Feed("\x1b" "2", 400);
+  harness.Feed(
+      "\x1b"
+      "1",
+      0);
+  harness.Feed(
+      "\x1b"
+      "2",
+      400);
   EXPECT_EQ(harness.decoder().Deadline(), 900);
   harness.decoder().Tick(899);
   EXPECT_EQ(harness.Take(), AltDigits({1, 2}));
@@ -577,21 +642,32 @@ TEST(VtInputDecoder, AltKeypadNumberClosedWhenIdle) {
   EXPECT_EQ(harness.Take(), Records{kMenuUp});
   EXPECT_EQ(harness.decoder().Deadline(), -1);
   // A later digit starts a new number with Alt pressed again.
-  harness.Feed("\x1b" "3", 1000);
+  harness.Feed(
+      "\x1b"
+      "3",
+      1000);
   EXPECT_EQ(harness.Take(), AltDigits({3}));
 }
 
 TEST(VtInputDecoder, AltKeypadNumberClosedByOtherKeys) {
   const std::vector<std::pair<std::string, Records>> cases = {
       // Ctrl+Alt+keypad 0 is a key of its own.
-      {"\x1b" "1\x1b[1;7p", Join({AltDigits({1}), {kMenuUp},
-                                  Presses({{0x60, 0x52, 0, kNum | kAlt | kCtrl}})})},
+      {"\x1b"
+       "1\x1b[1;7p",
+       Join({AltDigits({1}), {kMenuUp}, Presses({{0x60, 0x52, 0, kNum | kAlt | kCtrl}})})},
       // An Alt+letter.
-      {"\x1b" "1\x1b" "x", Join({AltDigits({1}), {kMenuUp}, Presses({With(kLowerX, kAlt)})})},
+      {"\x1b"
+       "1\x1b"
+       "x",
+       Join({AltDigits({1}), {kMenuUp}, Presses({With(kLowerX, kAlt)})})},
       // A plain keypad digit (no Alt).
-      {"\x1b" "1\x1bOq", Join({AltDigits({1}), {kMenuUp}, Presses({kPad[1]})})},
+      {"\x1b"
+       "1\x1bOq",
+       Join({AltDigits({1}), {kMenuUp}, Presses({kPad[1]})})},
       // A dropped sequence ends the number too, leaving nothing else.
-      {"\x1b" "1\x1b[99~", Join({AltDigits({1}), {kMenuUp}})},
+      {"\x1b"
+       "1\x1b[99~",
+       Join({AltDigits({1}), {kMenuUp}})},
   };
   for (const auto& [bytes, expected] : cases) {
     Harness harness;
@@ -602,7 +678,10 @@ TEST(VtInputDecoder, AltKeypadNumberClosedByOtherKeys) {
 
 TEST(VtInputDecoder, AltKeypadNumberClosedBeforeLoneEscape) {
   Harness harness;
-  harness.Feed("\x1b" "1", 0);
+  harness.Feed(
+      "\x1b"
+      "1",
+      0);
   harness.Feed("\x1b", 10);
   EXPECT_EQ(harness.decoder().Deadline(), 60);  // the ESC wait comes first
   harness.decoder().Tick(60);
@@ -612,29 +691,29 @@ TEST(VtInputDecoder, AltKeypadNumberClosedBeforeLoneEscape) {
 
 TEST(VtInputDecoder, UnknownSequencesAreDroppedWhole) {
   const char* const cases[] = {
-      "\x1b[99~",           // no such key number
+      "\x1b[99~",  // no such key number
       "\x1b[16~",
       "\x1b[1000~",
       "\x1b[;5~",
-      "\x1b[1;5X",          // no such final
-      "\x1b[?1h",           // private parameters
-      "\x1b[<0;10;20M",     // an SGR mouse report
-      "\x1b[M !!",          // an X10 mouse report: three raw bytes
-      "\x1b[M#\xff\xfe",     // ... which may lie beyond ASCII
-      "\x1b[M \xc2\xa0\xc3\x80",  // a UTF-8 mouse report (mode 1005)
-      "\x1b[M\x1b[A",       // ... whose bytes may look like anything
-      "\x1b[?25;2$y",       // a private mode's state (DECRPM)
+      "\x1b[1;5X",                               // no such final
+      "\x1b[?1h",                                // private parameters
+      "\x1b[<0;10;20M",                          // an SGR mouse report
+      "\x1b[M !!",                               // an X10 mouse report: three raw bytes
+      "\x1b[M#\xff\xfe",                         // ... which may lie beyond ASCII
+      "\x1b[M \xc2\xa0\xc3\x80",                 // a UTF-8 mouse report (mode 1005)
+      "\x1b[M\x1b[A",                            // ... whose bytes may look like anything
+      "\x1b[?25;2$y",                            // a private mode's state (DECRPM)
       "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",  // device attributes
-      "\x1b[>0;276;0c",     // secondary device attributes
-      "\x1b[8;25;80t",      // the window's size
-      "\x1b[I",             // focus in
-      "\x1b[1;2;3A",        // too many parameters
-      "\x1b[25A",           // cursor keys take no count
-      "\x1b[1!A",           // an intermediate byte
-      "\x1b[2;5$",          // rxvt suffixes take no modifier
-      "\x1b[1a",            // rxvt Shift+arrows take no parameter
-      "\x1b[p",             // keypad keys need 1;m after CSI
-      "\x1b[[F",            // Linux console keys end at E
+      "\x1b[>0;276;0c",                          // secondary device attributes
+      "\x1b[8;25;80t",                           // the window's size
+      "\x1b[I",                                  // focus in
+      "\x1b[1;2;3A",                             // too many parameters
+      "\x1b[25A",                                // cursor keys take no count
+      "\x1b[1!A",                                // an intermediate byte
+      "\x1b[2;5$",                               // rxvt suffixes take no modifier
+      "\x1b[1a",                                 // rxvt Shift+arrows take no parameter
+      "\x1b[p",                                  // keypad keys need 1;m after CSI
+      "\x1b[[F",                                 // Linux console keys end at E
       "\x1bOz",
       "\x1bO2;5A",
       "\x1bOE",
@@ -652,15 +731,15 @@ TEST(VtInputDecoder, ControlStringsAreConsumedWhole) {
   const Key lower_a{0x41, 0x1E, 'a', 0};
   const Key lower_b{0x42, 0x30, 'b', 0};
   const char* const strings[] = {
-      "\x1b]11;rgb:0000/0000/0000\x07",          // OSC colour reply, ended by BEL
-      "\x1b]10;rgb:ffff/ffff/ffff\x1b\\",        // ... by ST
+      "\x1b]11;rgb:0000/0000/0000\x07",              // OSC colour reply, ended by BEL
+      "\x1b]10;rgb:ffff/ffff/ffff\x1b\\",            // ... by ST
       "\x1b]l\xd0\x97\xd0\xb0\xd0\xbf title\x1b\\",  // a window title report, UTF-8
-      "\x1bP1$r0;1m\x1b\\",                     // DCS: a DECRQSS reply
-      "\x1bP>|XTerm(390)\x1b\\",                // DCS: the terminal's version
-      "\x1b_Gi=1;OK\x1b\\",                     // APC (kitty graphics)
-      "\x1b^private\x07",                        // PM
-      "\x1bXstring\r\n\t\x1b\\",                // SOS, control bytes inside
-      "\x1b]\x07",                                // an OSC with nothing in it
+      "\x1bP1$r0;1m\x1b\\",                          // DCS: a DECRQSS reply
+      "\x1bP>|XTerm(390)\x1b\\",                     // DCS: the terminal's version
+      "\x1b_Gi=1;OK\x1b\\",                          // APC (kitty graphics)
+      "\x1b^private\x07",                            // PM
+      "\x1bXstring\r\n\t\x1b\\",                     // SOS, control bytes inside
+      "\x1b]\x07",                                   // an OSC with nothing in it
   };
   for (const char* string : strings) {
     const std::string bytes = std::string("a") + string + "b";
@@ -722,7 +801,7 @@ TEST(VtInputDecoder, ByteThatCannotContinueAbortsTheSequence) {
   };
   const Case cases[] = {
       {"\x1b[1\r", Presses({kEnter})},
-      {"\x1b[1;\x1b[B", Presses({kDown})},     // ESC starts over
+      {"\x1b[1;\x1b[B", Presses({kDown})},  // ESC starts over
       {"\x1bO\x1bOP", Presses({kF[1]})},
       {"\x1bO ", Presses({{0x20, 0x39, ' ', 0}})},
       {"\x1b[1\xd0\xb6", Presses({{0, 0, 0xE6, 0}})},
@@ -770,15 +849,17 @@ TEST(VtInputDecoder, DeadlineValues) {
   const Step steps[] = {
       {"", 0, -1},
       {"a", 5, -1},
-      {"\x1b", 10, 60},          // lone ESC wait
-      {"\x1b", 20, 70},          // ESC ESC: still the ESC wait
-      {"[", 30, 130},            // ESC ESC [: the sequence wait
+      {"\x1b", 10, 60},  // lone ESC wait
+      {"\x1b", 20, 70},  // ESC ESC: still the ESC wait
+      {"[", 30, 130},    // ESC ESC [: the sequence wait
       {"1", 40, 140},
       {"A", 50, -1},
-      {"\xd1", 60, 160},         // half a UTF-8 character
+      {"\xd1", 60, 160},  // half a UTF-8 character
       {"\x8f", 70, -1},
-      {"\x1b" "4", 80, 580},     // an Alt+keypad number waits for its Alt release
-      {"\x1b", 90, 140},         // the ESC wait comes before the idle release
+      {"\x1b"
+       "4",
+       80, 580},          // an Alt+keypad number waits for its Alt release
+      {"\x1b", 90, 140},  // the ESC wait comes before the idle release
       {"7", 100, 600},
   };
   Harness harness;
@@ -786,15 +867,18 @@ TEST(VtInputDecoder, DeadlineValues) {
     harness.Feed(step.bytes, step.now);
     EXPECT_EQ(harness.decoder().Deadline(), step.deadline) << "at " << step.now;
   }
-  EXPECT_EQ(harness.Take(),
-            Join({Presses({{0x41, 0x1E, 'a', 0}, With(kUp, kAlt), {0, 0, 0xFF, 0}}),
-                  AltDigits({4, 7})}));
+  EXPECT_EQ(harness.Take(), Join({Presses({{0x41, 0x1E, 'a', 0}, With(kUp, kAlt), {0, 0, 0xFF, 0}}),
+                                  AltDigits({4, 7})}));
 }
 
 TEST(VtInputDecoder, TickSettlesEverythingDueInOrder) {
   // One late Tick: the ESC wait ends first, then the Alt release comes due.
   Harness harness;
-  harness.Feed("\x1b" "1\x1b" "2", 0);
+  harness.Feed(
+      "\x1b"
+      "1\x1b"
+      "2",
+      0);
   harness.Feed("\x1b", 10);
   harness.decoder().Tick(10000);
   EXPECT_EQ(harness.Take(), Join({AltDigits({1, 2}), {kMenuUp}, Presses({kEscape})}));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-
 namespace console {
 namespace {
 
@@ -517,9 +516,15 @@ std::string VtScreen::TakeOutput() {
 
 // The keypad's mode is never touched: its keys are understood in either
 // mode (the Alt+keypad digits also as ESC digit).
-std::string VtScreen::StartSequence() { return "\x1b" "7"; }
+std::string VtScreen::StartSequence() {
+  return "\x1b"
+         "7";
+}
 
-std::string VtScreen::RestoreSequence() { return "\x1b" "8"; }
+std::string VtScreen::RestoreSequence() {
+  return "\x1b"
+         "8";
+}
 
 uint8_t VtScreen::CharacterAt(int x, int y) const {
   return Inside(x, y) ? ModelCell(x, y).character : ' ';

@@ -131,9 +131,7 @@ class VtScreen {
   // brings in, not the size of the screen.
   size_t RowBase(int y) const;
   Cell& ModelCell(int x, int y) { return cells_[RowBase(y) + static_cast<size_t>(x)]; }
-  const Cell& ModelCell(int x, int y) const {
-    return cells_[RowBase(y) + static_cast<size_t>(x)];
-  }
+  const Cell& ModelCell(int x, int y) const { return cells_[RowBase(y) + static_cast<size_t>(x)]; }
   bool Inside(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
   void MarkDirty(int y);
   template <typename Change>
@@ -161,13 +159,13 @@ class VtScreen {
   int width_;
   int height_;
   Options options_;
-  std::vector<Cell> cells_;   // the model, row by row from ring row top_row_
-  std::vector<Cell> front_;   // what the terminal shows, same layout
-  std::vector<bool> dirty_;   // screen rows that may differ from front_
+  std::vector<Cell> cells_;      // the model, row by row from ring row top_row_
+  std::vector<Cell> front_;      // what the terminal shows, same layout
+  std::vector<bool> dirty_;      // screen rows that may differ from front_
   std::vector<int> dirty_rows_;  // the rows flagged in dirty_, unordered
-  int top_row_ = 0;           // ring row that is screen row 0
-  int terminal_rows_;         // rows the terminal has
-  int offset_ = 0;            // the model row shown on the terminal's top row
+  int top_row_ = 0;              // ring row that is screen row 0
+  int terminal_rows_;            // rows the terminal has
+  int offset_ = 0;               // the model row shown on the terminal's top row
   Coord cursor_;
   bool cursor_visible_ = true;
   bool repaint_all_ = false;  // the terminal's content is unknown

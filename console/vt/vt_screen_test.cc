@@ -168,19 +168,14 @@ TEST(VtScreenModel, WriteCellsClipsAtTheEdgeAndRefusesOutside) {
     std::string row0;
   };
   const Case cases[] = {
-      {{0, 0}, true, "abcd."},
-      {{3, 0}, true, "...ab"},  // the rest is clipped at the right edge
-      {{4, 0}, true, "....a"},
-      {{5, 0}, false, "....."},
-      {{-1, 0}, false, "....."},
-      {{0, -1}, false, "....."},
-      {{0, 2}, false, "....."},
+      {{0, 0}, true, "abcd."},   {{3, 0}, true, "...ab"},  // the rest is clipped at the right edge
+      {{4, 0}, true, "....a"},   {{5, 0}, false, "....."}, {{-1, 0}, false, "....."},
+      {{0, -1}, false, "....."}, {{0, 2}, false, "....."},
   };
   for (const Case& c : cases) {
     VtScreen screen(5, 2, kUtf8);
     EXPECT_EQ(screen.WriteCells("abcd", 4, 0x1E, c.at), c.result) << c.at.x << "," << c.at.y;
-    EXPECT_EQ(Rows(screen), (std::vector<std::string>{c.row0, "....."}))
-        << c.at.x << "," << c.at.y;
+    EXPECT_EQ(Rows(screen), (std::vector<std::string>{c.row0, "....."})) << c.at.x << "," << c.at.y;
   }
 }
 
@@ -194,29 +189,53 @@ TEST(VtScreenModel, ScrollRectMovesAndFillsWhatIsLeftBehind) {
   };
   // The model before each move is "abcde" / "fghij" / "klmno" / "pqrst".
   const Case cases[] = {
-      {"right by two, overlapping", {0, 0, 2, 0}, {2, 0}, true,
+      {"right by two, overlapping",
+       {0, 0, 2, 0},
+       {2, 0},
+       true,
        {"--abc", "fghij", "klmno", "pqrst"}},
-      {"left by one, overlapping", {1, 1, 4, 1}, {0, 1}, true,
+      {"left by one, overlapping",
+       {1, 1, 4, 1},
+       {0, 1},
+       true,
        {"abcde", "ghij-", "klmno", "pqrst"}},
-      {"down by one, overlapping", {1, 0, 3, 1}, {1, 1}, true,
+      {"down by one, overlapping",
+       {1, 0, 3, 1},
+       {1, 1},
+       true,
        {"a---e", "fbcdj", "kghio", "pqrst"}},
-      {"up by one inside a sub-rectangle", {1, 2, 3, 3}, {1, 1}, true,
+      {"up by one inside a sub-rectangle",
+       {1, 2, 3, 3},
+       {1, 1},
+       true,
        {"abcde", "flmnj", "kqrso", "p---t"}},
-      {"diagonal, no overlap", {0, 0, 1, 1}, {3, 2}, true,
-       {"--cde", "--hij", "klmab", "pqrfg"}},
-      {"source clipped at the right edge", {3, 0, 9, 0}, {0, 0}, true,
+      {"diagonal, no overlap", {0, 0, 1, 1}, {3, 2}, true, {"--cde", "--hij", "klmab", "pqrfg"}},
+      {"source clipped at the right edge",
+       {3, 0, 9, 0},
+       {0, 0},
+       true,
        {"dec--", "fghij", "klmno", "pqrst"}},
-      {"destination partly outside", {0, 3, 4, 3}, {3, 3}, true,
+      {"destination partly outside",
+       {0, 3, 4, 3},
+       {3, 3},
+       true,
        {"abcde", "fghij", "klmno", "---pq"}},
-      {"destination wholly outside", {0, 0, 1, 0}, {9, 9}, true,
+      {"destination wholly outside",
+       {0, 0, 1, 0},
+       {9, 9},
+       true,
        {"--cde", "fghij", "klmno", "pqrst"}},
-      {"source wholly outside", {5, 0, 6, 1}, {0, 0}, false,
+      {"source wholly outside", {5, 0, 6, 1}, {0, 0}, false, {"abcde", "fghij", "klmno", "pqrst"}},
+      {"source above the buffer",
+       {0, -3, 4, -1},
+       {0, 0},
+       false,
        {"abcde", "fghij", "klmno", "pqrst"}},
-      {"source above the buffer", {0, -3, 4, -1}, {0, 0}, false,
-       {"abcde", "fghij", "klmno", "pqrst"}},
-      {"whole buffer up by one", {0, 1, 4, 3}, {0, 0}, true,
-       {"fghij", "klmno", "pqrst", "-----"}},
-      {"whole buffer up by three", {0, 3, 4, 3}, {0, 0}, true,
+      {"whole buffer up by one", {0, 1, 4, 3}, {0, 0}, true, {"fghij", "klmno", "pqrst", "-----"}},
+      {"whole buffer up by three",
+       {0, 3, 4, 3},
+       {0, 0},
+       true,
        {"pqrst", "-----", "-----", "-----"}},
   };
   for (const Case& c : cases) {
@@ -252,8 +271,8 @@ TEST(VtScreenModel, CursorPositionIsRefusedOutsideTheBuffer) {
     bool result;
   };
   const Case cases[] = {
-      {{0, 0}, true},   {{4, 2}, true},   {{5, 0}, false},
-      {{0, 3}, false},  {{-1, 1}, false}, {{1, -1}, false},
+      {{0, 0}, true},  {{4, 2}, true},   {{5, 0}, false},
+      {{0, 3}, false}, {{-1, 1}, false}, {{1, -1}, false},
   };
   for (const Case& c : cases) {
     VtScreen screen(5, 3, kUtf8);
@@ -295,8 +314,12 @@ TEST(VtScreenModel, ResizeAfterWholeBufferScrollsKeepsScreenOrder) {
 TEST(VtScreenOutput, StartAndRestoreSequences) {
   // DECSC and DECRC: the colours the terminal had are saved and put back;
   // no mode is set that would need undoing.
-  EXPECT_EQ(VtScreen::StartSequence(), "\x1b" "7");
-  EXPECT_EQ(VtScreen::RestoreSequence(), "\x1b" "8");
+  EXPECT_EQ(VtScreen::StartSequence(),
+            "\x1b"
+            "7");
+  EXPECT_EQ(VtScreen::RestoreSequence(),
+            "\x1b"
+            "8");
 }
 
 TEST(VtScreenOutput, NothingChangedRendersNothing) {
@@ -343,8 +366,8 @@ TEST(VtScreenOutput, RunsShareOnePositioning) {
   ASSERT_TRUE(screen.WriteCells("cd", 2, 7, Coord{5, 1}));
   ASSERT_TRUE(screen.WriteCells("ef", 2, 7, Coord{2, 2}));
   screen.Render();
-  EXPECT_EQ(screen.TakeOutput(), Csi("2;1H") + Csi("0m") + "ab" + Csi("2;6H") + "cd" +
-                                     Csi("3;3H") + "ef" + Csi("1;1H"));
+  EXPECT_EQ(screen.TakeOutput(),
+            Csi("2;1H") + Csi("0m") + "ab" + Csi("2;6H") + "cd" + Csi("3;3H") + "ef" + Csi("1;1H"));
 }
 
 TEST(VtScreenOutput, ShortGapsOfUnchangedCellsAreDrawnAgain) {
@@ -374,8 +397,8 @@ TEST(VtScreenOutput, ShortGapsOfUnchangedCellsAreDrawnAgain) {
     ASSERT_TRUE(screen.WriteCells("a", 1, 7, Coord{0, 0}));
     ASSERT_TRUE(screen.WriteCells("b", 1, 7, Coord{1 + c.gap, 0}));
     screen.Render();
-    EXPECT_EQ(screen.TakeOutput(), (c.known && c.attribute == 7 ? "" : Csi("0m")) + "a" +
-                                       c.between + "b\r")
+    EXPECT_EQ(screen.TakeOutput(),
+              (c.known && c.attribute == 7 ? "" : Csi("0m")) + "a" + c.between + "b\r")
         << c.name;
   }
 }
@@ -399,12 +422,11 @@ TEST(VtScreenOutput, AttributesMapToSgrOnlyWhenTheyChange) {
     std::string sgr;
   };
   const Case cases[] = {
-      {0x07, "0m"},         // the terminal's default colours
-      {0x00, "0;30;40m"},   {0x01, "0;34;40m"},   {0x02, "0;32;40m"},
-      {0x04, "0;31;40m"},   {0x06, "0;33;40m"},   {0x0F, "0;97;40m"},
-      {0x1E, "0;93;44m"},   {0x4F, "0;97;41m"},   {0x70, "0;30;47m"},
-      {0x80, "0;30;100m"},  {0x9C, "0;91;104m"},  {0xF0, "0;30;107m"},
-      {0x4007, "0m"},       // bits above the colours are not drawn
+      {0x07, "0m"},  // the terminal's default colours
+      {0x00, "0;30;40m"}, {0x01, "0;34;40m"},  {0x02, "0;32;40m"},  {0x04, "0;31;40m"},
+      {0x06, "0;33;40m"}, {0x0F, "0;97;40m"},  {0x1E, "0;93;44m"},  {0x4F, "0;97;41m"},
+      {0x70, "0;30;47m"}, {0x80, "0;30;100m"}, {0x9C, "0;91;104m"}, {0xF0, "0;30;107m"},
+      {0x4007, "0m"},  // bits above the colours are not drawn
   };
   for (const Case& c : cases) {
     VtScreen screen(6, 1, kUtf8);
@@ -537,17 +559,16 @@ TEST(VtScreenOutput, InvalidateAndResizeRepaintEveryKnownCell) {
   screen.Invalidate();
   screen.Render();
   // A cleared terminal shows blanks: only cells other than a plain blank go.
-  const std::string repaint = Csi("?25l") + Csi("0m") + Csi("H") + Csi("2J") + Csi("2;2H") +
-                              "ab" + Csi("1;1H") + Csi("?25h");
+  const std::string repaint = Csi("?25l") + Csi("0m") + Csi("H") + Csi("2J") + Csi("2;2H") + "ab" +
+                              Csi("1;1H") + Csi("?25h");
   EXPECT_EQ(screen.TakeOutput(), repaint);
   screen.Resize(5, 2);
   screen.Render();
   EXPECT_EQ(screen.TakeOutput(), repaint);
   screen.Resize(2, 2);
   screen.Render();
-  EXPECT_EQ(screen.TakeOutput(),
-            Csi("?25l") + Csi("0m") + Csi("H") + Csi("2J") + Csi("2;2H") + "a" + Csi("1;1H") +
-                Csi("?25h"));
+  EXPECT_EQ(screen.TakeOutput(), Csi("?25l") + Csi("0m") + Csi("H") + Csi("2J") + Csi("2;2H") +
+                                     "a" + Csi("1;1H") + Csi("?25h"));
 }
 
 TEST(VtScreenOutput, BeepFollowsWhatWasDrawnBeforeIt) {

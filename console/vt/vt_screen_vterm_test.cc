@@ -1,8 +1,7 @@
 // The renderer's output played on a real terminal emulator (libvterm, in
 // process): what the emulator shows must be what the model holds.
-#include <vterm.h>
-
 #include <gtest/gtest.h>
+#include <vterm.h>
 
 #include <cstdint>
 #include <ostream>
@@ -98,8 +97,8 @@ class Terminal {
     return 1;
   }
 
-  static constexpr VTermScreenCallbacks kCallbacks = {
-      nullptr, nullptr, nullptr, &OnProperty, &OnBell, nullptr, &OnPushLine, nullptr};
+  static constexpr VTermScreenCallbacks kCallbacks = {nullptr, nullptr, nullptr,     &OnProperty,
+                                                      &OnBell, nullptr, &OnPushLine, nullptr};
 
   VTerm* vt_;
   VTermScreen* screen_;
@@ -186,8 +185,8 @@ TEST(VtScreenOnTerminal, ShowsGlyphsAndColours) {
   EXPECT_EQ(terminal.Row(1), U"☺☻⌂Ёё?-Ђ№           ");
   EXPECT_EQ(TerminalLook(terminal, 8, 0), (Look{U'p', 11, 4}));  // yellow on blue
   EXPECT_EQ(TerminalLook(terminal, 0, 0), (Look{U'З', -1, -1}));
-  EXPECT_EQ(TerminalLook(terminal, 3, 1), (Look{U'Ё', 15, 1}));   // white on red
-  EXPECT_EQ(TerminalLook(terminal, 19, 2), (Look{U' ', 0, 7}));   // black on grey
+  EXPECT_EQ(TerminalLook(terminal, 3, 1), (Look{U'Ё', 15, 1}));  // white on red
+  EXPECT_EQ(TerminalLook(terminal, 19, 2), (Look{U' ', 0, 7}));  // black on grey
   ExpectTerminalShowsModel(screen, terminal);
 }
 
@@ -216,10 +215,12 @@ TEST(VtScreenOnTerminal, EscapesInCellsAreShownNotObeyed) {
   WriteText(&screen, "keep me", 7, Coord{0, 5});
   Flush(&screen, &terminal);
   const std::string hostile[] = {
-      std::string("\x1b]0;pwned\x07"),               // window title
-      std::string("\x1b[2J\x1b[?25l\x1b[31m"),       // clear, hide cursor, red
-      std::string("\x9b?1049h\x9b?5h\x9b" "3J"),     // C1 CSI: alternate screen, reverse
-      std::string("\x1b" "c\x0e\x1b(0\x1b#8"),       // reset, shift out, line drawing, DECALN
+      std::string("\x1b]0;pwned\x07"),          // window title
+      std::string("\x1b[2J\x1b[?25l\x1b[31m"),  // clear, hide cursor, red
+      std::string("\x9b?1049h\x9b?5h\x9b"
+                  "3J"),  // C1 CSI: alternate screen, reverse
+      std::string("\x1b"
+                  "c\x0e\x1b(0\x1b#8"),               // reset, shift out, line drawing, DECALN
       std::string("\r\n\b\t\x7f\x07\x00\x1b[S", 10),  // moves, bell, scroll up
   };
   for (int y = 0; y < 5; ++y) WriteText(&screen, hostile[y], 7, Coord{0, y});
@@ -380,8 +381,8 @@ TEST(VtScreenOnTerminal, ShorterTerminalFollowsTheCursor) {
   EXPECT_EQ(terminal.Cursor(), (Coord{0, 2}));
   ASSERT_EQ(terminal.pushed.size(), 5u);
   for (int y = 0; y < 5; ++y) {
-    EXPECT_EQ(terminal.pushed[static_cast<size_t>(y)], std::u32string(U"row ") +
-                                                           static_cast<char32_t>(U'0' + y) + U" ");
+    EXPECT_EQ(terminal.pushed[static_cast<size_t>(y)],
+              std::u32string(U"row ") + static_cast<char32_t>(U'0' + y) + U" ");
   }
   // The model scrolls with its last row on the terminal's: line feeds.
   ASSERT_TRUE(screen.ScrollRect(Rect{0, 1, 5, 7}, Coord{0, 0}, ' ', 7));
@@ -428,8 +429,8 @@ TEST(VtScreenOnTerminal, ResizedTerminalKeepsItsRowsInTheScrollBack) {
   terminal.Resize(8, 6);
   screen.TerminalResized(8, 6);
   Flush(&screen, &terminal);
-  EXPECT_EQ(terminal.pushed, (std::vector<std::u32string>{U"row0    ", U"row1    ", U"row2    ",
-                                                          U"row3    "}));
+  EXPECT_EQ(terminal.pushed,
+            (std::vector<std::u32string>{U"row0    ", U"row1    ", U"row2    ", U"row3    "}));
   EXPECT_EQ(screen.height(), 6);
   EXPECT_EQ(terminal.Row(3), U"row3    ");
   EXPECT_EQ(terminal.Row(4), U"        ");
@@ -503,9 +504,7 @@ TEST(VtScreenOnTerminal, RandomOperationsAlwaysAgreeWithTheModel) {
       case 0:
         screen.FillCharacter(static_cast<char>(pick(0, 255)), pick(0, width * height + 2), at);
         break;
-      case 1:
-        screen.FillAttribute(attribute, pick(0, width * 2), at);
-        break;
+      case 1: screen.FillAttribute(attribute, pick(0, width * 2), at); break;
       case 2:
       case 3: {
         std::string text;
@@ -551,12 +550,8 @@ TEST(VtScreenOnTerminal, RandomOperationsAlwaysAgreeWithTheModel) {
         }
         break;
       }
-      case 6:
-        screen.SetCursorPosition(at);
-        break;
-      case 7:
-        screen.SetCursorVisible(pick(0, 2) != 0);
-        break;
+      case 6: screen.SetCursorPosition(at); break;
+      case 7: screen.SetCursorVisible(pick(0, 2) != 0); break;
       case 8:
         if (pick(0, 9) == 0) {
           screen.Beep(pick(100, 2000), pick(10, 300));

@@ -310,8 +310,8 @@ bool Win32Device::FillCharacter(char character, int length, Coord at) {
   COORD start;
   DWORD written = 0;
   return gate.open() && length >= 0 && ToNative(at, &start) &&
-         ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length),
-                                       start, &written) != FALSE;
+         ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length), start,
+                                       &written) != FALSE;
 }
 
 bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
@@ -337,15 +337,16 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
   for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
   const COORD shape{static_cast<SHORT>(length), 1};
   if (!::WriteConsoleOutputW(output_, cells_.data(), shape, COORD{0, 0}, &region)) return false;
-  return region.Left == wanted.Left && region.Top == wanted.Top &&
-         region.Right == wanted.Right && region.Bottom == wanted.Bottom;
+  return region.Left == wanted.Left && region.Top == wanted.Top && region.Right == wanted.Right &&
+         region.Bottom == wanted.Bottom;
 }
 
 bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
   DrawingGate gate;
   SMALL_RECT native_source;
   COORD native_destination;
-  if (!gate.open() || !ToNative(source, &native_source) || !ToNative(destination, &native_destination)) {
+  if (!gate.open() || !ToNative(source, &native_source) ||
+      !ToNative(destination, &native_destination)) {
     return false;
   }
   const CHAR_INFO fill_cell = MakeCell(fill, attribute);
@@ -356,13 +357,15 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
 bool Win32Device::SetWindow(Rect window) {
   DrawingGate gate;
   SMALL_RECT native;
-  return gate.open() && ToNative(window, &native) && ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
+  return gate.open() && ToNative(window, &native) &&
+         ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
 }
 
 bool Win32Device::SetCursorPosition(Coord at) {
   DrawingGate gate;
   COORD native;
-  return gate.open() && ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
+  return gate.open() && ToNative(at, &native) &&
+         ::SetConsoleCursorPosition(output_, native) != FALSE;
 }
 
 bool Win32Device::GetCursorVisible(bool* visible) {
