@@ -87,13 +87,15 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   console.PromptedInput(kSavePrompt, true, true);
   channels.ReadField(&output_name, &output_origin);
 
-  if (channels.Open(input_name, textio::kModeInput, 0, 0, kInputChannel, 0, input_origin) !=
-      textio::kStatusOk) {
+  // The output is opened only once the input is: a mistyped input name must
+  // not cost the file named for the output (which may even be the source).
+  const bool input_open = channels.Open(input_name, textio::kModeInput, 0, 0, kInputChannel, 0,
+                                        input_origin) == textio::kStatusOk;
+  if (!input_open) {
     fail("cannot open input file '" + ShownName(input_name) + "': " + channels.last_error());
-  }
-  if (channels.Open(output_name, textio::kModeOutput, 0, 0, kOutputChannel, 0, output_origin) !=
-          textio::kStatusOk &&
-      !output_name.empty()) {
+  } else if (channels.Open(output_name, textio::kModeOutput, 0, 0, kOutputChannel, 0,
+                           output_origin) != textio::kStatusOk &&
+             !output_name.empty()) {
     fail("cannot open output file '" + ShownName(output_name) + "': " + channels.last_error());
   }
 

@@ -46,7 +46,7 @@ class Dialogue(E2ETest):
             self.assertEqual(r.file("out2.txt"), target_file(ROWS))
             self.assertEqual(r.status, 0)
         else:
-            self.assertEqual(r.file("out2.txt"), target_file([]))
+            self.assertFalse(r.exists("out2.txt"))
             self.assertEqual(r.status, 1)
 
     def test_quoted_names_keep_commas_and_blanks(self):
@@ -207,13 +207,20 @@ class Conversion(E2ETest):
 
 
 class Failures(E2ETest):
-    def test_missing_input_gives_the_header_alone(self):
-        r = self.run_patconv(b"missing.txt\nout.txt\n")
-        self.assertEqual(r.stdout, redirected_screen([]))
-        self.assertEqual(r.file("out.txt"), target_file([]))
-        self.assertEqual(r.status, 1)
-        self.assertEqual(r.stderr.count(b"\n"), 1)
-        self.assertIn(b"missing.txt", r.stderr)
+    def test_an_input_that_cannot_be_opened_touches_no_file(self):
+        # Neither created nor emptied: not even the source itself, named for
+        # the output after a slip in the input name.
+        self.write("in.txt", SOURCE)
+        self.write("old.txt", b"kept")
+        for name in (b"missing.txt", b"\x00in.txt", b"PRN:"):
+            for output in (b"out.txt", b"old.txt", b"in.txt"):
+                r = self.run_patconv(name + b"\n" + output + b"\n")
+                self.assertEqual(r.stdout, redirected_screen([]))
+                self.assertEqual(r.status, 1)
+                self.assertEqual(r.stderr.count(b"\n"), 1)
+                self.assertIn(b"input file '" + name.replace(b"\x00", b"\\x00"), r.stderr)
+                self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt", "old.txt"])
+                self.assertEqual((r.file("in.txt"), r.file("old.txt")), (SOURCE, b"kept"))
 
     def test_same_file_for_input_and_output_is_left_intact(self):
         self.write("in.txt", SOURCE)
@@ -235,7 +242,7 @@ class Failures(E2ETest):
     def test_name_with_a_nul_byte_names_no_file(self):
         self.write("in.txt", SOURCE)
         r = self.run_patconv(b"in.txt\x00tail\nout.txt\n")
-        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertFalse(r.exists("out.txt"))
         self.assertEqual(r.status, 1)
         self.assertIn(b"\\x00", r.stderr)  # shown, not sent raw
         r = self.run_patconv(b"in.txt\nout2.txt\x00\n")
@@ -260,7 +267,7 @@ class Failures(E2ETest):
     def test_input_is_a_directory(self):
         os.mkdir(os.path.join(self.directory, "sub"))
         r = self.run_patconv(b"sub\nout.txt\n")
-        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertFalse(r.exists("out.txt"))
         self.assertEqual(r.status, 1)
 
     @unittest.skipIf(under_wine() or not os.path.exists("/dev/full"), "needs /dev/full")
