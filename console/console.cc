@@ -13,7 +13,8 @@ Console::Console(Device& device, textio::Channels& channels)
       screen_(device),
       keyboard_(device),
       stdin_source_(device),
-      stdin_input_(&stdin_source_),
+      stdin_marks_(&stdin_source_, textio::DecodingSource::Marks::kSkipUtf8),
+      stdin_input_(&stdin_marks_),
       held_output_(new char[kStdoutBufferSize]) {}
 
 Console::~Console() { FlushOutput(); }

@@ -18,6 +18,7 @@
 #include "console/line_reader.h"
 #include "console/screen.h"
 #include "textio/channels.h"
+#include "textio/decoding_source.h"
 #include "textio/text_input.h"
 
 namespace console {
@@ -97,6 +98,8 @@ class Console final : public textio::ChannelKind, public LineConsole {
   Screen screen_;
   Keyboard keyboard_;
   StdinSource stdin_source_;
+  // A UTF-8 byte-order mark (Notepad's) is no part of the first answer.
+  textio::DecodingSource stdin_marks_;
   textio::TextInput stdin_input_;
   bool set_up_ = false;
   // Output held back for a redirected standard output: from its start to

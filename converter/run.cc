@@ -52,6 +52,18 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
   }
 }
 
+// The warning for a source whose text a 0x1A byte ended before the end of
+// the file, or nothing.  Asked before the input channel is closed.
+std::optional<std::string> EndMarkWarning(const textio::Channels& channels,
+                                          const std::string& input_name) {
+  int64_t line = 0;
+  int64_t after = 0;
+  if (!channels.TextCutShort(kInputChannel, &line, &after)) return std::nullopt;
+  return "'" + ShownName(input_name) + "': a 0x1A byte on line " + std::to_string(line) +
+         " ends the text; " + ShownCount(after) +
+         (after == 1 ? " byte after it was not read" : " bytes after it were not read");
+}
+
 }  // namespace
 
 int Run(console::Console& console, textio::Channels& channels, const ErrorSink& report) {
@@ -105,6 +117,7 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
 
   PasteTally tally;
   ConvertRows(console, channels, &tally);
+  const std::optional<std::string> end_mark = EndMarkWarning(channels, input_name);
 
   if (channels.Close(kInputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
     fail("input file '" + ShownName(input_name) + "': " + channels.last_error());
@@ -119,6 +132,7 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   // whole; a warning about it would only confuse.
   if (status == 0) {
     console.FlushOutput();  // the rows come before the warnings
+    if (end_mark) report("patconv: warning: " + *end_mark);
     for (const std::string& line : tally.Warnings(ShownName(output_name))) {
       report("patconv: warning: " + line);
     }

@@ -164,7 +164,7 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
   record->size = size;
   record->put_back_count = 0;
   record->line_ends = 0;
-  record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode);
+  record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode, size);
   record->kind = record->owned_kind.get();
   return kStatusOk;
 }
@@ -218,6 +218,17 @@ bool Channels::NextField(int number, std::string* storage, std::string_view* fie
   }
   ReadField(storage);
   *field = *storage;
+  return true;
+}
+
+bool Channels::TextCutShort(int number, int64_t* line, int64_t* bytes_after) const {
+  if (number < 1 || number > kLastChannel) return false;
+  const ChannelRecord& record = records_[static_cast<size_t>(number)];
+  const auto* disk = dynamic_cast<const DiskFile*>(record.kind);
+  const int64_t after = disk != nullptr ? disk->BytesAfterEndMark(record.size) : 0;
+  if (after == 0) return false;
+  *line = record.line_ends + 1;
+  *bytes_after = after;
   return true;
 }
 

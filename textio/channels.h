@@ -116,6 +116,11 @@ class Channels {
     if (number < 0 || number > kLastChannel) return 0;
     return records_[static_cast<size_t>(number)].line_ends;
   }
+  /// When a 0x1A byte ended the text of input channel `number` before the
+  /// end of its file: true, with the line the byte stands on as the field
+  /// reader counts them, and how many bytes of the file (of its size
+  /// measured at open) come after it.  False otherwise.
+  bool TextCutShort(int number, int64_t* line, int64_t* bytes_after) const;
   /// The converter's loop step in one call: the end test on channel
   /// `number`; unless it is at its end, select for input on it and read
   /// field.  *field then views the field: in *storage, or in the channel's

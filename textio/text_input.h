@@ -74,6 +74,8 @@ class TextInput {
   int64_t position() const { return base_ + static_cast<int64_t>(next_); }
   /// A read has met the end of the data (its end, a 0x1A or a failure).
   bool ended() const { return ended_; }
+  /// The data ended at a 0x1A byte, which stands at position().
+  bool ended_at_mark() const { return ended_at_mark_; }
   /// The errno value of a failed read; 0 when none failed.
   int error() const { return error_; }
 
@@ -90,6 +92,7 @@ class TextInput {
   int64_t base_ = 0;          // source offset of buffer_[0]
   bool source_done_ = false;  // the source reported its end or a failure
   bool ended_ = false;
+  bool ended_at_mark_ = false;
   int error_ = 0;
 };
 
