@@ -102,9 +102,9 @@ int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock
   last_error_.clear();
   if (number < 1 || number > kLastChannel) return SetStatus(kStatusBadCall);
   if (name.empty()) return SetStatus(kStatusBadCall);
-  // Reserved names would reach a port, a printer or a command; they are
-  // never opened.
-  if (IsReservedDeviceName(name)) {
+  // Reserved names would reach a port, a printer or a command, and so would
+  // the names the system keeps for its devices; they are never opened.
+  if (IsReservedDeviceName(name) || OsFile::NamesDevice(name)) {
     last_error_ = "reserved device name, not opened";
     return SetStatus(kStatusCannotOpen);
   }
@@ -143,7 +143,7 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
     // Converted rows hold bytes of the source file: they never go to a
     // terminal raw, where they could act as escape sequences.
     if (file->IsTerminal()) {
-      last_error_ = "it is a terminal or device, not a file";
+      last_error_ = SystemErrorText(kErrorNotAFile);
       return kStatusCannotOpen;
     }
     // Emptying the file that another channel reads would destroy the

@@ -53,7 +53,8 @@ void DecodingSource::ReadMark(int64_t raw_limit) {
     // Bytes are read only while they may still turn out to be a mark: a
     // pipe is never waited on for more than the text needs.
     const auto held = static_cast<int64_t>(head_end_);
-    const auto room = static_cast<size_t>(std::max<int64_t>(0, std::min(3 - held, raw_limit - held)));
+    const auto room =
+        static_cast<size_t>(std::max<int64_t>(0, std::min(3 - held, raw_limit - held)));
     if (found != nullptr || !possible || room == 0) break;
     const long n = raw_->Read(reinterpret_cast<char*>(head_) + head_end_, room, &head_error_);
     if (n <= 0) break;
@@ -171,7 +172,8 @@ long DecodingSource::FillRaw(int* error) {
   raw_end_ = kept;
   const auto room = static_cast<size_t>(
       std::min<int64_t>(static_cast<int64_t>(kFileBufferSize - kept), raw_limit_ - raw_read_));
-  const long n = room == 0 ? 0 : raw_->Read(reinterpret_cast<char*>(raw_bytes_.get()) + kept, room, error);
+  const long n =
+      room == 0 ? 0 : raw_->Read(reinterpret_cast<char*>(raw_bytes_.get()) + kept, room, error);
   if (n > 0) {
     raw_end_ += static_cast<size_t>(n);
     raw_read_ += n;

@@ -63,7 +63,9 @@ class DecodingSource final : public ByteSource {
  private:
   static constexpr int64_t kNoLimit = INT64_MAX;
 
-  bool converting() const { return encoding_ != SourceEncoding::kBytes && marks_ == Marks::kConvert; }
+  bool converting() const {
+    return encoding_ != SourceEncoding::kBytes && marks_ == Marks::kConvert;
+  }
   /// Reads the first bytes, up to 3, while they may still be a mark.
   void ReadMark(int64_t raw_limit);
   long ReadConverted(char* data, size_t size, int* error);

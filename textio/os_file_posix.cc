@@ -25,6 +25,9 @@ int OpenNoWait(const std::string& name, int flags) {
 
 }  // namespace
 
+// Devices are files in /dev here, opened and then judged like any file.
+bool OsFile::NamesDevice(const std::string& /*name*/) { return false; }
+
 // A name is bytes here, whether typed or read.
 std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, TextOrigin /*origin*/,
                                                int* error) {
