@@ -34,7 +34,9 @@ unsigned char Narrowed(uint32_t code_point) {
 }  // namespace
 
 void DecodingSource::Start(int64_t raw_limit) {
-  if (!started_) ReadMark(raw_limit);
+  if (started_) return;
+  ReadMark(raw_limit);
+  fill_after_head_ = true;
 }
 
 void DecodingSource::ReadMark(int64_t raw_limit) {
@@ -82,7 +84,11 @@ long DecodingSource::Read(char* data, size_t size, int* error) {
     const size_t n = std::min(size, head_end_ - head_next_);
     std::memcpy(data, head_ + head_next_, n);
     head_next_ += n;
-    return static_cast<long>(n);
+    if (!fill_after_head_ || n == size || head_error_ != 0) return static_cast<long>(n);
+    // A file: the first read fills as much as it would without the look at
+    // its first bytes.  A failure waits for the next read.
+    const long more = raw_->Read(data + n, size - n, &head_error_);
+    return static_cast<long>(n) + std::max(0L, more);
   }
   if (head_error_ != 0) {
     *error = head_error_;

@@ -81,6 +81,7 @@ class DecodingSource final : public ByteSource {
   ByteSource* raw_;
   Marks marks_;
   bool started_ = false;
+  bool fill_after_head_ = false;  // the source is a file, whose reads never wait
   SourceEncoding encoding_ = SourceEncoding::kBytes;
   int64_t mark_size_ = 0;  // raw bytes of the mark, when it is skipped
   // Bytes read while looking for the mark that belong to the text; in

@@ -37,8 +37,7 @@ std::string_view LastComponent(std::string_view path) {
   int skip = 0;
   for (;;) {
     const size_t cut = path.rfind('\\');
-    const std::string_view component =
-        cut == std::string_view::npos ? path : path.substr(cut + 1);
+    const std::string_view component = cut == std::string_view::npos ? path : path.substr(cut + 1);
     if (component == "..") {
       ++skip;
     } else if (component != ".") {
