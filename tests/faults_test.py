@@ -257,7 +257,7 @@ class Inputs(FaultTest):
                 self.write("in.bin", data)
                 r = self.run_patconv(b"in.bin\nout.txt\n")
                 rows = expected_rows(data)
-                self.assertEqual((r.status, stderr_lines(r.stderr)), (0, paste_warnings(data)))
+                self.assertEqual((r.status, stderr_lines(r.stderr)), (0, paste_warnings(data, name=b"in.bin")))
                 self.assertEqual(r.stdout, redirected_screen(rows))
                 self.assertEqual(r.file("out.txt"), target_file(rows))
 

@@ -5,7 +5,7 @@ import random
 import subprocess
 import unittest
 
-from e2e import (CRLF, HEADER, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest,
+from e2e import (CRLF, HEADER, MARKS, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest,
                  expected_rows, paste_warnings, redirected_screen, stderr_lines,
                  target_file, target_row, under_wine)
 
@@ -90,19 +90,28 @@ class Dialogue(E2ETest):
         self.assertEqual(r.status, 1)
 
     def test_names_from_standard_input_are_their_bytes(self):
-        # Neither Windows-1251 nor UTF-8 is assumed: the bytes go to the
-        # system as they are, which takes them in its ANSI code page on
-        # Windows (1252 under wine's C.UTF-8) and as the name itself here.
-        on_disk = (lambda n: n.decode("cp1252").encode()) if under_wine() else (lambda n: n)
+        # Windows-1251 is not assumed: the bytes go to the system as they
+        # are, which takes them in its ANSI code page on Windows (1252 under
+        # wine's C.UTF-8) and as the name itself here.  There, UTF-8 text
+        # beyond ASCII (an answers file saved as UTF-8, its mark skipped) is
+        # taken as UTF-8.
+        def on_disk(name):  # every name here goes beyond ASCII
+            try:
+                return name.decode("utf-8") and name
+            except UnicodeDecodeError:
+                return name.decode("cp1252").encode() if under_wine() else name
         names = [b"\xe4\xf6\xfc.txt", b"\xc2\xfb\xe2\xee\xe4.txt", "вывод.txt".encode()]
-        for input_name, output_name in zip(names, names[1:] + names[:1]):
+        pairs = list(zip(names, names[1:] + names[:1]))
+        pairs.append(("\ufeffпример.txt".encode(), "sortie_é.txt".encode()))
+        for input_name, output_name in pairs:
             with self.subTest(input=input_name, output=output_name):
+                answers = input_name + b"\n" + output_name + b"\n"
+                input_name = input_name.replace(b"\xef\xbb\xbf", b"")
                 for name in os.listdir(self.directory.encode()):
                     os.remove(os.path.join(self.directory.encode(), name))
                 with open(os.path.join(self.directory.encode(), on_disk(input_name)), "wb") as f:
                     f.write(SOURCE)
-                r = self.run_patconv(input_name + b"\n" + output_name + b"\n",
-                                     env={"LC_ALL": "C.UTF-8"})
+                r = self.run_patconv(answers, env={"LC_ALL": "C.UTF-8"})
                 self.assertEqual(r.stdout, redirected_screen(ROWS))
                 self.assertEqual(sorted(os.listdir(self.directory.encode())),
                                  sorted([on_disk(input_name), on_disk(output_name)]))
@@ -146,8 +155,23 @@ class Conversion(E2ETest):
                    [target_row(b"|C-5"), target_row(b"|D-5"), target_row(b"|E-5")])
 
     def test_eof_mark_ends_the_source(self):
-        self.check(b"|C-5\r\n\x1a|D-5\r\n", [target_row(b"|C-5"), target_row(b"")])
+        # It still ends the text, but no longer in silence.
+        r = self.check(b"|C-5\r\n\x1a" + b"|D-5\r\n" * 1010, [target_row(b"|C-5"), target_row(b"")])
+        self.assertEqual(stderr_lines(r.stderr)[0], b"patconv: warning: 'in.txt': a 0x1A byte on "
+                         b"line 2 ends the text; 6,060 bytes after it were not read")
         self.check(b"|C-5\x1a|D-5\r\n", [target_row(b"|C-5")])
+        self.check(b"|C-5\r\n\x1a", [target_row(b"|C-5"), target_row(b"")])  # at the end: no word
+
+    def test_marked_sources_convert_as_their_ansi_text(self):
+        # Notepad's "UTF-8" and "Unicode", PowerShell's `>`: the rows of the
+        # same text saved as ANSI, '?' where Windows-1251 lacks a character.
+        text = (SOURCE.decode("cp1251") + "|\u0416-5 \u00e9\U0001F3B5\r\n|D-5\r\r\n"
+                + "|E-5\x1a tail\r\n")
+        ansi = text.encode("cp1251", "replace")
+        self.assertIn(b"|\xc6-5 ??\r\n", ansi)
+        for mark, codec in MARKS:
+            with self.subTest(codec=codec):
+                self.check(mark + text.encode(codec), expected_rows(ansi))
 
     def test_blank_lines_and_blanks_after_the_last_line(self):
         empty = b"....|..| .... ....| .... ....| .... ...."
@@ -251,11 +275,29 @@ class Failures(E2ETest):
 
     def test_reserved_device_names_are_not_opened(self):
         self.write("in.txt", SOURCE)
-        for name in (b"COM1:", b"lpt:", b"PRN:", b"CONS:", b"SCRN:", b"pipe:"):
+        # Refused everywhere; then the names Windows takes for devices, which
+        # are file names like any other on Linux.
+        names = [(name, True) for name in (b"COM1:", b"lpt:", b"PRN:", b"CONS:", b"SCRN:", b"pipe:")]
+        names += [(name, under_wine()) for name in (
+            b"CON", b"nul.txt", b"Com1", b"AUX .txt", b"CONOUT$", b"lpt9.", b"\\\\.\\C:",
+            b"\\\\?\\GLOBALROOT\\Device\\Null")]
+        for name, refused in names:
             r = self.run_patconv(b"in.txt\n" + name + b"\n")
             self.assertEqual(r.stdout, redirected_screen(ROWS))
-            self.assertEqual(r.status, 1, name)
-            self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
+            self.assertEqual(r.status, 1 if refused else 0, name)
+            if refused:
+                self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
+                self.assertIn(b"reserved device name", r.stderr)
+            else:
+                self.assertEqual(r.file(name), target_file(ROWS))
+                os.remove(os.path.join(r.directory.encode(), name))
+        # As the input too; and a device reached by a name that is not
+        # reserved is refused once opened.  No output is made.
+        if under_wine():
+            for name in (b"con.txt", b"\\\\.\\C:", b"/dev/null"):
+                r = self.run_patconv(name + b"\nout.txt\n")
+                self.assertEqual((r.status, os.path.exists(r.directory + "/out.txt")), (1, False))
+                self.assertIn(b"cannot open input file '" + name + b"': ", r.stderr)
 
     def test_output_in_a_missing_directory(self):
         self.write("in.txt", SOURCE)
