@@ -90,11 +90,9 @@ class Dialogue(E2ETest):
         self.assertEqual(r.status, 1)
 
     def test_names_from_standard_input_are_their_bytes(self):
-        # Windows-1251 is not assumed: the bytes go to the system as they
-        # are, which takes them in its ANSI code page on Windows (1252 under
-        # wine's C.UTF-8) and as the name itself here.  There, UTF-8 text
-        # beyond ASCII (an answers file saved as UTF-8, its mark skipped) is
-        # taken as UTF-8.
+        # The bytes go to the system as they are: in its ANSI code page on
+        # Windows (1252 under wine's C.UTF-8), unless they are UTF-8 beyond
+        # ASCII (an answers file saved as UTF-8, its mark skipped).
         def on_disk(name):  # every name here goes beyond ASCII
             try:
                 return name.decode("utf-8") and name
@@ -165,8 +163,7 @@ class Conversion(E2ETest):
     def test_marked_sources_convert_as_their_ansi_text(self):
         # Notepad's "UTF-8" and "Unicode", PowerShell's `>`: the rows of the
         # same text saved as ANSI, '?' where Windows-1251 lacks a character.
-        text = (SOURCE.decode("cp1251") + "|\u0416-5 \u00e9\U0001F3B5\r\n|D-5\r\r\n"
-                + "|E-5\x1a tail\r\n")
+        text = SOURCE.decode("cp1251") + "|\u0416-5 \u00e9\U0001F3B5\r\n|D-5\r\r\n|E-5\x1a t\r\n"
         ansi = text.encode("cp1251", "replace")
         self.assertIn(b"|\xc6-5 ??\r\n", ansi)
         for mark, codec in MARKS:

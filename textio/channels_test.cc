@@ -120,21 +120,15 @@ TEST_F(ChannelsTest, ReservedDeviceNamesAreNeverOpened) {
 // A marked file ends where its text ends, the mark not counted: no field is
 // lost or made up, and what the file grows by after the open is not read.
 TEST_F(ChannelsTest, MarkedFilesEndWhereTheirTextEnds) {
+  const std::string utf8 = "\xEF\xBB\xBF", le = "\xFF\xFE";
   const struct {
     std::string data, appended;
     Fields fields;
   } cases[] = {
-      {"\xEF\xBB\xBF", "", {}},
-      {"\xFF\xFE", "", {}},
-      {"\xEF\xBB\xBF"
-       "a\r\n",
-       "b\r\n",
-       {"a"}},
-      {std::string("\xFF\xFE"
-                   "a\0\r\0\n\0",
-                   8),
-       std::string("b\0", 2),
-       {"a"}},
+      {utf8, "", {}},
+      {le, "", {}},
+      {utf8 + "a\r\n", "b\r\n", {"a"}},
+      {le + std::string("a\0\r\0\n\0", 6), std::string("b\0", 2), {"a"}},
       {std::string("\xFE\xFF\0a", 4), std::string("\0b", 2), {"a"}},
   };
   for (const auto& c : cases) {
