@@ -3,9 +3,10 @@
 //
 // Library textio, the lowest layer: this channel table, the disk-file channel
 // (disk_file, over os_file with one platform file), buffered input with the
-// text translation (text_input), the field reader, UTF-8 (utf8) and the
-// Windows-1251 table (cp1251).  It includes nothing of console/ or
-// converter/.
+// text translation (text_input) over the byte-order marks of sources
+// (decoding_source), the field reader, UTF-8 (utf8), the Windows-1251 table
+// (cp1251) and the names Windows keeps for devices (windows_names).  It
+// includes nothing of console/ or converter/.
 #ifndef PATCONV_TEXTIO_CHANNELS_H_
 #define PATCONV_TEXTIO_CHANNELS_H_
 
