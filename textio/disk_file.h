@@ -27,6 +27,9 @@ class DiskFile final : public ChannelKind {
   TextInput* input() override { return input_.get(); }
   size_t Write(const char* data, size_t size) override;
   std::string Close() override;
+  FileIdentity ReadIdentity() const override {
+    return mode_ == kModeInput ? identity_ : FileIdentity{};
+  }
 
   FileIdentity identity() const { return identity_; }
   int mode() const { return mode_; }

@@ -51,6 +51,17 @@ int OpenName(const std::string& name, TextOrigin origin, int flags) {
   return ::_wopen(NativeName(wide).c_str(), flags, _S_IREAD | _S_IWRITE);
 }
 
+FileIdentity IdentityOf(HANDLE handle) {
+  FileIdentity id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
+    id.valid = true;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  return id;
+}
+
 }  // namespace
 
 std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, TextOrigin origin,
@@ -118,16 +129,10 @@ bool OsFile::Truncate(int* error) {
 }
 
 FileIdentity OsFile::Identity() const {
-  FileIdentity id;
-  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
-    id.valid = true;
-    id.volume = info.dwVolumeSerialNumber;
-    id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  }
-  return id;
+  return IdentityOf(reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_)));
 }
+
+FileIdentity StandardInputIdentity() { return IdentityOf(::GetStdHandle(STD_INPUT_HANDLE)); }
 
 bool OsFile::IsTerminal() const {
   HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
