@@ -49,6 +49,14 @@ class Console final : public textio::ChannelKind, public LineConsole {
   /// answer line for read field.  On a redirected standard input nothing is
   /// shown and read field takes the next field of standard input.
   int PromptedInput(std::string_view prompt, bool question, bool line_end);
+  /// A question answered before it is asked (a name given on the command
+  /// line), shown as prompted input shows a typed answer: on a console the
+  /// prompt, "? " when `question` is set, the answer as the line that would
+  /// have been typed (Device::NativeToTypedLine; control bytes as '?'), and
+  /// CR LF when `line_end` is set.  Nothing shows when standard input is not
+  /// a console, as for an answer read from it.
+  void ShowAnswered(std::string_view prompt, bool question, bool line_end,
+                    const std::string& answer);
   /// A read of the redirected standard input has met its end.
   bool StdinEnded() const { return stdin_input_.ended(); }
   /// Writes what is held back for a redirected standard output.

@@ -236,6 +236,16 @@ class Win32Device final : public Device {
   std::string TypedLineToNative(const std::string& line) const override {
     return Cp1251ToUtf8(line);
   }
+  std::string NativeToTypedLine(const std::string& name) const override {
+    return Utf8ToCp1251(name);
+  }
+  bool StdoutIsTerminal() const override {
+    DWORD mode = 0;
+    return ::GetConsoleMode(output_, &mode) != FALSE;
+  }
+
+  bool WindowClosesAtEnd() override;
+  void WaitForKeyAtEnd(const std::string& line) override;
 
  private:
   // One call of _read or WriteFile moves at most this many bytes.
@@ -437,6 +447,57 @@ void Win32Device::WriteErrorLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+// --- The end of the program -------------------------------------------------------------
+
+// Alone on the console: nobody else (cmd, PowerShell, a terminal) keeps its
+// window once the program has gone.
+bool Win32Device::WindowClosesAtEnd() {
+  DWORD processes[2];
+  DWORD mode = 0;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  return ::GetConsoleProcessList(processes, 2) == 1 && ::GetConsoleMode(input_, &mode) &&
+         ::GetConsoleScreenBufferInfo(output_, &info);
+}
+
+// Keys that press nothing by themselves.
+bool IsModifierKey(WORD virtual_key) {
+  switch (virtual_key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL: return true;
+    default: return false;
+  }
+}
+
+// Keys pressed before the line showed (an Enter's release among them) do
+// not count.  With processed input, Ctrl+C never arrives as a key: it goes
+// to the control handlers, whose last, the system's, ends the process.
+void Win32Device::WaitForKeyAtEnd(const std::string& line) {
+  RemoveControlHandler();
+  WriteHeldErrorLines(false);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const bool fresh_line =
+      ::GetConsoleScreenBufferInfo(output_, &info) && info.dwCursorPosition.X == 0;
+  WriteConsoleText(output_, (fresh_line ? "" : "\r\n") + line);
+  DWORD mode = 0;
+  if (::GetConsoleMode(input_, &mode)) ::SetConsoleMode(input_, mode | ENABLE_PROCESSED_INPUT);
+  ::FlushConsoleInputBuffer(input_);
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD count = 0;
+    if (!::ReadConsoleInputW(input_, &record, 1, &count) || count == 0) return;
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    if (record.EventType == KEY_EVENT && key.bKeyDown && !IsModifierKey(key.wVirtualKeyCode)) {
+      return;
+    }
+  }
 }
 
 // --- System ---------------------------------------------------------------------------------
