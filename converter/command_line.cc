@@ -85,7 +85,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Option::kVersion: line.action = CommandLine::Action::kVersion; return line;
     }
   }
-  if (names.size() > 2) return Refused("too many names, from '" + ShownName(names[2].text) + "' on");
+  if (names.size() > 2)
+    return Refused("too many names, from '" + ShownName(names[2].text) + "' on");
   if (!names.empty()) line.source = names[0];
   if (names.size() == 2) {
     line.target = names[1];

@@ -24,8 +24,7 @@ int Follow(console::Device& device, const CommandLine& line, const ErrorSink& re
     case CommandLine::Action::kConvert: break;
   }
   uint32_t mode = 0;
-  if (line.source && line.source->kind == NameKind::kStandardStream &&
-      device.GetInputMode(&mode)) {
+  if (line.source && line.source->kind == NameKind::kStandardStream && device.GetInputMode(&mode)) {
     // Typed keys are no pattern.
     report("patconv: standard input is a terminal: redirect or pipe the pattern into it");
     return kUsageStatus;

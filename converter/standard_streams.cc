@@ -11,7 +11,8 @@ namespace {
 void MaskForTerminal(char* data, size_t size) {
   for (size_t i = 0; i < size; ++i) {
     const auto byte = static_cast<unsigned char>(data[i]);
-    const bool plain = (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
+    const bool plain =
+        (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
     if (!plain) data[i] = '?';
   }
 }
