@@ -10,7 +10,8 @@
 // for the Unicode file calls.  So what the user sees and types is the same
 // under every code page.
 //
-// Library console_win32, Windows builds only: this file is all of it.
+// Library console_win32, Windows builds only: this device, and the console
+// window as the program's end sees it (console_window).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -31,6 +32,7 @@
 
 #include "console/cp1251.h"
 #include "console/device.h"
+#include "console/win32/console_window.h"
 
 namespace console {
 namespace {
@@ -451,34 +453,9 @@ void Win32Device::WriteErrorLine(const std::string& line) {
 
 // --- The end of the program -------------------------------------------------------------
 
-// Alone on the console: nobody else (cmd, PowerShell, a terminal) keeps its
-// window once the program has gone.
-bool Win32Device::WindowClosesAtEnd() {
-  DWORD processes[2];
-  DWORD mode = 0;
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  return ::GetConsoleProcessList(processes, 2) == 1 && ::GetConsoleMode(input_, &mode) &&
-         ::GetConsoleScreenBufferInfo(output_, &info);
-}
+bool Win32Device::WindowClosesAtEnd() { return WindowGoesWithProgram(input_, output_); }
 
-// Keys that press nothing by themselves.
-bool IsModifierKey(WORD virtual_key) {
-  switch (virtual_key) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_CAPITAL:
-    case VK_NUMLOCK:
-    case VK_SCROLL: return true;
-    default: return false;
-  }
-}
-
-// Keys pressed before the line showed (an Enter's release among them) do
-// not count.  With processed input, Ctrl+C never arrives as a key: it goes
-// to the control handlers, whose last, the system's, ends the process.
+// Below everything: the held lines first, then this one, at its start.
 void Win32Device::WaitForKeyAtEnd(const std::string& line) {
   RemoveControlHandler();
   WriteHeldErrorLines(false);
@@ -486,18 +463,7 @@ void Win32Device::WaitForKeyAtEnd(const std::string& line) {
   const bool fresh_line =
       ::GetConsoleScreenBufferInfo(output_, &info) && info.dwCursorPosition.X == 0;
   WriteConsoleText(output_, (fresh_line ? "" : "\r\n") + line);
-  DWORD mode = 0;
-  if (::GetConsoleMode(input_, &mode)) ::SetConsoleMode(input_, mode | ENABLE_PROCESSED_INPUT);
-  ::FlushConsoleInputBuffer(input_);
-  for (;;) {
-    INPUT_RECORD record{};
-    DWORD count = 0;
-    if (!::ReadConsoleInputW(input_, &record, 1, &count) || count == 0) return;
-    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-    if (record.EventType == KEY_EVENT && key.bKeyDown && !IsModifierKey(key.wVirtualKeyCode)) {
-      return;
-    }
-  }
+  WaitForKeyPress(input_);
 }
 
 // --- System ---------------------------------------------------------------------------------
