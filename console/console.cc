@@ -104,6 +104,22 @@ int Console::PromptedInput(std::string_view prompt, bool question, bool line_end
   return textio::kStatusOk;
 }
 
+void Console::ShowAnswered(std::string_view prompt, bool question, bool line_end,
+                           const std::string& answer) {
+  SetUp();
+  uint32_t mode = 0;
+  if (!device_.GetInputMode(&mode)) return;
+  std::string line = device_.NativeToTypedLine(answer);
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // would move the cursor or sound
+  }
+  Print({}, true);
+  if (!prompt.empty()) Print(prompt);
+  if (question) Print("? ");
+  Print(line);
+  if (line_end) Print("\r\n");
+}
+
 std::string Console::ReadLine() {
   SetUp();
   LineReader reader(*this);

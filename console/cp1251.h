@@ -13,6 +13,7 @@ namespace console {
 using textio::Cp1251ToUnicode;
 using textio::Cp1251ToUtf8;
 using textio::UnicodeToCp1251;
+using textio::Utf8ToCp1251;
 
 /// What a console cell holding `byte` shows: the byte's character, with the
 /// control bytes 0x01-0x1F and 0x7F drawn as the console's pictures

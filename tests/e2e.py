@@ -64,9 +64,9 @@ class E2ETest(unittest.TestCase):
             f.write(data)
         return path
 
-    def run_patconv(self, answers, timeout=60, stdout=subprocess.PIPE, env=None):
+    def run_patconv(self, answers, timeout=60, stdout=subprocess.PIPE, env=None, arguments=()):
         """Runs with `answers` on standard input; `env` adds to the environment."""
-        completed = subprocess.run(program(), input=answers, stdout=stdout,
+        completed = subprocess.run(program() + list(arguments), input=answers, stdout=stdout,
                                    stderr=subprocess.PIPE, cwd=self.directory,
                                    timeout=timeout, env=dict(os.environ, **(env or {})))
         return Result(completed, self.directory)

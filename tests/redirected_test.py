@@ -2,11 +2,12 @@
 the conversion and the failures, compared byte for byte."""
 import os
 import random
+import re
 import subprocess
 import unittest
 
-from e2e import (CRLF, HEADER, MARKS, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest,
-                 expected_rows, paste_warnings, redirected_screen, stderr_lines,
+from e2e import (CRLF, HEADER, MARKS, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest, Result,
+                 expected_rows, paste_warnings, program, redirected_screen, stderr_lines,
                  target_file, target_row, under_wine)
 
 SOURCE = (b"ModPlug Tracker MOD\r\n"
@@ -134,6 +135,9 @@ class Conversion(E2ETest):
         self.assertEqual(r.stdout, redirected_screen(rows))
         self.assertEqual(r.file("out.txt"), target_file(rows))
         self.assertEqual(stderr_lines(r.stderr), paste_warnings(source))
+        if not os.environ.get("PATCONV_RUNNER"):  # wine and valgrind: too slow to run twice
+            # Standard input ends where it ends, a file where its size says.
+            self.assertEqual(self.run_patconv(source, arguments=["-"]).stdout, target_file(rows))
         return r
 
     def test_header_is_dropped_and_notes_mapped(self):
@@ -330,6 +334,65 @@ class Failures(E2ETest):
             self.assertEqual(f.read().strip(), "0")
         with open(os.path.join(self.directory, "out.txt"), "rb") as f:
             self.assertEqual(f.read(), target_file(rows))
+
+
+class Arguments(E2ETest):
+    def test_command_lines(self):
+        with open(os.path.join(os.path.dirname(__file__), "..", "CMakeLists.txt")) as f:
+            version = b"patconv %s\n" % re.search(
+                r"project\(patconv VERSION (\S+)", f.read()).group(1).encode()
+        usage = b"Usage: patconv [-h] [-V] [SOURCE [TARGET]]\n"
+        screen, file = redirected_screen(ROWS), target_file(ROWS)
+        hint = b" (patconv --help lists the options)"
+        warnings = paste_warnings(SOURCE)
+        # Arguments, standard input, standard output (of the usage text its
+        # first line), status, standard error's lines, the files made.
+        cases = [
+            (["--help", "x"], b"", usage, 0, [], {}),
+            (["x", "-h"], b"", usage, 0, [], {}),
+            (["--version"], b"", version, 0, [], {}),
+            (["-V", "--bad"], b"", version, 0, [], {}),
+            (["in.txt", "--bad"], b"", b"", 2,
+             [b"patconv: unknown option '--bad'" + hint], {}),
+            (["a", "b", "c"], b"", b"", 2, [b"patconv: too many names, from 'c' on" + hint], {}),
+            (["--", "-x.txt", "out.txt"], b"", screen, 0, warnings, {"out.txt": file}),
+            (["in.txt", "out.txt"], b"", screen, 0, warnings, {"out.txt": file}),
+            (["in.txt"], b"out.txt\n", screen, 0, warnings, {"out.txt": file}),
+            (["", "out.txt"], b"in.txt\n", redirected_screen(ROWS, refusals=1), 0, warnings,
+             {"out.txt": file}),
+            (["-", "-"], SOURCE, file, 0, paste_warnings(SOURCE, b"-"), {}),
+            (["-"], SOURCE, file, 0, paste_warnings(SOURCE, b"-"), {}),
+            (["in.txt", "-"], b"", file, 0, paste_warnings(SOURCE, b"-"), {}),
+            (["-", "out.txt"], SOURCE, screen, 0, warnings, {"out.txt": file}),
+            (["in.txt", "in.txt"], b"", screen, 1, [b"patconv: cannot open output file 'in.txt':"
+                                                  b" it is the file being read; left unchanged"],
+             {}),
+            (["", "-"], b"in.txt\n", b"", 2, [b"patconv: an empty SOURCE names no file" + hint],
+             {}),
+        ]
+        self.write("in.txt", SOURCE)
+        self.write("-x.txt", SOURCE)
+        for arguments, answers, stdout, status, errors, files in cases:
+            with self.subTest(arguments=arguments):
+                r = self.run_patconv(answers, arguments=arguments)
+                shown = r.stdout
+                if stdout in (usage, version):  # text: CR LF from patconv.exe
+                    shown = shown.replace(b"\r\n", b"\n")[:len(stdout) if stdout is usage else None]
+                self.assertEqual(shown, stdout)
+                self.assertEqual((r.status, stderr_lines(r.stderr)), (status, errors))
+                made = {n: r.file(n) for n in os.listdir(self.directory) if n != "-x.txt"}
+                self.assertEqual(made, dict({"in.txt": SOURCE}, **files))
+                for name in files:
+                    os.remove(os.path.join(self.directory, name))
+
+    @unittest.skipIf(under_wine(), "standard input is a file of the POSIX shell")
+    def test_output_that_is_standard_inputs_file(self):
+        self.write("in.txt", SOURCE)
+        with open(os.path.join(self.directory, "in.txt"), "rb") as source:
+            r = subprocess.run(program() + ["-", "in.txt"], stdin=source, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, cwd=self.directory, timeout=60)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(Result(r, self.directory).file("in.txt"), SOURCE)
 
 
 class Samples(E2ETest):

@@ -1,6 +1,7 @@
 #include "textio/channels.h"
 
 #include <cctype>
+#include <limits>
 #include <utility>
 
 #include "textio/disk_file.h"
@@ -150,8 +151,7 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
     // source; such a file is left as it is and not opened.
     FileIdentity identity = file->Identity();
     for (const ChannelRecord& other : records_) {
-      auto* disk = dynamic_cast<DiskFile*>(other.kind);
-      if (disk != nullptr && disk->mode() == kModeInput && disk->identity() == identity) {
+      if (other.kind != nullptr && other.kind->ReadIdentity() == identity) {
         last_error_ = "it is the file being read; left unchanged";
         return kStatusCannotOpen;
       }
@@ -167,6 +167,22 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
   record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode, size);
   record->kind = record->owned_kind.get();
   return kStatusOk;
+}
+
+int Channels::OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind) {
+  last_error_.clear();
+  ChannelRecord* record = Lookup(number);
+  if (number < 1 || record == nullptr || record->is_open() || !kind) {
+    return SetStatus(kStatusBadCall);
+  }
+  record->mode = mode;
+  // No size: the whole-line path never stops short of the end.
+  record->size = std::numeric_limits<int64_t>::max();
+  record->put_back_count = 0;
+  record->line_ends = 0;
+  record->owned_kind = std::move(kind);
+  record->kind = record->owned_kind.get();
+  return SetStatus(kStatusOk);
 }
 
 int Channels::EndTest(int number) {

@@ -63,6 +63,9 @@ class ChannelKind {
   /// Ends the channel's use of its stream.  Returns the reason a read or
   /// write of the channel failed while it was open, empty when none did.
   virtual std::string Close() = 0;
+  /// The file the channel reads, which no output may empty; none (not
+  /// valid) for a channel that reads no file.
+  virtual FileIdentity ReadIdentity() const { return {}; }
 
  protected:
   /// The free room of the kind's own output buffer, which Print fills
@@ -102,6 +105,10 @@ class Channels {
   /// last_error() then tells why.
   int Open(const std::string& name, int mode, int access, int lock, int number, int record_length,
            TextOrigin origin = TextOrigin::kStream);
+  /// Opens a file channel on a stream of another kind than a disk file (a
+  /// standard stream): `kind` has no size to measure, so the end test is
+  /// the kind's alone.
+  int OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind);
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.

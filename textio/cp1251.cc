@@ -44,4 +44,20 @@ std::string Cp1251ToUtf8(const std::string& bytes) {
   return out;
 }
 
+std::string Utf8ToCp1251(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<uint8_t>(text[i]) < 0x80) {
+      out += text[i++];
+      continue;
+    }
+    uint32_t code_point = 0;
+    const size_t length = Utf8Sequence(text, i, &code_point);
+    const int byte = length > 0 ? UnicodeToCp1251(code_point) : -1;
+    out += byte < 0 ? '?' : static_cast<char>(byte);
+    i += length > 0 ? length : 1;
+  }
+  return out;
+}
+
 }  // namespace textio

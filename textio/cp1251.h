@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace textio {
 
@@ -20,6 +21,10 @@ int UnicodeToCp1251(uint32_t code_point);
 
 /// Windows-1251 bytes to UTF-8, byte by byte through Cp1251ToUnicode.
 std::string Cp1251ToUtf8(const std::string& bytes);
+
+/// UTF-8 text as Windows-1251 bytes, character by character: a character
+/// the code page lacks, and a byte that is no part of UTF-8, become '?'.
+std::string Utf8ToCp1251(std::string_view text);
 
 }  // namespace textio
 

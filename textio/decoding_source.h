@@ -47,6 +47,9 @@ class DecodingSource final : public ByteSource {
   /// is opened).  A converted text is then read up to `raw_limit` bytes of
   /// the raw source (its size measured at open) and no further.
   void Start(int64_t raw_limit);
+  /// From now on a mark is taken as Marks::kConvert takes it; before the
+  /// first read (standard input, when it holds a source rather than answers).
+  void ConvertMarkedText() { marks_ = Marks::kConvert; }
   long Read(char* data, size_t size, int* error) override;
 
   /// What the mark said; kBytes before the first read or Start.

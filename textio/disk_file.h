@@ -29,6 +29,9 @@ class DiskFile final : public ChannelKind {
   TextInput* input() override { return input_.get(); }
   size_t Write(const char* data, size_t size) override;
   std::string Close() override;
+  FileIdentity ReadIdentity() const override {
+    return mode_ == kModeInput ? identity_ : FileIdentity{};
+  }
 
   /// How many of the file's `size` bytes come after the 0x1A byte that
   /// ended its text; 0 when none did.

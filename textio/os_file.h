@@ -93,6 +93,10 @@ class OsFile final : public ByteSource {
   int descriptor_;
 };
 
+/// The identity of the file standard input reads; not valid when it reads
+/// none (a terminal or a pipe may still have one).
+FileIdentity StandardInputIdentity();
+
 /// The system's text for an errno value, or the program's for
 /// kErrorNotAFile.
 std::string SystemErrorText(int error);

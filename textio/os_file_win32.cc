@@ -69,6 +69,17 @@ int FileOrPipe(int fd, int* error) {
   return -1;
 }
 
+FileIdentity IdentityOf(HANDLE handle) {
+  FileIdentity id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
+    id.valid = true;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  return id;
+}
+
 }  // namespace
 
 bool OsFile::NamesDevice(const std::string& name) { return IsWindowsDeviceName(name); }
@@ -140,16 +151,10 @@ bool OsFile::Truncate(int* error) {
 }
 
 FileIdentity OsFile::Identity() const {
-  FileIdentity id;
-  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
-    id.valid = true;
-    id.volume = info.dwVolumeSerialNumber;
-    id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  }
-  return id;
+  return IdentityOf(reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_)));
 }
+
+FileIdentity StandardInputIdentity() { return IdentityOf(::GetStdHandle(STD_INPUT_HANDLE)); }
 
 bool OsFile::IsTerminal() const {
   HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
