@@ -134,6 +134,15 @@ bool MemoryDevice::ScrollRect(Rect source, Coord destination, char fill, uint16_
   return true;
 }
 
+bool MemoryDevice::FeedLines(int count) {
+  if (!host_history || fail_buffer_info || count <= 0 || count > height_) return false;
+  for (int y = 0; y < count; ++y) history_.push_back(Row(y));
+  cells_.erase(cells_.begin(), cells_.begin() + count * width_);
+  cells_.resize(cells_.size() + static_cast<size_t>(count * width_), Cell{' ', 0});  // host colours
+  cursor_ = {0, height_ - 1};
+  return true;
+}
+
 bool MemoryDevice::SetWindow(Rect window) {
   if (!stdout_console_) return false;
   if (window.left < 0 || window.top < 0 || window.right >= width_ || window.bottom >= height_ ||
