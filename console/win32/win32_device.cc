@@ -219,6 +219,7 @@ class Win32Device final : public Device {
   bool FillAttribute(uint16_t attribute, int length, Coord at) override;
   bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
+  bool FeedLines(int count) override;
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override;
   bool GetCursorVisible(bool* visible) override;
@@ -352,6 +353,31 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
   const CHAR_INFO fill_cell = MakeCell(fill, attribute);
   return ::ScrollConsoleScreenBufferW(output_, &native_source, nullptr, native_destination,
                                       &fill_cell) != FALSE;
+}
+
+// Line feeds at the buffer's last row scroll it as a program's output does,
+// and the terminal that shows the console (Windows Terminal through its
+// pseudo console, a terminal under wine) gets them as line feeds too, so the
+// rows leaving the top stay in its history.  A line feed is carried out only
+// in processed output, and output past the buffer's last row scrolls the
+// content only with wrapping at the end of line: a console set otherwise
+// keeps the scroll call.  From column 0, so that it is the same whether the
+// console adds a CR to each LF or not.
+bool Win32Device::FeedLines(int count) {
+  DrawingGate gate;
+  constexpr DWORD kScrollingOutput = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+  DWORD mode = 0;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!gate.open() || count <= 0 || !::GetConsoleMode(output_, &mode) ||
+      (mode & kScrollingOutput) != kScrollingOutput ||
+      !::GetConsoleScreenBufferInfo(output_, &info) ||
+      !::SetConsoleCursorPosition(output_, COORD{0, static_cast<SHORT>(info.dwSize.Y - 1)})) {
+    return false;
+  }
+  const std::wstring feeds(static_cast<size_t>(count), L'\n');
+  DWORD written = 0;
+  return ::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
+                         nullptr) != FALSE;
 }
 
 bool Win32Device::SetWindow(Rect window) {
