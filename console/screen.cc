@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace console {
 
@@ -97,7 +98,7 @@ void Screen::Clear() {
   uint16_t attribute = CurrentAttribute();
   if (!cleared_ && view.top == area_.top && view.bottom == area_.bottom &&
       view.bottom == area_.buffer_bottom) {
-    device_.FeedLines(view.bottom - view.top + 1);
+    device_.FeedLines(view.bottom, view.bottom - view.top + 1);
   }
   cleared_ = true;
   for (int row = view.bottom; row >= view.top; --row) {
@@ -192,12 +193,14 @@ void Screen::MoveBufferUp(PrintState& s, int k) {
 }
 
 // The rows the line feeds bring in are blanked in the print's attribute, as
-// the scroll call fills them: hosts fill them in colours of their own.
+// the scroll call fills them: hosts fill them in colours of their own.  One
+// cell write a row, as scrolling costs calls on every line of a long echo.
 bool Screen::FeedLines(const PrintState& s, int rows) {
-  if (!device_.FeedLines(rows)) return false;
-  const Coord first{0, s.height - rows};
-  device_.FillAttribute(s.attribute, rows * s.width, first);
-  device_.FillCharacter(' ', rows * s.width, first);
+  if (!device_.FeedLines(s.height - 1, rows)) return false;
+  const std::string blanks(static_cast<size_t>(s.width), ' ');
+  for (int row = s.height - rows; row < s.height; ++row) {
+    device_.WriteCells(blanks.data(), s.width, s.attribute, {0, row});
+  }
   return true;
 }
 

@@ -46,7 +46,7 @@ class MemoryDevice final : public Device {
   bool FillAttribute(uint16_t attribute, int length, Coord at) override;
   bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
-  bool FeedLines(int count) override;
+  bool FeedLines(int last_row, int count) override;
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override;
   bool GetCursorVisible(bool* visible) override;
