@@ -211,10 +211,9 @@ class WineConsoleTest(unittest.TestCase):
                          ["in.txt"])
 
     def test_rows_scroll_up_at_the_bottom(self):
-        # 64 rows do not fit: each line end on the last row moves the buffer
-        # up by a line feed, so the window ends with the last 24 printed lines
-        # and the empty row the cursor waits on, and the terminal's history
-        # holds the rest, after the window's rows that the first clear moved up.
+        # 64 rows do not fit: line feeds on the last row move the buffer up, so
+        # the window ends with the last 24 printed lines and the row the cursor
+        # waits on, and the history holds the rest, after the first clear's rows.
         notes = [b"%c%c%d" % (c, s, o) for o in range(1, 6) for c in b"CDEFGAB" for s in b"-#"][:64]
         source = b"".join(b"|" + n + b"........|===........|...\r\n" for n in notes)
         with open(os.path.join(self.directory, "in.txt"), "wb") as f:
