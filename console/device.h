@@ -97,6 +97,18 @@ class Device {
   /// that its top left lands on `destination`; the cells of `source` that
   /// the move leaves behind get `fill` in `attribute`.
   virtual bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) = 0;
+  /// `count` line feeds written at the start of `last_row`, the buffer's
+  /// last row, as output that runs past the buffer's end writes them
+  /// (WriteConsoleW with processed output): the whole buffer content moves
+  /// up by `count` rows, and the terminal the console is shown in (Windows
+  /// Terminal, a terminal under wine) keeps the rows that leave the top in
+  /// its history, which a block of cells moved inside the buffer never
+  /// reaches.  The rows that come in at the bottom are blank in an attribute
+  /// of the host's choosing; the cursor ends on the last row.  False, with
+  /// nothing changed, where the device has no such way: the default, since
+  /// the terminal device carries out a scroll of the whole buffer by line
+  /// feeds of its own.
+  virtual bool FeedLines(int /*last_row*/, int /*count*/) { return false; }
   /// SetConsoleWindowInfo with an absolute rectangle.
   virtual bool SetWindow(Rect window) = 0;
   /// SetConsoleCursorPosition.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace console {
 
@@ -86,10 +87,20 @@ void Screen::BlankRow(int row, int left, int right, uint16_t attribute) {
   device_.FillCharacter(' ', right - left + 1, {left, row});
 }
 
+// Where the buffer has no rows below the window, what leaves the window at
+// the top is all the scroll-back there will be (the history of Windows
+// Terminal, or of the terminal wine runs in): the first clear moves what the
+// window showed before the program started, the user's earlier output, up
+// into it by line feeds before it blanks the rows.
 void Screen::Clear() {
   if (AreaEmpty()) return;
   Rect view = ViewRect();
   uint16_t attribute = CurrentAttribute();
+  if (!cleared_ && view.top == area_.top && view.bottom == area_.bottom &&
+      view.bottom == area_.buffer_bottom) {
+    device_.FeedLines(view.bottom, view.bottom - view.top + 1);
+  }
+  cleared_ = true;
   for (int row = view.bottom; row >= view.top; --row) {
     BlankRow(row, area_.left, area_.right, attribute);
   }
@@ -157,14 +168,7 @@ void Screen::Scroll(PrintState& s, int rows) {
       s.bottom += m;
       k -= m;
     }
-    if (k > 0) {
-      if (k >= s.height) {
-        for (int row = s.top; row <= s.bottom; ++row) BlankRow(row, s.left, s.right, s.attribute);
-      } else {
-        device_.ScrollRect({0, k, s.width - 1, s.height - 1}, {0, 0}, ' ', s.attribute);
-        BlankBetween(s.height - k, k - 1, s);
-      }
-    }
+    if (k > 0) MoveBufferUp(s, k);
   } else if (k < s.bottom - s.top + 1) {
     device_.ScrollRect({s.left, s.top + k, s.right, s.bottom}, {s.left, s.top}, ' ', s.attribute);
     BlankBetween(s.bottom + 1 - k, s.top + k - 1, s);
@@ -172,6 +176,32 @@ void Screen::Scroll(PrintState& s, int rows) {
     for (int row = s.top; row <= s.bottom; ++row) BlankRow(row, s.left, s.right, s.attribute);
   }
   s.y = s.bottom;
+}
+
+// The view has reached the buffer's last row: the whole buffer content
+// moves up by k rows.  Line feeds do it as output does, so that the rows
+// leaving the top reach the history of the terminal the console is shown
+// in; where the device has no such way, the cells are moved, which keeps
+// nothing there.  As many rows as the buffer holds, or more, blank the view.
+void Screen::MoveBufferUp(PrintState& s, int k) {
+  if (k >= s.height) {
+    for (int row = s.top; row <= s.bottom; ++row) BlankRow(row, s.left, s.right, s.attribute);
+  } else if (!FeedLines(s, k)) {
+    device_.ScrollRect({0, k, s.width - 1, s.height - 1}, {0, 0}, ' ', s.attribute);
+    BlankBetween(s.height - k, k - 1, s);
+  }
+}
+
+// The rows the line feeds bring in are blanked in the print's attribute, as
+// the scroll call fills them: hosts fill them in colours of their own.  One
+// cell write a row, as scrolling costs calls on every line of a long echo.
+bool Screen::FeedLines(const PrintState& s, int rows) {
+  if (!device_.FeedLines(s.height - 1, rows)) return false;
+  const std::string blanks(static_cast<size_t>(s.width), ' ');
+  for (int row = s.height - rows; row < s.height; ++row) {
+    device_.WriteCells(blanks.data(), s.width, s.attribute, {0, row});
+  }
+  return true;
 }
 
 void Screen::WriteRun(PrintState& s, const char* run, size_t length) {

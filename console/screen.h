@@ -36,7 +36,9 @@ class Screen {
   bool stdout_is_console() const { return !AreaEmpty(); }
 
   /// Blanks the rows of the text view over the whole buffer width and puts
-  /// the cursor at row 1, column 1.
+  /// the cursor at row 1, column 1.  The first clear on a console whose
+  /// buffer has no rows below the window first passes the window's rows to
+  /// the history of the terminal it is shown in, where the device can.
   void Clear();
   /// Moves the cursor (row or column 0 keeps the current one) and sets its
   /// visibility (negative keeps it).  A position outside the text view is
@@ -78,6 +80,8 @@ class Screen {
   uint16_t CurrentAttribute();
   void BlankRow(int row, int left, int right, uint16_t attribute);
   void Scroll(PrintState& state, int rows);
+  void MoveBufferUp(PrintState& state, int rows);
+  bool FeedLines(const PrintState& state, int rows);
   void BlankBetween(int first, int last, const PrintState& state);
   void WriteRun(PrintState& state, const char* run, size_t length);
 
@@ -102,6 +106,7 @@ class Screen {
   int view_first_ = 0;  // 0: not fixed yet
   int view_last_ = 0;
   bool line_feed_pending_ = false;
+  bool cleared_ = false;  // a clear screen has been carried out
 };
 
 }  // namespace console

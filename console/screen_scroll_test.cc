@@ -145,6 +145,19 @@ TEST(ScreenScrollByMany, MovesTheBufferUpOrBlanksTheViewWhenTheBufferHasTooFewRo
   }
 }
 
+TEST(ScreenScrollByLineFeeds, TheHostKeepsTheEarlierOutputAndEveryRowThatLeavesTheTop) {
+  Rig rig(Shape(10, 3));
+  rig.device.host_history = true;
+  rig.device.PutRow(0, "earlier");
+  rig.console.ClearScreen();  // the first clear passes the window's rows on, a later one does not
+  rig.console.Print(Lines(1, 3) + "0123456789X");
+  EXPECT_EQ(rig.device.WindowRows(), (Rows{"L3", "0123456789", "X"}));
+  EXPECT_EQ(rig.device.AttributeAt(9, 2), 7);  // the current attribute, not the host's
+  EXPECT_EQ(rig.device.cursor(), At(1, 2));
+  rig.console.ClearScreen();
+  EXPECT_EQ(rig.device.history(), (Rows{"earlier", "", "", "L1", "L2"}));
+}
+
 // --- The sub-view: the window's height changed after the view was fixed --------------
 
 TEST(ScreenSubView, ScrollingStaysInsideTheViewWhenTheWindowShrank) {

@@ -219,15 +219,15 @@ class WineConsoleTest(unittest.TestCase):
                          ["in.txt"])
 
     def test_rows_scroll_up_at_the_bottom(self):
-        # 40 rows do not fit: each line end on the last row moves the buffer
-        # up by one (ScrollConsoleScreenBufferA), so the window ends with the
-        # last 24 printed lines and the empty row the cursor waits on.
-        notes = [b"%c-%d" % (c, o) for o in range(1, 7) for c in b"CDEFGAB"][:40]
+        # 64 rows do not fit: line feeds on the last row move the buffer up, so
+        # the window ends with the last 24 printed lines and the row the cursor
+        # waits on, and the history holds the rest, after the first clear's rows.
+        notes = [b"%c%c%d" % (c, s, o) for o in range(1, 6) for c in b"CDEFGAB" for s in b"-#"][:64]
         source = b"".join(b"|" + n + b"........|===........|...\r\n" for n in notes)
         with open(os.path.join(self.directory, "in.txt"), "wb") as f:
             f.write(source)
         rows = [r.decode() for r in expected_rows(source)]
-        self.assertEqual(len(rows), 40)
+        self.assertEqual(len(rows), 64)
         self.wait_prompt()
         self.pane.send_text("in.txt")
         self.pane.send_keys("Enter")
@@ -239,6 +239,7 @@ class WineConsoleTest(unittest.TestCase):
                     "Filename to SAVE Output as:? out.txt", shown(STATUS_LINE), ""]
                    + rows + [""])
         self.assertEqual(self.pane.screen(), printed[-25:])
+        self.assertEqual(self.pane.history_rows(), [""] * 25 + printed[:-25])
         self.assertEqual(self.output(), target_file(expected_rows(source)))
 
     def test_error_line_stands_below_the_final_screen(self):

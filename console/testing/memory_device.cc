@@ -134,6 +134,17 @@ bool MemoryDevice::ScrollRect(Rect source, Coord destination, char fill, uint16_
   return true;
 }
 
+bool MemoryDevice::FeedLines(int last_row, int count) {
+  const bool fits = last_row == height_ - 1 && count > 0 && count <= height_;
+  if (!fits) ++out_of_buffer_calls_;
+  if (!host_history || fail_buffer_info || !fits) return false;
+  for (int y = 0; y < count; ++y) history_.push_back(Row(y));
+  cells_.erase(cells_.begin(), cells_.begin() + count * width_);
+  cells_.resize(cells_.size() + static_cast<size_t>(count * width_), Cell{' ', 0});  // host colours
+  cursor_ = {0, height_ - 1};
+  return true;
+}
+
 bool MemoryDevice::SetWindow(Rect window) {
   if (!stdout_console_) return false;
   if (window.left < 0 || window.top < 0 || window.right >= width_ || window.bottom >= height_ ||

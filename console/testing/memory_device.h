@@ -46,6 +46,7 @@ class MemoryDevice final : public Device {
   bool FillAttribute(uint16_t attribute, int length, Coord at) override;
   bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
+  bool FeedLines(int last_row, int count) override;
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override;
   bool GetCursorVisible(bool* visible) override;
@@ -89,6 +90,7 @@ class MemoryDevice final : public Device {
   Coord cursor() const { return cursor_; }
   bool cursor_visible() const { return cursor_visible_; }
   Rect window() const { return window_; }
+  const std::vector<std::string>& history() const { return history_; }
   uint32_t input_mode() const { return input_mode_; }
   const std::string& stdout_bytes() const { return stdout_; }
   const std::vector<std::string>& error_lines() const { return error_lines_; }
@@ -114,6 +116,7 @@ class MemoryDevice final : public Device {
   /// Fills a buffer row with text, as earlier output would have left it.
   void PutRow(int y, std::string_view text);
   bool fail_buffer_info = false;
+  bool host_history = false;  ///< FeedLines works; the rows it pushes off go to history()
   bool fail_cell_writes = false;
   /// The one cell write that fails, counting from 1; 0: none.
   int fail_cell_write_number = 0;
@@ -150,6 +153,7 @@ class MemoryDevice final : public Device {
   size_t stdin_offset_ = 0;
   std::string stdout_;
   std::vector<std::string> error_lines_;
+  std::vector<std::string> history_;
   std::vector<std::pair<int, int>> beeps_;
   int sleeps_ = 0;
   std::vector<int> sleep_lengths_;

@@ -221,6 +221,7 @@ class Win32Device final : public Device {
   bool FillAttribute(uint16_t attribute, int length, Coord at) override;
   bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
+  bool FeedLines(int last_row, int count) override;
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override;
   bool GetCursorVisible(bool* visible) override;
@@ -254,12 +255,14 @@ class Win32Device final : public Device {
   static constexpr size_t kLargestTransfer = 1u << 30;
 
   bool ErrorLinesWait();
+  bool LineFeedsScroll();
 
   HANDLE input_;
   HANDLE output_;
   HANDLE error_;
   bool stdin_binary_ = false;
   bool handler_added_ = false;
+  int line_feeds_scroll_ = -1;    // -1: the output mode not read yet
   std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
   Win32KeyMap key_map_;
 };
@@ -364,6 +367,39 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
   const CHAR_INFO fill_cell = MakeCell(fill, attribute);
   return ::ScrollConsoleScreenBufferW(output_, &native_source, nullptr, native_destination,
                                       &fill_cell) != FALSE;
+}
+
+// Line feeds at the buffer's last row scroll it as a program's output does,
+// and the terminal that shows the console (Windows Terminal through its
+// pseudo console, a terminal under wine) gets them as line feeds too, so the
+// rows leaving the top stay in its history.  A line feed is carried out only
+// in processed output, and output past the buffer's last row scrolls the
+// content only with wrapping at the end of line: a console set otherwise
+// keeps the scroll call.  From column 0, so that it is the same whether the
+// console adds a CR to each LF or not.
+bool Win32Device::FeedLines(int last_row, int count) {
+  DrawingGate gate;
+  COORD start;
+  if (!gate.open() || count <= 0 || !LineFeedsScroll() || !ToNative(Coord{0, last_row}, &start) ||
+      !::SetConsoleCursorPosition(output_, start)) {
+    return false;
+  }
+  const std::wstring feeds(static_cast<size_t>(count), L'\n');
+  DWORD written = 0;
+  return ::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
+                         nullptr) != FALSE;
+}
+
+// The output mode is read once: the program never changes it, and a scroll
+// costs calls on every line of a long echo.
+bool Win32Device::LineFeedsScroll() {
+  if (line_feeds_scroll_ < 0) {
+    constexpr DWORD kScrollingOutput = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+    DWORD mode = 0;
+    line_feeds_scroll_ =
+        ::GetConsoleMode(output_, &mode) && (mode & kScrollingOutput) == kScrollingOutput ? 1 : 0;
+  }
+  return line_feeds_scroll_ == 1;
 }
 
 bool Win32Device::SetWindow(Rect window) {
