@@ -23,47 +23,27 @@ namespace converter {
 inline constexpr size_t kPastedRowLength = 49;
 
 namespace paste_detail {
-// One table per byte of a note.  ANDed together, the entries of a note's
-// three bytes give 1 for a note C-1...B-8, 2 for "---" or "R--", 5 for
-// "B#8", 0 for anything else (either letter case).
-struct NoteTables {
-  unsigned char byte[3][256] = {};
-  constexpr NoteTables() {
-    Mark(0, "CDEFGAcdefga", 1);
-    Mark(0, "Bb", 1 | 4);
-    Mark(0, "-Rr", 2);
-    Mark(1, "-", 1 | 2);
-    Mark(1, "#", 1 | 4);
-    Mark(2, "1234567", 1);
-    Mark(2, "8", 1 | 4);
-    Mark(2, "-", 2);
-  }
-  constexpr void Mark(int k, std::string_view bytes, unsigned char value) {
-    for (char c : bytes) byte[k][static_cast<unsigned char>(c)] = value;
-  }
-};
-inline constexpr NoteTables kNoteTables;
-
-// The kind of a note of three bytes, as above.
-inline unsigned NoteKind(std::string_view note) {
-  return kNoteTables.byte[0][static_cast<unsigned char>(note[0])] &
-         kNoteTables.byte[1][static_cast<unsigned char>(note[1])] &
-         kNoteTables.byte[2][static_cast<unsigned char>(note[2])];
+inline char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
-// The kinds the tracker takes, as a bit mask over the kinds.
-inline constexpr unsigned kKindsTaken = 1u << 1 | 1u << 2;
 }  // namespace paste_detail
 
-/// True when the tracker takes the row in a paste.  No state; about two
-/// dozen instructions and one branch for a row of three notes.
+/// True when the tracker takes the note: upper-cased (ASCII letters only),
+/// "---", "R--", or a note from C-1 to B-8.
+inline bool NoteTaken(std::string_view note) {
+  if (note.size() != 3) return false;
+  const char letter = paste_detail::UpperAscii(note[0]), sign = note[1], octave = note[2];
+  if (sign == '-' && octave == '-') return letter == '-' || letter == 'R';  // empty, note off
+  if (letter < 'A' || letter > 'G') return false;
+  if (sign != '-' && sign != '#') return false;
+  if (octave < '1' || octave > '8') return false;
+  return !(letter == 'B' && sign == '#' && octave == '8');  // past the last note
+}
+
+/// True when the tracker takes the row in a paste: its three notes (a row
+/// of three full notes has the tracker's length).  No state.
 inline bool Pastes(const TargetRow& row) {
-  if (((row.notes[0].size() ^ 3) | (row.notes[1].size() ^ 3) | (row.notes[2].size() ^ 3)) != 0) {
-    return false;
-  }
-  using paste_detail::kKindsTaken;
-  using paste_detail::NoteKind;
-  return ((kKindsTaken >> NoteKind(row.notes[0])) & (kKindsTaken >> NoteKind(row.notes[1])) &
-          (kKindsTaken >> NoteKind(row.notes[2])) & 1u) != 0;
+  return NoteTaken(row.notes[0]) && NoteTaken(row.notes[1]) && NoteTaken(row.notes[2]);
 }
 
 /// Why the tracker refuses the row, the first rule it breaks in words
