@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "textio/bytes.h"
-
 namespace converter {
 namespace {
 
@@ -48,7 +46,7 @@ inline void PutFullNote(const char* from, char* to) {
 }
 
 char* Put(char* to, std::string_view bytes) {
-  textio::CopyBytes(to, bytes.data(), bytes.size());
+  std::memcpy(to, bytes.data(), bytes.size());
   return to + bytes.size();
 }
 
