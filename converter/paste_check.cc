@@ -6,9 +6,9 @@ namespace converter {
 
 std::string PasteRefusal(const TargetRow& row) {
   const size_t length = TargetRowText(row).size();
-  if (length != kPastedRowLength) {
+  if (length != kFullRowLength) {
     return "row is " + std::to_string(length) + " characters, the tracker needs " +
-           std::to_string(kPastedRowLength);
+           std::to_string(kFullRowLength);
   }
   for (int i = 0; i < 3; ++i) {
     if (!NoteTaken(row.notes[i])) {
