@@ -6,8 +6,9 @@
 #   make package  the Debian package and the Windows zip, in build/
 #   make windows  cross-build patconv.exe for Windows (MinGW-w64) in build-windows/
 #   make check-asan      the unit and end-to-end tests built with ASan + UBSan (build-asan/)
-#   make check-valgrind  the redirected end-to-end tests under valgrind memcheck
-#   make fuzz            each fuzz target for FUZZ_SECONDS (default 30), clang (build-fuzz/)
+#   make check-valgrind  the redirected and fault end-to-end tests under valgrind memcheck
+#   make fuzz            each fuzz target for FUZZ_SECONDS (default 30), one per CPU at a
+#                        time (JOBS), clang (build-fuzz/)
 #   make format          format the C++ sources with clang-format (.clang-format)
 
 BUILD_DIR ?= build
@@ -17,7 +18,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30
 PREFIX ?= /usr/local
 VALGRIND ?= valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite -q
-# The end-to-end tests on redirected streams, one unittest class per process.
+# The end-to-end tests on redirected streams and the fault tests (their
+# outputs that refuse bytes and inputs that are no files), one unittest class
+# per process.
 VALGRIND_SUITES := redirected_test.Dialogue redirected_test.Conversion redirected_test.Failures \
                    redirected_test.Arguments \
                    redirected_test.Samples faults_test.Outputs faults_test.Inputs

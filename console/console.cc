@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-
-#include "textio/bytes.h"
+#include <cstring>
 
 namespace console {
 
@@ -64,7 +63,7 @@ void Console::WriteRedirected(std::string_view bytes) {
   while (!bytes.empty()) {
     if (put_ == put_end_) FlushOutput();
     size_t part = std::min(bytes.size(), static_cast<size_t>(put_end_ - put_));
-    textio::CopyBytes(put_, bytes.data(), part);
+    std::memcpy(put_, bytes.data(), part);
     put_ += part;
     bytes.remove_prefix(part);
   }

@@ -230,7 +230,7 @@ int DecodeKey(const KeyEvent& event, const KeyMap& key_map) {
 
 KeyCodes::KeyCodes(const KeyMap& key_map) : key_map_(key_map) {}
 
-void KeyCodes::Handle(const KeyEvent& event, std::vector<QueuedKey>* codes) {
+void KeyCodes::Handle(const KeyEvent& event, std::vector<int>* codes) {
   const bool alt_alone = AltAlone(event.control_state);
   if (!event.key_down) {
     // Releasing Alt (or adding Ctrl or Shift to it) ends the composition.
@@ -241,12 +241,12 @@ void KeyCodes::Handle(const KeyEvent& event, std::vector<QueuedKey>* codes) {
   const int code = DecodeKey(event, key_map_);
   if (alt_alone && IsKeypadDigit(event.virtual_key)) {
     alt_number_ = alt_number_ * 10u + static_cast<uint32_t>(event.virtual_key - kVkNumpad0);
-    if (code != kNoKeyCode) codes->push_back({code, event});
+    if (code != kNoKeyCode) codes->push_back(code);
     return;
   }
   if (code != kNoKeyCode) {
     alt_number_ = 0;
-    codes->push_back({code, event});
+    codes->push_back(code);
     return;
   }
   // A key without a code (Alt itself repeating, say) keeps a composition
@@ -254,31 +254,9 @@ void KeyCodes::Handle(const KeyEvent& event, std::vector<QueuedKey>* codes) {
   if (!alt_alone && alt_number_ != 0) QueueComposed(codes);
 }
 
-void KeyCodes::QueueComposed(std::vector<QueuedKey>* codes) {
-  const auto character = static_cast<uint8_t>(alt_number_ & 0xFFu);
+void KeyCodes::QueueComposed(std::vector<int>* codes) {
+  codes->push_back(static_cast<int>(alt_number_ & 0xFFu));
   alt_number_ = 0;
-  codes->push_back({character, ComposedKeyEvent(character, key_map_)});
-}
-
-KeyEvent ComposedKeyEvent(uint8_t character, const KeyMap& key_map) {
-  uint16_t virtual_key = 0;
-  uint32_t control_state = 0;
-  // No key types it: -1, both bytes 0xFF.
-  const int16_t typed = key_map.CharToVirtualKey(character);
-  if (typed >= 0) {
-    const auto bits = static_cast<uint16_t>(typed);
-    virtual_key = static_cast<uint16_t>(bits & 0xFFu);
-    const uint32_t shift_state = bits >> 8;
-    if ((shift_state & 1u) != 0) control_state |= kShiftPressed;
-    if ((shift_state & 2u) != 0) control_state |= kLeftCtrlPressed;
-    if ((shift_state & 4u) != 0) control_state |= kLeftAltPressed;
-  }
-  const auto scan_code = static_cast<uint16_t>(key_map.VirtualKeyToScan(virtual_key));
-  return KeyDown(virtual_key, scan_code, character, control_state);
-}
-
-KeyEvent CloseKeyEvent(const KeyMap& key_map) {
-  return KeyDown(kVkF4, static_cast<uint16_t>(key_map.VirtualKeyToScan(kVkF4)), 0, kLeftAltPressed);
 }
 
 }  // namespace console

@@ -43,18 +43,6 @@ inline constexpr int kKeyDelete = 0x53FF;
 /// record, whatever its repeat count.
 int DecodeKey(const KeyEvent& event, const KeyMap& key_map);
 
-/// A key code on its way to the key queue, with a copy of the key event
-/// record it came from.
-struct QueuedKey {
-  int code = kNoKeyCode;
-  KeyEvent event;
-
-  friend bool operator==(const QueuedKey& a, const QueuedKey& b) {
-    return a.code == b.code && a.event == b.event;
-  }
-  friend bool operator!=(const QueuedKey& a, const QueuedKey& b) { return !(a == b); }
-};
-
 /// Turns console key events into key codes: the key decoding of key-down
 /// events plus the composition of characters typed as decimal codes with
 /// Alt held (Alt-number entry).  One per console; the composition value
@@ -68,30 +56,19 @@ class KeyCodes {
   /// `codes`, in order (none, one, or two: a composed character and the
   /// code of the key that ended the composition never come together).
   /// A key-down event with a repeat count of 0 is ignored.
-  void Handle(const KeyEvent& event, std::vector<QueuedKey>* codes);
+  void Handle(const KeyEvent& event, std::vector<int>* codes);
 
   /// The Alt-number value: 0 when no composition is under way.
   uint32_t alt_number() const { return alt_number_; }
 
  private:
-  // Queues the value mod 256 as a character with a record made for it, and
-  // ends the composition.
-  void QueueComposed(std::vector<QueuedKey>* codes);
+  // Queues the value mod 256 as a character and ends the composition.
+  void QueueComposed(std::vector<int>* codes);
 
   const KeyMap& key_map_;
   // Unsigned so that a long run of digits wraps instead of overflowing.
   uint32_t alt_number_ = 0;
 };
-
-/// The key event record made for a composed character: key down, repeat 1,
-/// virtual key and shift state as `key_map` types `character`, the scan
-/// code of that virtual key (virtual key 0 and no modifier bits when no key
-/// types it).
-KeyEvent ComposedKeyEvent(uint8_t character, const KeyMap& key_map);
-
-/// The record queued with the close key: Alt+F4 (virtual key 0x73, its scan
-/// code from the key map, LEFT_ALT_PRESSED, key down).
-KeyEvent CloseKeyEvent(const KeyMap& key_map);
 
 }  // namespace console
 

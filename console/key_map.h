@@ -4,7 +4,6 @@
 #define PATCONV_CONSOLE_KEY_MAP_H_
 
 #include <cstdint>
-#include <string_view>
 
 #include "console/key_event.h"
 
@@ -38,13 +37,6 @@ const KeyMap& UsKeyMap();
 /// of the separate cursor block and the keypad's divide, and `state` added.
 /// A virtual key the layout lacks gives scan code 0 and no character.
 KeyEvent KeyPress(uint16_t virtual_key, uint32_t state = 0);
-
-/// The same for a key by name: Enter, Esc, Tab, Backspace, Space, Home, End,
-/// Left, Right, Up, Down, PgUp, PgDn, Insert, Delete, F1 to F12, the keypad's
-/// Num0 to Num9, Multiply, Add, Subtract, Decimal, Divide, and Shift, Ctrl,
-/// Alt, Clear, Pause, CapsLock, NumLock, ScrollLock; false when no key has
-/// the name.
-bool NamedKeyPress(std::string_view name, uint32_t state, KeyEvent* key);
 
 }  // namespace console
 

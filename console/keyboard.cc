@@ -23,7 +23,7 @@ bool Keyboard::OnControlEvent(uint32_t event, void* context) {
     case kCtrlShutdownEvent:
       // A full queue keeps its keys; the close key, which the line reader
       // ignores anyway, is then not added.
-      keyboard->Push(kCloseKeyCode, CloseKeyEvent(keyboard->device_.key_map()));
+      keyboard->Push(kCloseKeyCode);
       return true;
     default: return false;  // Ctrl+C and Ctrl+Break: the system ends the program
   }
@@ -39,16 +39,16 @@ void Keyboard::Drain() {
     if (event.type != InputEvent::Type::kKey) continue;
     decoded_.clear();
     key_codes_.Handle(event.key, &decoded_);
-    for (const QueuedKey& key : decoded_) Push(key.code, key.event);
+    for (int code : decoded_) Push(code);
   }
 }
 
-bool Keyboard::Push(int code, const KeyEvent& event) {
+bool Keyboard::Push(int code) {
   Lock();
   const size_t next = (head_ + 1) % kQueueSlots;
   const bool room = next != tail_;
   if (room) {
-    slots_[head_] = QueuedKey{code, event};
+    slots_[head_] = code;
     head_ = next;
   }
   Unlock();
@@ -59,7 +59,7 @@ bool Keyboard::Pop(int* code) {
   Lock();
   bool any = head_ != tail_;
   if (any) {
-    *code = slots_[tail_].code;
+    *code = slots_[tail_];
     tail_ = (tail_ + 1) % kQueueSlots;
   }
   Unlock();

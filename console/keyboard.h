@@ -52,7 +52,7 @@ class Keyboard {
 
   /// Adds a code to the queue; false, and nothing changed, when it is full.
   /// Safe to call from the control handler's thread.
-  bool Push(int code, const KeyEvent& event);
+  bool Push(int code);
   /// Takes the oldest code; false when the queue is empty.
   bool Pop(int* code);
   /// Codes waiting in the queue.
@@ -65,8 +65,8 @@ class Keyboard {
 
   Device& device_;
   KeyCodes key_codes_;
-  std::vector<QueuedKey> decoded_;
-  std::array<QueuedKey, kQueueSlots> slots_{};
+  std::vector<int> decoded_;
+  std::array<int, kQueueSlots> slots_{};
   size_t head_ = 0;  // where the next code goes
   size_t tail_ = 0;  // the oldest code
   mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;

@@ -41,7 +41,7 @@ TEST(KeyboardQueue, HoldsAtMost511CodesAndRefusesMoreKeepingTheOldest) {
     Keyboard keyboard(device);
     int refused = 0;
     for (int code = 1; code <= c.pushed; ++code) {
-      if (!keyboard.Push(code, KeyEvent{})) ++refused;
+      if (!keyboard.Push(code)) ++refused;
     }
     EXPECT_EQ(keyboard.queued(), c.held);
     EXPECT_EQ(static_cast<size_t>(refused), static_cast<size_t>(c.pushed) - c.held);

@@ -6,6 +6,7 @@
 
 #include "console/key_event.h"
 #include "console/key_map.h"
+#include "console/testing/key_names.h"
 
 namespace console {
 namespace {

@@ -6,13 +6,12 @@ namespace converter {
 
 std::string PasteRefusal(const TargetRow& row) {
   const size_t length = TargetRowText(row).size();
-  if (length != kPastedRowLength) {
+  if (length != kFullRowLength) {
     return "row is " + std::to_string(length) + " characters, the tracker needs " +
-           std::to_string(kPastedRowLength);
+           std::to_string(kFullRowLength);
   }
   for (int i = 0; i < 3; ++i) {
-    if (row.notes[i].size() != 3 ||
-        ((paste_detail::kKindsTaken >> paste_detail::NoteKind(row.notes[i])) & 1u) == 0) {
+    if (!NoteTaken(row.notes[i])) {
       return "note '" + ShownAscii(row.notes[i]) + "' in channel " + std::to_string(i + 1) +
              " is not C-1...B-8, --- or R--";
     }

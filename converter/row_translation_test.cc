@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <random>
 #include <string>
@@ -19,8 +20,9 @@ std::string Translate(const std::string& source) {
 // taken off.
 std::string TranslateLine(const std::string& source) {
   RowLines lines;
-  std::string line(lines.Translate(source));
-  if (line.empty()) return "<dropped>";
+  const RowLine* built = lines.Translate(source);
+  if (built == nullptr) return "<dropped>";
+  std::string line(built->text);
   EXPECT_EQ(line.substr(line.size() - 2), "\r\n") << source;
   return line.substr(0, line.size() - 2);
 }
@@ -82,8 +84,19 @@ TEST(RowTranslation, LinesInOneStepAsRowsTranslated) {
     }
     source.resize(std::min<size_t>(source.size(), 60));
     std::optional<TargetRow> row = TranslateRow(source);
-    const std::string expected = row ? TargetRowText(*row) + "\r\n" : "";
-    EXPECT_EQ(lines.Translate(source), expected) << source;
+    const RowLine* line = lines.Translate(source);
+    ASSERT_EQ(line != nullptr, row.has_value()) << source;
+    if (line == nullptr) continue;
+    EXPECT_EQ(line->text, TargetRowText(*row) + "\r\n") << source;
+    // The notes and the seven printed pieces are cut from the line.
+    const std::array<std::string_view, 7> pieces = line->Pieces();
+    std::string joined;
+    for (std::string_view piece : pieces) joined += piece;
+    EXPECT_EQ(joined + "\r\n", line->text) << source;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(line->row.notes[i], row->notes[i]) << source;
+      EXPECT_EQ(pieces[2 * i + 1].data(), line->row.notes[i].data()) << source;
+    }
   }
 }
 

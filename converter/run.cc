@@ -1,5 +1,6 @@
 #include "converter/run.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -18,13 +19,11 @@ constexpr int kOutputChannel = 2;
 constexpr int kPrintItem = textio::kFlagLast;                         // 0x10
 constexpr int kPrintLine = textio::kFlagLast | textio::kFlagLineEnd;  // 0x11
 
-// Prints a kept row to a channel as seven items.
-void PrintRow(textio::Channels& channels, int channel, const TargetRow& row) {
-  for (int i = 0; i < 3; ++i) {
-    channels.Print(channel, kRowPieces[i], kPrintItem);
-    channels.Print(channel, row.notes[i], kPrintItem);
-  }
-  channels.Print(channel, kRowPieces[3], kPrintLine);
+// Prints a kept row to a channel as seven items, the line end with the last.
+void PrintRow(textio::Channels& channels, int channel, const RowLine& line) {
+  const std::array<std::string_view, 7> pieces = line.Pieces();
+  for (size_t i = 0; i + 1 < pieces.size(); ++i) channels.Print(channel, pieces[i], kPrintItem);
+  channels.Print(channel, pieces.back(), kPrintLine);
 }
 
 // The conversion pass: every field of channel 1 translated, each kept row
@@ -38,18 +37,18 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
   for (;;) {
     const int64_t source_line = channels.LineEndsRead(kInputChannel) + 1;
     if (!channels.NextField(kInputChannel, &row_storage, &source_row)) break;
-    std::string_view line = lines.Translate(source_row);
-    if (line.empty()) continue;  // dropped
-    tally->Add(line, source_row, source_line);
+    const RowLine* line = lines.Translate(source_row);
+    if (line == nullptr) continue;  // dropped
+    tally->Add(line->row, source_line);
     // Built once and printed once: a file and a redirected standard output
     // write only when their buffers are full, so the bytes are the same as
     // for seven prints.  On a console every print shows (a pending line
     // feed, the console check), so there the row stays seven prints.
-    channels.Print(kOutputChannel, line, kPrintItem);
+    channels.Print(kOutputChannel, line->text, kPrintItem);
     if (console.screen().stdout_is_console()) {
-      PrintRow(channels, textio::kConsoleChannel, *TranslateRow(source_row));
+      PrintRow(channels, textio::kConsoleChannel, *line);
     } else {
-      channels.Print(textio::kConsoleChannel, line, kPrintItem);
+      channels.Print(textio::kConsoleChannel, line->text, kPrintItem);
     }
   }
 }

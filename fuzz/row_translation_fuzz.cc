@@ -16,7 +16,8 @@
 //      (the notes' other bytes shown as \xNN).
 //   e. RowLines gives the same row with CR LF after it, or nothing for a
 //      dropped row, whether R is a full row (28 bytes or more, formatted in
-//      one step) or a shorter one.
+//      one step) or a shorter one; its notes, and its seven pieces joined,
+//      are those of the line.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -51,13 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool header = size >= 4 && row.substr(1, 3) == "odP";
   Check(target.has_value() != header, "a row is dropped exactly when characters 2-4 are odP");
   converter::RowLines lines;
-  const std::string line(lines.Translate(row));
-  if (!target) {
-    Check(line.empty(), "RowLines drops the rows TranslateRow drops");
-    return 0;
-  }
-  Check(line == converter::TargetRowText(*target) + "\r\n",
+  const converter::RowLine* built = lines.Translate(row);
+  Check((built != nullptr) == target.has_value(), "RowLines drops the rows TranslateRow drops");
+  if (!target) return 0;
+  Check(built->text == converter::TargetRowText(*target) + "\r\n",
         "RowLines gives the translated row and CR LF");
+  std::string joined;
+  for (std::string_view piece : built->Pieces()) joined += piece;
+  Check(joined + "\r\n" == built->text, "the seven pieces make the line");
+  for (int k = 0; k < 3; ++k) {
+    Check(built->row.notes[k] == target->notes[k], "the line's notes are the row's");
+  }
 
   const std::string expected = "....|..|" + ExpectedNote(row, 1) + " .... ....|" +
                                ExpectedNote(row, 13) + " .... ....|" + ExpectedNote(row, 25) +

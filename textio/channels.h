@@ -13,11 +13,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "textio/bytes.h"
 #include "textio/os_file.h"
 #include "textio/text_input.h"
 
@@ -173,7 +173,7 @@ class Channels {
   /// Hands bytes to a channel's write operation; true when it took them all.
   static bool Put(ChannelKind* kind, const char* data, size_t size) {
     if (size <= static_cast<size_t>(kind->put_end_ - kind->put_)) {
-      CopyBytes(kind->put_, data, size);
+      std::memcpy(kind->put_, data, size);
       kind->put_ += size;
       return true;
     }

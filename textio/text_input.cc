@@ -3,91 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "textio/stop_scan.h"
 
 namespace textio {
 namespace {
-
-// Bytes that need attention: those that end a run of TakePlain (LF, CR,
-// '"', ',' and 0x1A) or, without the quote, a line of TakeLine.
-struct StopTable {
-  bool stop[256] = {};
-  constexpr explicit StopTable(bool quote) {
-    stop[static_cast<unsigned char>('\n')] = true;
-    stop[static_cast<unsigned char>('\r')] = true;
-    stop[static_cast<unsigned char>('"')] = quote;
-    stop[static_cast<unsigned char>(',')] = true;
-    stop[0x1A] = true;
-  }
-};
-constexpr StopTable kStops[2] = {StopTable(false), StopTable(true)};
-
-#if defined(__SSE2__)
-// Sixteen bytes: a bit for each of them that is LF, CR, ',' or 0x1A, or
-// (kQuote) '"'.
-template <bool kQuote>
-inline unsigned StopBits16(const unsigned char* bytes) {
-  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  __m128i hits = _mm_cmpeq_epi8(block, _mm_set1_epi8('\n'));
-  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8('\r')));
-  if (kQuote) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8('"')));
-  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(',')));
-  hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(0x1A)));
-  return static_cast<unsigned>(_mm_movemask_epi8(hits));
-}
-// Thirty-two bytes at a time (a row of a pattern fits in two blocks).
-template <bool kQuote>
-inline unsigned StopBits(const unsigned char* bytes) {
-  return StopBits16<kQuote>(bytes) | StopBits16<kQuote>(bytes + 16) << 16;
-}
-// Where in its block the first byte of non-zero StopBits stands.
-template <bool>
-inline size_t FirstStop(unsigned bits, const unsigned char*) {
-  return static_cast<size_t>(__builtin_ctz(bits));
-}
-constexpr size_t kBlock = 32;
-#else
-// Eight bytes at a time, in plain integers: non-zero when any of them is
-// LF, CR, ',' or 0x1A, or (kQuote) '"' (a byte is zero after the XOR
-// exactly when it equals the one looked for).
-template <bool kQuote>
-inline unsigned StopBits(const unsigned char* bytes) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kHighs = 0x8080808080808080ull;
-  uint64_t word;
-  std::memcpy(&word, bytes, 8);
-  auto has_zero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  uint64_t quote = kQuote ? has_zero(word ^ (kOnes * '"')) : 0;
-  return (has_zero(word ^ (kOnes * '\n')) | has_zero(word ^ (kOnes * '\r')) | quote |
-          has_zero(word ^ (kOnes * ',')) | has_zero(word ^ (kOnes * 0x1A))) != 0;
-}
-template <bool kQuote>
-inline size_t FirstStop(unsigned, const unsigned char* bytes) {
-  size_t i = 0;
-  while (!kStops[kQuote].stop[bytes[i]]) ++i;
-  return i;
-}
-constexpr size_t kBlock = 8;
-#endif
-
-// The index of the first byte of buffer[from, limit) that needs attention,
-// or limit.  Bytes up to `end` may be read to look at whole blocks.
-template <bool kQuote>
-size_t FindStop(const unsigned char* buffer, size_t from, size_t limit, size_t end) {
-  size_t i = from;
-  while (i < limit && i + kBlock <= end) {
-    unsigned bits = StopBits<kQuote>(buffer + i);
-    if (bits != 0) {
-      i += FirstStop<kQuote>(bits, buffer + i);
-      return i < limit ? i : limit;
-    }
-    i += kBlock;
-  }
-  while (i < limit && !kStops[kQuote].stop[buffer[i]]) ++i;
-  return i < limit ? i : limit;
-}
 
 // Bytes that a field's first byte must not be for TakeLine: blanks, '"'
 // and the stops of a line.
@@ -154,7 +73,7 @@ size_t TextInput::TakePlain(std::string* out, size_t room) {
     if (next_ == end_ && !Refill()) break;
     size_t limit = next_ + (room - taken);
     if (limit > end_) limit = end_;
-    size_t i = FindStop<true>(buffer_, next_, limit, end_);
+    size_t i = FindStop<Stops::kField>(buffer_, next_, limit, end_);
     out->append(reinterpret_cast<const char*>(buffer_) + next_, i - next_);
     taken += i - next_;
     next_ = i;
@@ -168,7 +87,7 @@ bool TextInput::TakeLine(size_t limit, std::string_view* line) {
   // The line end must lie within the buffer, at most limit bytes on.
   size_t reach = next_ + limit + 1;
   if (reach > end_) reach = end_;
-  size_t stop = FindStop<false>(buffer_, next_, reach, end_);
+  size_t stop = FindStop<Stops::kLine>(buffer_, next_, reach, end_);
   size_t after;  // just past the line end
   if (stop == reach) return false;
   if (buffer_[stop] == '\n') {

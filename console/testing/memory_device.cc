@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "console/testing/key_names.h"
+
 namespace console {
 namespace {
 

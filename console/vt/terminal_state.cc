@@ -9,19 +9,11 @@
 #include <cstring>
 #include <exception>
 
+#include "console/vt/terminal_output.h"
+
 namespace console {
 
 TerminalState g_term;
-
-void WriteRaw(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-}
 
 namespace {
 
@@ -98,7 +90,7 @@ void SuspendTerminal() {
   if (g_term.drawing_active) {
     g_term.drawing_active = 0;
     char restore[sizeof g_term.restore + 64];
-    WriteRaw(STDOUT_FILENO, restore, BuildRestore(restore));
+    WriteAll(STDOUT_FILENO, restore, BuildRestore(restore));
   }
   LeaveModes(&g_term.input);
   LeaveModes(&g_term.output);
@@ -112,7 +104,7 @@ void ResumeTerminal() {
   ApplyModes(&g_term.output);
   if (g_term.drawing_wanted) {
     g_term.drawing_active = 1;
-    WriteRaw(STDOUT_FILENO, g_term.start, g_term.start_size);
+    WriteAll(STDOUT_FILENO, g_term.start, g_term.start_size);
   }
   g_term.continued = 1;  // the main loop repaints
   Wake();
@@ -151,8 +143,8 @@ void WriteHeldErrorLines() {
   const size_t size = g_term.held_errors_size;
   if (lines == nullptr || size == 0) return;
   g_term.held_errors_size = 0;
-  if (g_term.cursor_row >= 0 && g_term.cursor_column != 0) WriteRaw(STDERR_FILENO, "\r\n", 2);
-  WriteRaw(STDERR_FILENO, lines, size);
+  if (g_term.cursor_row >= 0 && g_term.cursor_column != 0) WriteAll(STDERR_FILENO, "\r\n", 2);
+  WriteAll(STDERR_FILENO, lines, size);
 }
 
 // The exit status names the signal (130 for SIGINT, 143 for SIGTERM).

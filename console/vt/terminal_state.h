@@ -57,8 +57,6 @@ struct TerminalState {
 /// The one terminal state of the process.
 extern TerminalState g_term;
 
-/// Writes all bytes, giving up at the first error.  Async-signal-safe.
-void WriteRaw(int fd, const char* data, size_t size);
 /// Reads the modes a terminal was found in, once per terminal.
 void ReadOriginalModes(TtyModes* modes, int fd);
 /// Puts the modes this program runs the terminal in into force (and keeps

@@ -1,0 +1,57 @@
+// Bytes on their way to the terminal: the one loop that writes them all, and
+// the batch that gathers a fast run of drawing into few writes.
+#ifndef PATCONV_CONSOLE_VT_TERMINAL_OUTPUT_H_
+#define PATCONV_CONSOLE_VT_TERMINAL_OUTPUT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace console {
+
+/// Writes the `size` bytes at `data` to `fd`, all of them: a write that a
+/// signal interrupts is made again, and while a descriptor that someone
+/// made non-blocking takes nothing (EAGAIN), poll() waits until it takes
+/// more.  Stops at any other failure, or at a write that takes nothing.
+/// Returns the bytes written.  Async-signal-safe.
+size_t WriteAll(int fd, const char* data, size_t size);
+
+/// Milliseconds of a monotonic clock: the batch's, and the key decoder's.
+int64_t MonotonicMs();
+
+/// The drawing not yet written to the terminal.  Written at once when it
+/// has grown big or when the last write is old; a fast run of prints is
+/// gathered in between.
+class OutputBatch {
+ public:
+  /// Small enough for the terminal to take in one piece while the next is
+  /// drawn: with 64 KiB pieces, echoing rows into a tmux pane took about
+  /// 1.7 times as long as cat of the same bytes, with 8 KiB about 1.1 times.
+  static constexpr size_t kWriteSize = 8 * 1024;
+  static constexpr int64_t kWriteIntervalMs = 10;
+
+  bool empty() const { return bytes_.empty(); }
+  /// Adds bytes at the end.
+  void Append(std::string_view bytes) { bytes_.append(bytes.data(), bytes.size()); }
+  /// Puts bytes before all the others (what sets the terminal up).
+  void Prepend(std::string_view bytes) { bytes_.insert(0, bytes.data(), bytes.size()); }
+  /// True when the batch, with `more` bytes about to join it, is to be
+  /// written now.
+  bool Due(size_t more) const {
+    return bytes_.size() + more >= kWriteSize || MonotonicMs() - last_write_ms_ >= kWriteIntervalMs;
+  }
+  /// Writes the batch to `fd` (WriteAll) and empties it; false when the
+  /// terminal did not take all of it.
+  bool Write(int fd);
+  /// Empties the batch without writing it.
+  void Drop() { bytes_.clear(); }
+
+ private:
+  std::string bytes_;
+  int64_t last_write_ms_ = -kWriteIntervalMs;
+};
+
+}  // namespace console
+
+#endif  // PATCONV_CONSOLE_VT_TERMINAL_OUTPUT_H_
