@@ -5,6 +5,7 @@
 
 #include "textio/disk_file.h"
 #include "textio/field_reader.h"
+#include "textio/memory_channel.h"
 #include "textio/os_file.h"
 
 namespace textio {
@@ -167,6 +168,28 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
   record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode);
   record->kind = record->owned_kind.get();
   return kStatusOk;
+}
+
+int Channels::OpenInputBytes(int number, std::string_view bytes) {
+  return OpenKind(number, kModeInput, static_cast<int64_t>(bytes.size()),
+                  std::make_unique<MemoryChannel>(bytes));
+}
+
+int Channels::OpenOutputBytes(int number, std::string* sink) {
+  return OpenKind(number, kModeOutput, 0, std::make_unique<MemoryChannel>(sink));
+}
+
+int Channels::OpenKind(int number, int mode, int64_t size, std::unique_ptr<ChannelKind> kind) {
+  last_error_.clear();
+  ChannelRecord* record = number >= 1 ? Lookup(number) : nullptr;
+  if (record == nullptr || record->is_open()) return SetStatus(kStatusBadCall);
+  record->mode = mode;
+  record->size = size;
+  record->put_back_count = 0;
+  record->line_ends = 0;
+  record->owned_kind = std::move(kind);
+  record->kind = record->owned_kind.get();
+  return SetStatus(kStatusOk);
 }
 
 int Channels::EndTest(int number) {

@@ -100,6 +100,13 @@ class Channels {
   /// last_error() then tells why.
   int Open(const std::string& name, int mode, int access, int lock, int number, int record_length,
            TextOrigin origin = TextOrigin::kStream);
+  /// Opens a file channel in mode 2 on bytes in memory instead of a disk
+  /// file: `bytes`, which must outlive the channel, are read by the rules
+  /// of an input file.
+  int OpenInputBytes(int number, std::string_view bytes);
+  /// Opens a file channel in mode 3 on memory: what is printed to it is
+  /// appended to *sink, which must outlive the channel.
+  int OpenOutputBytes(int number, std::string* sink);
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.
@@ -166,6 +173,8 @@ class Channels {
     return kind->Write(data, size) == size;
   }
   int OpenDiskFile(const std::string& name, int mode, TextOrigin origin, ChannelRecord* record);
+  /// Opens a free file channel on a kind of its own, of `size` bytes.
+  int OpenKind(int number, int mode, int64_t size, std::unique_ptr<ChannelKind> kind);
   void CloseRecord(ChannelRecord* record);
 
   std::array<ChannelRecord, kLastChannel + 1> records_;
