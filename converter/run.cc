@@ -11,8 +11,6 @@
 namespace converter {
 namespace {
 
-constexpr int kInputChannel = 1;
-constexpr int kOutputChannel = 2;
 constexpr int kPrintItem = textio::kFlagLast;                         // 0x10
 constexpr int kPrintLine = textio::kFlagLast | textio::kFlagLineEnd;  // 0x11
 
@@ -25,8 +23,8 @@ void PrintRow(textio::Channels& channels, int channel, const TargetRow& row) {
   channels.Print(channel, kRowPieces[3], kPrintLine);
 }
 
-// The conversion pass: every field of channel 1 translated, each kept row
-// written to channel 2, shown on the console and counted in `tally`.
+}  // namespace
+
 void ConvertRows(console::Console& console, textio::Channels& channels, PasteTally* tally) {
   // End test, select for input and read field in one call; the row is a
   // view that lives until the next read.
@@ -51,8 +49,6 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
     }
   }
 }
-
-}  // namespace
 
 int Run(console::Console& console, textio::Channels& channels, const ErrorSink& report) {
   int status = 0;

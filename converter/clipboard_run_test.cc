@@ -1,0 +1,124 @@
+#include "converter/clipboard_run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/testing/memory_device.h"
+
+namespace converter {
+namespace {
+
+using clipboard::Found;
+
+class FakeClipboard final : public clipboard::Clipboard {
+ public:
+  Found found = Found::kText;
+  std::string text;
+  std::string read_error;
+  bool refuse_set = false;
+
+  Found Read(std::string* out, std::string* error) override {
+    *out = text;
+    *error = read_error;
+    return found;
+  }
+  bool Set(std::string_view bytes, std::string* error) override {
+    if (refuse_set) {
+      *error = "another program holds it open";
+      return false;
+    }
+    found = Found::kText;
+    text = bytes;
+    return true;
+  }
+};
+
+// CR LF and LF line ends, as the clipboard brings them.
+const std::string kSource =
+    "ModPlug Tracker MOD\r\n|C-501...A08|...........|===........\r\n"
+    "|...........|D#5........|...........\n";
+const std::string kConverted =
+    "Vortex Tracker II v1.0 Pattern\r\n"
+    "....|..|C-5 .... ....|--- .... ....|R-- .... ....\r\n"
+    "....|..|--- .... ....|D#5 .... ....|--- .... ....\r\n";
+const std::string kNoRows = "patconv: the clipboard holds no pattern rows; it is left as it was";
+
+struct Case {
+  const char* name;
+  Found found;
+  std::string text;
+  bool refuse_set;
+  int status;
+  std::string after;  // what the clipboard holds after the run
+  std::vector<std::string> lines;
+};
+
+TEST(ClipboardRun, SetOnlyWithConvertedRows) {
+  const Case cases[] = {
+      {"rows", Found::kText, kSource, false, 0, kConverted,
+       {"patconv: 2 rows are on the clipboard, ready to paste into Vortex Tracker II"}},
+      {"refused row", Found::kText, "|^^^........|...........|...\r\n", false, 0,
+       "Vortex Tracker II v1.0 Pattern\r\n....|..|^^^ .... ....|--- .... ....|--- .... ....\r\n",
+       {"patconv: 1 row is on the clipboard",
+        "patconv: warning: the clipboard: 1 of 1 rows will not paste into Vortex Tracker II (the "
+        "tracker refuses the whole paste)",
+        "patconv: warning:   row 1 (source line 1): note '^^^' in channel 1 is not C-1...B-8, --- "
+        "or R--"}},
+      {"nothing", Found::kNoText, "", false, 1, "", {kNoRows}},
+      {"empty text", Found::kText, "", false, 1, "", {kNoRows}},
+      {"header only", Found::kText, "ModPlug Tracker MOD\r\n", false, 1, "ModPlug Tracker MOD\r\n",
+       {kNoRows}},
+      {"this tool's own text", Found::kText, kConverted, false, 1, kConverted, {kNoRows}},
+      {"header rows only", Found::kText, "|odP\r\n |odP", false, 1, "|odP\r\n |odP", {kNoRows}},
+      {"read failure", Found::kFailure, "", false, 1, "",
+       {"patconv: cannot read the clipboard: xclip: Error: Can't open display: :9\\x1B"}},
+      {"set failure", Found::kText, kSource, true, 1, kSource,
+       {"patconv: cannot set the clipboard: another program holds it open"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClipboard board;
+    board.found = c.found;
+    board.text = c.text;
+    board.read_error = "xclip: Error: Can't open display: :9\x1B";
+    board.refuse_set = c.refuse_set;
+    console::MemoryDevice device;
+    std::vector<std::string> lines;
+    const ClipboardOutcome outcome = RunClipboardProgram(
+        device, board, [&lines](const std::string& line) { lines.push_back(line); });
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.warned, c.lines.size() > 1 || c.status != 0);
+    EXPECT_EQ(board.text, c.after);
+    EXPECT_EQ(board.found, c.status == 0 ? Found::kText : c.found);
+    EXPECT_EQ(lines, c.lines);
+  }
+}
+
+// The dialogue's screen without its questions, on a console and redirected.
+TEST(ClipboardRun, ShowsTheRowsAsTheDialogueDoes) {
+  const std::string status = "\xC7\xE0\xEF\xE8\xF1\xE8 \xE2 \xF4\xE0\xE9\xEB\xE5:";
+  for (bool console_output : {true, false}) {
+    FakeClipboard board;
+    board.text = kSource;
+    console::MemoryDevice::Options options;
+    options.stdout_console = console_output;
+    console::MemoryDevice device(options);
+    RunClipboardProgram(device, board, [](const std::string&) {});
+    const std::string rows = kConverted.substr(kConverted.find("\r\n") + 2);
+    if (console_output) {
+      std::vector<std::string> screen = device.WindowRows();
+      screen.resize(9);
+      EXPECT_EQ(screen, (std::vector<std::string>{"Korvani pattern CONVERTER V0.2 betta", "", "",
+                                                  "", status, "", rows.substr(0, 49),
+                                                  rows.substr(51, 49), ""}));
+    } else {
+      EXPECT_EQ(device.stdout_bytes(),
+                "Korvani pattern CONVERTER V0.2 betta\r\n" + status + "\r\n\r\n" + rows);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace converter
