@@ -295,13 +295,15 @@ bool DesktopClipboard::Choose(std::string* error) {
     const bool x = IsSet("DISPLAY");
     if ((wayland && Take(kWayland)) || (x && (Take(kXclip) || Take(kXsel)))) return true;
     if (!wayland && !x) {
-      missing_ = "no display: neither WAYLAND_DISPLAY nor DISPLAY is set (run it in the desktop session)";
+      missing_ =
+          "no display: neither WAYLAND_DISPLAY nor DISPLAY is set (run it in the desktop session)";
     } else if (!x) {
       missing_ = "wl-paste and wl-copy were not found on PATH (install the package wl-clipboard)";
     } else if (!wayland) {
       missing_ = "neither xclip nor xsel was found on PATH (install the package xclip)";
     } else {
-      missing_ = "none of wl-paste, xclip and xsel was found on PATH (install the package wl-clipboard)";
+      missing_ =
+          "none of wl-paste, xclip and xsel was found on PATH (install the package wl-clipboard)";
     }
   }
   if (tools_ == nullptr) *error = missing_;

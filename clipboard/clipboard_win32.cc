@@ -39,8 +39,8 @@ std::string SystemError(const char* what) {
                                            0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
     if (size > 0) {
-      ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), &utf8[0], size,
-                            nullptr, nullptr);
+      ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), &utf8[0], size, nullptr,
+                            nullptr);
     }
     while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == '.' ||
                              utf8.back() == ' ')) {
