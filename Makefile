@@ -19,6 +19,7 @@ PREFIX ?= /usr/local
 VALGRIND ?= valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite -q
 # The end-to-end tests on redirected streams, one unittest class per process.
 VALGRIND_SUITES := redirected_test.Dialogue redirected_test.Conversion redirected_test.Failures \
+                   redirected_test.Arguments \
                    redirected_test.Samples faults_test.Outputs faults_test.Inputs
 
 .PHONY: all build run test install package windows clean check-asan check-valgrind fuzz format \

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "clipboard/clipboard.h"
-#include "console/cp1251.h"
+#include "textio/cp1251.h"
 
 namespace clipboard {
 namespace {
@@ -105,7 +105,7 @@ bool PutText(std::string_view text, std::string* error) {
   std::wstring wide;
   wide.reserve(text.size() + 1);
   for (char c : text) {
-    wide.push_back(static_cast<wchar_t>(console::Cp1251ToUnicode(static_cast<uint8_t>(c))));
+    wide.push_back(static_cast<wchar_t>(textio::Cp1251ToUnicode(static_cast<uint8_t>(c))));
   }
   wide.push_back(L'\0');
   if (!Put(CF_TEXT, ansi.data(), ansi.size(), error) ||

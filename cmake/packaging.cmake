@@ -1,10 +1,12 @@
 # Install rules and the packages that `make package` (CPack) makes:
 #
-#   patconv_<version>_<arch>.deb   /usr/bin/patconv, its manual page, README
-#                                  and LICENSE under /usr/share/doc/patconv
-#   patconv-<version>-win64.zip    patconv.exe, README.txt and LICENSE.txt with
-#                                  CR LF line ends, from the Windows build
-#                                  (cmake/windows_build.cmake) when there is one
+#   patconv_<version>_<arch>.deb   /usr/bin/patconv, its manual page, README,
+#                                  copyright (with the license) and changelog
+#                                  under /usr/share/doc/patconv
+#   patconv-<version>-win64.zip    patconv.exe, README.txt (for Windows users)
+#                                  and LICENSE.txt with CR LF line ends, from
+#                                  the Windows build (cmake/windows_build.cmake)
+#                                  when there is one
 #
 # Sets, for tests/CMakeLists.txt:
 #   PATCONV_MANUAL_PAGE   the manual page, with this version in it
@@ -12,23 +14,47 @@ include(GNUInstallDirs)
 
 if(WIN32)
   # On Windows: the program and its two texts side by side, as Notepad and
-  # the console's `type` read them.
-  foreach(text README.md LICENSE)
-    string(REGEX REPLACE "\\.md$" "" stem ${text})
-    file(READ ${PROJECT_SOURCE_DIR}/${text} content)
+  # the console's `type` read them: CR LF line ends, and the README written
+  # for Windows users in UTF-8 with a byte-order mark, which every Notepad
+  # takes for UTF-8.
+  function(patconv_windows_text source destination mark)
+    file(READ ${source} content)
     string(REPLACE "\r\n" "\n" content "${content}")
     string(REPLACE "\n" "\r\n" content "${content}")
-    file(WRITE ${PROJECT_BINARY_DIR}/${stem}.txt "${content}")
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${text})
-  endforeach()
+    file(WRITE ${destination} "${mark}${content}")
+  endfunction()
+  configure_file(doc/README-windows.txt.in ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY)
+  string(ASCII 239 187 191 utf8_mark)
+  patconv_windows_text(${PROJECT_BINARY_DIR}/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt
+                       "${utf8_mark}")
+  patconv_windows_text(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt "")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   install(TARGETS patconv RUNTIME DESTINATION .)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 else()
   set(PATCONV_MANUAL_PAGE ${PROJECT_BINARY_DIR}/patconv.1)
   configure_file(doc/patconv.1.in ${PATCONV_MANUAL_PAGE} @ONLY)
+  configure_file(doc/changelog.in ${PROJECT_BINARY_DIR}/changelog @ONLY)
+  include(cmake/debian_copyright.cmake)
+  # Debian's layout: the manual page and the changelog compressed by gzip
+  # -9n (no name, no time: the same bytes from every build).
+  find_program(PATCONV_GZIP gzip)
+  set(manual_page ${PATCONV_MANUAL_PAGE})
+  set(changelog ${PROJECT_BINARY_DIR}/changelog)
+  if(PATCONV_GZIP)
+    foreach(text manual_page changelog)
+      add_custom_command(OUTPUT ${${text}}.gz
+                         COMMAND ${PATCONV_GZIP} -9nkf ${${text}}
+                         DEPENDS ${${text}} VERBATIM)
+      set(${text} ${${text}}.gz)
+    endforeach()
+    add_custom_target(patconv_compressed_texts ALL DEPENDS ${manual_page} ${changelog})
+  endif()
   install(TARGETS patconv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PATCONV_MANUAL_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The copyright file holds the license: Debian ships no second copy.
+  install(FILES README.md ${PROJECT_BINARY_DIR}/copyright ${changelog}
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
 # --- CPack -------------------------------------------------------------------------

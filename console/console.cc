@@ -13,7 +13,8 @@ Console::Console(Device& device, textio::Channels& channels)
       screen_(device),
       keyboard_(device),
       stdin_source_(device),
-      stdin_input_(&stdin_source_),
+      stdin_marks_(&stdin_source_, textio::DecodingSource::Marks::kSkipUtf8),
+      stdin_input_(&stdin_marks_),
       held_output_(new char[kStdoutBufferSize]) {}
 
 Console::~Console() { FlushOutput(); }
@@ -101,6 +102,22 @@ int Console::PromptedInput(std::string_view prompt, bool question, bool line_end
   if (line_end) Print("\r\n");
   channels_.SetAnswerLine(device_.TypedLineToNative(line));
   return textio::kStatusOk;
+}
+
+void Console::ShowAnswered(std::string_view prompt, bool question, bool line_end,
+                           const std::string& answer) {
+  SetUp();
+  uint32_t mode = 0;
+  if (!device_.GetInputMode(&mode)) return;
+  std::string line = device_.NativeToTypedLine(answer);
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // would move the cursor or sound
+  }
+  Print({}, true);
+  if (!prompt.empty()) Print(prompt);
+  if (question) Print("? ");
+  Print(line);
+  if (line_end) Print("\r\n");
 }
 
 std::string Console::ReadLine() {

@@ -18,6 +18,7 @@
 #include "console/line_reader.h"
 #include "console/screen.h"
 #include "textio/channels.h"
+#include "textio/decoding_source.h"
 #include "textio/text_input.h"
 
 namespace console {
@@ -49,6 +50,14 @@ class Console final : public textio::ChannelKind, public LineConsole {
   /// answer line for read field.  On a redirected standard input nothing is
   /// shown and read field takes the next field of standard input.
   int PromptedInput(std::string_view prompt, bool question, bool line_end);
+  /// A question answered before it is asked (a name given on the command
+  /// line), shown as prompted input shows a typed answer: on a console the
+  /// prompt, "? " when `question` is set, the answer as the line that would
+  /// have been typed (Device::NativeToTypedLine; control bytes as '?'), and
+  /// CR LF when `line_end` is set.  Nothing shows when standard input is not
+  /// a console, as for an answer read from it.
+  void ShowAnswered(std::string_view prompt, bool question, bool line_end,
+                    const std::string& answer);
   /// A read of the redirected standard input has met its end.
   bool StdinEnded() const { return stdin_input_.ended(); }
   /// Writes what is held back for a redirected standard output.
@@ -73,6 +82,13 @@ class Console final : public textio::ChannelKind, public LineConsole {
   // --- Channel 0's operations ------------------------------------------------
   int EndTest(const textio::ChannelRecord& record) override;
   textio::TextInput* input() override { return &stdin_input_; }
+  /// Standard input as a source file rather than answers, before anything
+  /// of it has been read: a text marked as UTF-8 or UTF-16 is converted to
+  /// Windows-1251, as a file's is.
+  textio::TextInput* SourceInput() {
+    stdin_marks_.ConvertMarkedText();
+    return &stdin_input_;
+  }
   size_t Write(const char* data, size_t size) override;
   std::string Close() override { return {}; }
 
@@ -97,6 +113,8 @@ class Console final : public textio::ChannelKind, public LineConsole {
   Screen screen_;
   Keyboard keyboard_;
   StdinSource stdin_source_;
+  // A UTF-8 byte-order mark (Notepad's) is no part of the first answer.
+  textio::DecodingSource stdin_marks_;
   textio::TextInput stdin_input_;
   bool set_up_ = false;
   // Output held back for a redirected standard output: from its start to

@@ -1,29 +1,25 @@
-// Windows-1251, the code page of the console's cells and typed characters,
-// and its one table to Unicode: both devices draw cells and take typed
-// characters through it, whatever the code page or locale of the system.
+// What a console cell shows for each Windows-1251 byte.  The code page's
+// table itself lives in textio/cp1251.h (file reading converts through it
+// too); its functions are named here as well, for the devices.
 #ifndef PATCONV_CONSOLE_CP1251_H_
 #define PATCONV_CONSOLE_CP1251_H_
 
 #include <cstdint>
-#include <string>
+
+#include "textio/cp1251.h"
 
 namespace console {
 
-/// The Unicode code point of a Windows-1251 byte; 0xFFFD for 0x98, which the
-/// code page leaves undefined.
-uint32_t Cp1251ToUnicode(uint8_t byte);
-
-/// The Windows-1251 byte of a code point, or -1 when the code page has none.
-int UnicodeToCp1251(uint32_t code_point);
+using textio::Cp1251ToUnicode;
+using textio::Cp1251ToUtf8;
+using textio::UnicodeToCp1251;
+using textio::Utf8ToCp1251;
 
 /// What a console cell holding `byte` shows: the byte's character, with the
 /// control bytes 0x01-0x1F and 0x7F drawn as the console's pictures
 /// (smileys, arrows ...), 0x00 as a blank, the soft hyphen as '-' and the
 /// undefined 0x98 as '?'.  Never a control character.
 uint32_t CellGlyph(uint8_t byte);
-
-/// Windows-1251 bytes to UTF-8, byte by byte through Cp1251ToUnicode.
-std::string Cp1251ToUtf8(const std::string& bytes);
 
 }  // namespace console
 

@@ -137,6 +137,26 @@ class Device {
   /// platform's typed file names (TextOrigin::kTyped): UTF-8 on Windows, the
   /// terminal's charset on a terminal.
   virtual std::string TypedLineToNative(const std::string& line) const = 0;
+  /// The other way: a name in that form (as the platform also passes
+  /// arguments) as the Windows-1251 line that shows it, a character that
+  /// Windows-1251 lacks as '?'.
+  virtual std::string NativeToTypedLine(const std::string& name) const = 0;
+  /// Standard output is a terminal or console; asked without setting
+  /// anything up or drawing.
+  virtual bool StdoutIsTerminal() const = 0;
+
+  // --- The end of the program -------------------------------------------------
+  // Only a Windows console has a window that goes with the program; the
+  // other devices keep these defaults.
+  /// The window the program shows in closes as the program ends, taking
+  /// what it showed with it: on Windows, the program is the only process on
+  /// its console (started from Explorer or a shortcut) and neither standard
+  /// input nor standard output is redirected.
+  virtual bool WindowClosesAtEnd() { return false; }
+  /// Lets the console go (the lines held for standard error written), then
+  /// shows `line` below everything on a line of its own and waits for one
+  /// key press.  Ctrl+C ends the process at once.
+  virtual void WaitForKeyAtEnd(const std::string& line) { static_cast<void>(line); }
 };
 
 /// The device of the platform the program was built for.

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "converter/paste_check.h"
 #include "converter/row_translation.h"
 #include "converter/shown_text.h"
+#include "converter/standard_streams.h"
 
 namespace converter {
 namespace {
@@ -50,7 +52,66 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
   }
 }
 
-int Run(console::Console& console, textio::Channels& channels, const ErrorSink& report) {
+namespace {
+
+// The warning for a source whose text a 0x1A byte ended before the end of
+// the file, or nothing.  Asked before the input channel is closed.
+std::optional<std::string> EndMarkWarning(const textio::Channels& channels,
+                                          const std::string& input_name) {
+  int64_t line = 0;
+  int64_t after = 0;
+  if (!channels.TextCutShort(kInputChannel, &line, &after)) return std::nullopt;
+  return "'" + ShownName(input_name) + "': a 0x1A byte on line " + std::to_string(line) +
+         " ends the text; " + ShownCount(after) +
+         (after == 1 ? " byte after it was not read" : " bytes after it were not read");
+}
+
+// One answer of the dialogue.  A typed name is opened as the user saw it,
+// one from standard input as the bytes it is: the field reader tells which.
+// A name from the command line is in the form of a typed one.
+struct Answer {
+  std::string name;
+  textio::TextOrigin origin = textio::TextOrigin::kStream;
+  bool standard_stream = false;  // "-" on the command line
+};
+
+Answer Asked(console::Console& console, textio::Channels& channels, std::string_view prompt) {
+  Answer answer;
+  console.PromptedInput(prompt, true, true);
+  channels.ReadField(&answer.name, &answer.origin);
+  return answer;
+}
+
+Answer Given(console::Console& console, std::string_view prompt, const GivenName& given,
+             bool on_screen) {
+  if (on_screen) console.ShowAnswered(prompt, true, true, given.text);
+  return {given.text, textio::TextOrigin::kTyped, given.kind == NameKind::kStandardStream};
+}
+
+bool OpenInput(console::Console& console, textio::Channels& channels, const Answer& input) {
+  if (input.standard_stream) {
+    return channels.OpenStream(kInputChannel, textio::kModeInput,
+                               std::make_unique<StandardInputChannel>(console.SourceInput())) ==
+           textio::kStatusOk;
+  }
+  return channels.Open(input.name, textio::kModeInput, 0, 0, kInputChannel, 0, input.origin) ==
+         textio::kStatusOk;
+}
+
+bool OpenOutput(console::Device& device, textio::Channels& channels, const Answer& output) {
+  if (output.standard_stream) {
+    return channels.OpenStream(kOutputChannel, textio::kModeOutput,
+                               std::make_unique<StandardOutputChannel>(device)) ==
+           textio::kStatusOk;
+  }
+  return channels.Open(output.name, textio::kModeOutput, 0, 0, kOutputChannel, 0, output.origin) ==
+         textio::kStatusOk;
+}
+
+}  // namespace
+
+int Run(console::Device& device, console::Console& console, textio::Channels& channels,
+        const CommandLine& names, const ErrorSink& report) {
   int status = 0;
   auto fail = [&](const std::string& line) {
     console.FlushOutput();  // what the screen got so far comes first
@@ -58,18 +119,21 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
     status = 1;
   };
 
-  console.ClearScreen();
-  channels.Print(textio::kConsoleChannel, kTitle, kPrintLine);
-  console.PlaceCursor(5, 1, -1);
+  // With the converted text on standard output the console is never set
+  // up: channel 0 stays closed, so every print to it does nothing, and the
+  // screen is left as it was.
+  const bool on_screen = !names.ToStandardOutput();
+  if (on_screen) {
+    console.ClearScreen();
+    channels.Print(textio::kConsoleChannel, kTitle, kPrintLine);
+    console.PlaceCursor(5, 1, -1);
+  }
 
-  // A typed name is opened as the user saw it, one from standard input as
-  // the bytes it is: the field reader tells which.
-  std::string input_name;
-  textio::TextOrigin input_origin = textio::TextOrigin::kStream;
-  for (;;) {
-    console.PromptedInput(kOpenPrompt, true, true);
-    channels.ReadField(&input_name, &input_origin);
-    if (!input_name.empty()) break;
+  Answer input;
+  for (bool first = true;; first = false) {
+    input = first && names.source ? Given(console, kOpenPrompt, *names.source, on_screen)
+                                  : Asked(console, channels, kOpenPrompt);
+    if (!input.name.empty()) break;
     channels.Print(textio::kConsoleChannel, kEmptyNameRefusal, kPrintLine);
     channels.PrintLineEnd(textio::kConsoleChannel, kPrintLine);
     if (console.StdinEnded()) {
@@ -78,18 +142,16 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
       return status;
     }
   }
-  std::string output_name;
-  textio::TextOrigin output_origin = textio::TextOrigin::kStream;
-  console.PromptedInput(kSavePrompt, true, true);
-  channels.ReadField(&output_name, &output_origin);
+  const Answer output = names.target ? Given(console, kSavePrompt, *names.target, on_screen)
+                                     : Asked(console, channels, kSavePrompt);
+  const std::string& input_name = input.name;
+  const std::string& output_name = output.name;
 
-  if (channels.Open(input_name, textio::kModeInput, 0, 0, kInputChannel, 0, input_origin) !=
-      textio::kStatusOk) {
+  // The output is opened only once the input is: a mistyped input name must
+  // not cost the file named for the output (which may even be the source).
+  if (!OpenInput(console, channels, input)) {
     fail("cannot open input file '" + ShownName(input_name) + "': " + channels.last_error());
-  }
-  if (channels.Open(output_name, textio::kModeOutput, 0, 0, kOutputChannel, 0, output_origin) !=
-          textio::kStatusOk &&
-      !output_name.empty()) {
+  } else if (!OpenOutput(device, channels, output) && !output_name.empty()) {
     fail("cannot open output file '" + ShownName(output_name) + "': " + channels.last_error());
   }
 
@@ -99,6 +161,7 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
 
   PasteTally tally;
   ConvertRows(console, channels, &tally);
+  const std::optional<std::string> end_mark = EndMarkWarning(channels, input_name);
 
   if (channels.Close(kInputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
     fail("input file '" + ShownName(input_name) + "': " + channels.last_error());
@@ -113,6 +176,7 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   // whole; a warning about it would only confuse.
   if (status == 0) {
     console.FlushOutput();  // the rows come before the warnings
+    if (end_mark) report("patconv: warning: " + *end_mark);
     for (const std::string& line : tally.Warnings(ShownName(output_name))) {
       report("patconv: warning: " + line);
     }
@@ -120,10 +184,10 @@ int Run(console::Console& console, textio::Channels& channels, const ErrorSink& 
   return status;
 }
 
-int RunProgram(console::Device& device, const ErrorSink& report) {
+int RunProgram(console::Device& device, const ErrorSink& report, const CommandLine& names) {
   textio::Channels channels;
   console::Console console(device, channels);
-  int status = Run(console, channels, report);
+  int status = Run(device, console, channels, names, report);
   channels.CloseAll();
   console.FlushOutput();
   return status;

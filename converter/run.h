@@ -11,6 +11,7 @@
 
 #include "console/console.h"
 #include "console/device.h"
+#include "converter/command_line.h"
 #include "converter/paste_check.h"
 #include "textio/channels.h"
 
@@ -37,10 +38,14 @@ inline constexpr int kOutputChannel = 2;
 /// Receives one line for standard error per failure the run meets.
 using ErrorSink = std::function<void(const std::string& line)>;
 
-/// Runs the converter once on the given console and channels.  Returns the
-/// exit status: 0, or 1 when a file could not be opened, read or written,
-/// or when standard input ended before an input file was named.
-int Run(console::Console& console, textio::Channels& channels, const ErrorSink& report);
+/// Runs the converter once on the given console and channels, which work on
+/// `device`.  A name that `names` gives answers its question, which is then
+/// shown answered instead of asked; with the target on standard output the
+/// console is never set up and nothing but the converted text goes there.
+/// Returns the exit status: 0, or 1 when a file could not be opened, read
+/// or written, or when standard input ended before an input file was named.
+int Run(console::Device& device, console::Console& console, textio::Channels& channels,
+        const CommandLine& names, const ErrorSink& report);
 
 /// The conversion pass, the same for every source: every field of the input
 /// channel translated, each kept row written to the output channel, shown on
@@ -49,7 +54,7 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
 
 /// The whole program on a device: builds the channels and the console,
 /// runs, and closes everything.  Failure lines go to `report`.
-int RunProgram(console::Device& device, const ErrorSink& report);
+int RunProgram(console::Device& device, const ErrorSink& report, const CommandLine& names = {});
 
 }  // namespace converter
 

@@ -58,4 +58,11 @@ std::string ShownAscii(std::string_view text) {
   return shown;
 }
 
+std::string ShownCount(int64_t count) {
+  std::string digits = std::to_string(count);
+  const size_t first = count < 0 ? 1 : 0;  // after a minus sign
+  for (size_t at = digits.size(); at > first + 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
 }  // namespace converter

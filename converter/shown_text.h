@@ -4,6 +4,7 @@
 #ifndef PATCONV_CONVERTER_SHOWN_TEXT_H_
 #define PATCONV_CONVERTER_SHOWN_TEXT_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ std::string ShownName(std::string_view name);
 /// Text shown in ASCII alone: printable ASCII as it is, every other byte
 /// as \xNN.
 std::string ShownAscii(std::string_view text);
+
+/// A count as people read it, its digits in groups of three: "5,050".
+std::string ShownCount(int64_t count);
 
 }  // namespace converter
 

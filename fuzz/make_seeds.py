@@ -21,7 +21,12 @@ def field_reader():
                 b'a"b"', b'""\r\n"ab', b'"a\r\nb"', b"\r\n   \r\n", b"a,\r\n,a",
                 b"x" * 5000 + b"\r\n", b"y" * 4096 + b" \tz", b'"' + b"q" * 4100 + b'" ,r',
                 b"a\n\rb", b"a\rb\r", b"\xef\xbb\xbfa\xff\x00b", b"a\r\n\x1a", b"a\x1a b",
-                b"c" * 8191 + b"\r\nd", SOURCE]
+                b"c" * 8191 + b"\r\nd", SOURCE, b"\xff\xfe" + utf16(SOURCE, "le") + b"\x1a\x00z",
+                b"\xfe\xff" + utf16(SOURCE, "be") + b"\xd8\x3c\xdf", b"\xef\xbb\xbf" + SOURCE]
+
+
+def utf16(text, order):
+    return text.decode("cp1251").encode("utf-16-" + order)
 
 
 def row_translation():
@@ -40,6 +45,7 @@ def run():
     yield case(0, b"missing\n\xc2\x9b31m\n", b"")
     yield case(1, b"s\n", SOURCE)
     yield case(1, b"COM1:\n", SOURCE)
+    yield case(0, b"\xef\xbb\xbfs\no\n", b"\xff\xfe" + utf16(SOURCE + b"\x1a|C-5", "le"))
 
 
 def vt_input_decoder():

@@ -64,9 +64,9 @@ class E2ETest(unittest.TestCase):
             f.write(data)
         return path
 
-    def run_patconv(self, answers, timeout=60, stdout=subprocess.PIPE, env=None):
+    def run_patconv(self, answers, timeout=60, stdout=subprocess.PIPE, env=None, arguments=()):
         """Runs with `answers` on standard input; `env` adds to the environment."""
-        completed = subprocess.run(program(), input=answers, stdout=stdout,
+        completed = subprocess.run(program() + list(arguments), input=answers, stdout=stdout,
                                    stderr=subprocess.PIPE, cwd=self.directory,
                                    timeout=timeout, env=dict(os.environ, **(env or {})))
         return Result(completed, self.directory)
@@ -74,11 +74,30 @@ class E2ETest(unittest.TestCase):
 
 # --- The rules, written out on their own to check the program against ---------
 
-def field_reader(data, lines=None):
+MARKS = ((b"\xef\xbb\xbf", "utf-8"), (b"\xff\xfe", "utf-16-le"), (b"\xfe\xff", "utf-16-be"))
+
+
+def ansi_text(source):
+    """A source as the reader takes it: text after a UTF-8 or UTF-16
+    byte-order mark as Windows-1251 bytes ('?' for characters the code page
+    lacks), anything else as it is.  Returns the text and how many bytes of
+    the source follow its first 0x1A (None without one)."""
+    mark, codec = next(((m, c) for m, c in MARKS if source.startswith(m)), (b"", None))
+    chars = source[len(mark):].decode(codec, "replace") if codec else source
+    cut = chars.find("\x1a" if codec else b"\x1a")
+    after = None
+    if cut >= 0:
+        after = len(source) - len(mark) - len(chars[:cut + 1].encode(codec) if codec else
+                                               chars[:cut + 1])
+    return (chars.encode("cp1251", "replace") if codec else chars), after
+
+
+def field_reader(data, lines=None, end_line=None):
     """Fields a source file yields, by the reading rules: CR LF as LF, the
     first 0x1A ends the data, blanks skipped, commas and line ends end fields,
     quotes protect, 4096 bytes at most.  Returns the list of fields; when
-    `lines` is a list, the line each field starts on is appended to it."""
+    `lines` is a list, the line each field starts on is appended to it, and
+    the line the reader ends on to `end_line`."""
     size_marker = len(data)  # the size measured at open counts every byte
     data = data.split(b"\x1a")[0]
     # Translate, remembering the source position after each delivered byte.
@@ -153,6 +172,8 @@ def field_reader(data, lines=None):
             elif c not in (0x2C, None):
                 put_back.append(c)
         fields.append(bytes(field))
+    if end_line is not None:
+        end_line.append(line)
     return fields
 
 
@@ -168,7 +189,7 @@ def target_row(source_row):
 
 
 def expected_rows(source):
-    rows = [target_row(f) for f in field_reader(source)]
+    rows = [target_row(f) for f in field_reader(ansi_text(source)[0])]
     return [r for r in rows if r is not None]
 
 
@@ -205,11 +226,20 @@ def paste_warnings_for(kept, output=b"out.txt"):
     return [b"patconv: warning: " + line for line in lines]
 
 
-def paste_warnings(source, output=b"out.txt"):
-    """The warning lines for converting the bytes of a source file."""
-    lines = []
-    rows = [target_row(f) for f in field_reader(source, lines)]
-    return paste_warnings_for([(r, n) for r, n in zip(rows, lines) if r is not None], output)
+def paste_warnings(source, output=b"out.txt", name=b"in.txt"):
+    """The warning lines for converting the bytes of a source file: a 0x1A
+    before its end first, then what the tracker will refuse."""
+    lines, end_line = [], []
+    text, after = ansi_text(source)
+    rows = [target_row(f) for f in field_reader(text, lines, end_line)]
+    warnings = []
+    if after:
+        warnings.append(b"patconv: warning: '%s': a 0x1A byte on line %d ends the text; %s "
+                        % (name, end_line[0], format(after, ",").encode())
+                        + (b"byte after it was not read" if after == 1 else
+                           b"bytes after it were not read"))
+    return warnings + paste_warnings_for(
+        [(r, n) for r, n in zip(rows, lines) if r is not None], output)
 
 
 def stderr_lines(stderr):

@@ -12,6 +12,7 @@ its output file and standard output against the rules.
 """
 import os
 import shlex
+import shutil
 import subprocess
 import unittest
 import zipfile
@@ -62,10 +63,14 @@ class Deb(PackageTest):
 
         root = os.path.join(self.directory, "root")
         subprocess.run(["dpkg", "-x", deb, root], check=True, timeout=60)
-        for path in ("usr/share/man/man1/patconv.1", "usr/share/doc/patconv/README.md",
-                     "usr/share/doc/patconv/LICENSE"):
+        for path in ("usr/share/man/man1/patconv.1.gz", "usr/share/doc/patconv/README.md",
+                     "usr/share/doc/patconv/copyright", "usr/share/doc/patconv/changelog.gz"):
             self.assertTrue(os.path.isfile(os.path.join(root, path)), path)
         self.check_conversion([os.path.join(root, "usr/bin/patconv")])
+        if shutil.which("lintian"):
+            lintian = subprocess.run(["lintian", "--fail-on", "error,warning", deb], timeout=300,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            self.assertEqual(lintian.returncode, 0, lintian.stdout.decode(errors="replace"))
 
 
 class Zip(PackageTest):
@@ -77,12 +82,19 @@ class Zip(PackageTest):
                                      top + "/patconv.exe"])
             readme = z.read(top + "/README.txt")
             z.extractall(os.path.join(self.directory, "unpacked"))
-        # Windows text: the README as it is, every line ended by CR LF.
-        with open(os.path.join(SOURCE_DIR, "README.md"), "rb") as f:
-            self.assertEqual(readme, f.read().replace(b"\n", b"\r\n"))
+        # The README for Windows users: UTF-8 with a byte-order mark, every
+        # line ended by CR LF.
+        with open(os.path.join(SOURCE_DIR, "doc", "README-windows.txt.in"), "rb") as f:
+            text = f.read().replace(b"@PROJECT_VERSION@", VERSION.encode())
+        self.assertEqual(readme, b"\xef\xbb\xbf" + text.replace(b"\n", b"\r\n"))
+        exe = os.path.join(self.directory, "unpacked", top, "patconv.exe")
+        # The version resource and the manifest.
+        with open(exe, "rb") as f:
+            binary = f.read()
+        self.assertIn("ProductVersion\0%s" % VERSION, binary.decode("utf-16-le", "replace"))
+        self.assertIn(b"<longPathAware", binary)
         runner = shlex.split(os.environ.get("PATCONV_RUNNER", ""))
-        self.check_conversion(runner + [os.path.join(self.directory, "unpacked", top,
-                                                     "patconv.exe")])
+        self.check_conversion(runner + [exe])
 
 
 class ManualPage(unittest.TestCase):

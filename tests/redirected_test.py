@@ -2,11 +2,12 @@
 the conversion and the failures, compared byte for byte."""
 import os
 import random
+import re
 import subprocess
 import unittest
 
-from e2e import (CRLF, HEADER, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest,
-                 expected_rows, paste_warnings, redirected_screen, stderr_lines,
+from e2e import (CRLF, HEADER, MARKS, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest, Result,
+                 expected_rows, paste_warnings, program, redirected_screen, stderr_lines,
                  target_file, target_row, under_wine)
 
 SOURCE = (b"ModPlug Tracker MOD\r\n"
@@ -46,7 +47,7 @@ class Dialogue(E2ETest):
             self.assertEqual(r.file("out2.txt"), target_file(ROWS))
             self.assertEqual(r.status, 0)
         else:
-            self.assertEqual(r.file("out2.txt"), target_file([]))
+            self.assertFalse(r.exists("out2.txt"))
             self.assertEqual(r.status, 1)
 
     def test_quoted_names_keep_commas_and_blanks(self):
@@ -90,19 +91,26 @@ class Dialogue(E2ETest):
         self.assertEqual(r.status, 1)
 
     def test_names_from_standard_input_are_their_bytes(self):
-        # Neither Windows-1251 nor UTF-8 is assumed: the bytes go to the
-        # system as they are, which takes them in its ANSI code page on
-        # Windows (1252 under wine's C.UTF-8) and as the name itself here.
-        on_disk = (lambda n: n.decode("cp1252").encode()) if under_wine() else (lambda n: n)
+        # The bytes go to the system as they are: in its ANSI code page on
+        # Windows (1252 under wine's C.UTF-8), unless they are UTF-8 beyond
+        # ASCII (an answers file saved as UTF-8, its mark skipped).
+        def on_disk(name):  # every name here goes beyond ASCII
+            try:
+                return name.decode("utf-8") and name
+            except UnicodeDecodeError:
+                return name.decode("cp1252").encode() if under_wine() else name
         names = [b"\xe4\xf6\xfc.txt", b"\xc2\xfb\xe2\xee\xe4.txt", "вывод.txt".encode()]
-        for input_name, output_name in zip(names, names[1:] + names[:1]):
+        pairs = list(zip(names, names[1:] + names[:1]))
+        pairs.append(("\ufeffпример.txt".encode(), "sortie_é.txt".encode()))
+        for input_name, output_name in pairs:
             with self.subTest(input=input_name, output=output_name):
+                answers = input_name + b"\n" + output_name + b"\n"
+                input_name = input_name.replace(b"\xef\xbb\xbf", b"")
                 for name in os.listdir(self.directory.encode()):
                     os.remove(os.path.join(self.directory.encode(), name))
                 with open(os.path.join(self.directory.encode(), on_disk(input_name)), "wb") as f:
                     f.write(SOURCE)
-                r = self.run_patconv(input_name + b"\n" + output_name + b"\n",
-                                     env={"LC_ALL": "C.UTF-8"})
+                r = self.run_patconv(answers, env={"LC_ALL": "C.UTF-8"})
                 self.assertEqual(r.stdout, redirected_screen(ROWS))
                 self.assertEqual(sorted(os.listdir(self.directory.encode())),
                                  sorted([on_disk(input_name), on_disk(output_name)]))
@@ -127,6 +135,9 @@ class Conversion(E2ETest):
         self.assertEqual(r.stdout, redirected_screen(rows))
         self.assertEqual(r.file("out.txt"), target_file(rows))
         self.assertEqual(stderr_lines(r.stderr), paste_warnings(source))
+        if not os.environ.get("PATCONV_RUNNER"):  # wine and valgrind: too slow to run twice
+            # Standard input ends where it ends, a file where its size says.
+            self.assertEqual(self.run_patconv(source, arguments=["-"]).stdout, target_file(rows))
         return r
 
     def test_header_is_dropped_and_notes_mapped(self):
@@ -146,8 +157,22 @@ class Conversion(E2ETest):
                    [target_row(b"|C-5"), target_row(b"|D-5"), target_row(b"|E-5")])
 
     def test_eof_mark_ends_the_source(self):
-        self.check(b"|C-5\r\n\x1a|D-5\r\n", [target_row(b"|C-5"), target_row(b"")])
+        # It still ends the text, but no longer in silence.
+        r = self.check(b"|C-5\r\n\x1a" + b"|D-5\r\n" * 1010, [target_row(b"|C-5"), target_row(b"")])
+        self.assertEqual(stderr_lines(r.stderr)[0], b"patconv: warning: 'in.txt': a 0x1A byte on "
+                         b"line 2 ends the text; 6,060 bytes after it were not read")
         self.check(b"|C-5\x1a|D-5\r\n", [target_row(b"|C-5")])
+        self.check(b"|C-5\r\n\x1a", [target_row(b"|C-5"), target_row(b"")])  # at the end: no word
+
+    def test_marked_sources_convert_as_their_ansi_text(self):
+        # Notepad's "UTF-8" and "Unicode", PowerShell's `>`: the rows of the
+        # same text saved as ANSI, '?' where Windows-1251 lacks a character.
+        text = SOURCE.decode("cp1251") + "|\u0416-5 \u00e9\U0001F3B5\r\n|D-5\r\r\n|E-5\x1a t\r\n"
+        ansi = text.encode("cp1251", "replace")
+        self.assertIn(b"|\xc6-5 ??\r\n", ansi)
+        for mark, codec in MARKS:
+            with self.subTest(codec=codec):
+                self.check(mark + text.encode(codec), expected_rows(ansi))
 
     def test_blank_lines_and_blanks_after_the_last_line(self):
         empty = b"....|..| .... ....| .... ....| .... ...."
@@ -207,13 +232,20 @@ class Conversion(E2ETest):
 
 
 class Failures(E2ETest):
-    def test_missing_input_gives_the_header_alone(self):
-        r = self.run_patconv(b"missing.txt\nout.txt\n")
-        self.assertEqual(r.stdout, redirected_screen([]))
-        self.assertEqual(r.file("out.txt"), target_file([]))
-        self.assertEqual(r.status, 1)
-        self.assertEqual(r.stderr.count(b"\n"), 1)
-        self.assertIn(b"missing.txt", r.stderr)
+    def test_an_input_that_cannot_be_opened_touches_no_file(self):
+        # Neither created nor emptied: not even the source itself, named for
+        # the output after a slip in the input name.
+        self.write("in.txt", SOURCE)
+        self.write("old.txt", b"kept")
+        for name in (b"missing.txt", b"\x00in.txt", b"PRN:"):
+            for output in (b"out.txt", b"old.txt", b"in.txt"):
+                r = self.run_patconv(name + b"\n" + output + b"\n")
+                self.assertEqual(r.stdout, redirected_screen([]))
+                self.assertEqual(r.status, 1)
+                self.assertEqual(r.stderr.count(b"\n"), 1)
+                self.assertIn(b"input file '" + name.replace(b"\x00", b"\\x00"), r.stderr)
+                self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt", "old.txt"])
+                self.assertEqual((r.file("in.txt"), r.file("old.txt")), (SOURCE, b"kept"))
 
     def test_same_file_for_input_and_output_is_left_intact(self):
         self.write("in.txt", SOURCE)
@@ -235,7 +267,7 @@ class Failures(E2ETest):
     def test_name_with_a_nul_byte_names_no_file(self):
         self.write("in.txt", SOURCE)
         r = self.run_patconv(b"in.txt\x00tail\nout.txt\n")
-        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertFalse(r.exists("out.txt"))
         self.assertEqual(r.status, 1)
         self.assertIn(b"\\x00", r.stderr)  # shown, not sent raw
         r = self.run_patconv(b"in.txt\nout2.txt\x00\n")
@@ -244,11 +276,29 @@ class Failures(E2ETest):
 
     def test_reserved_device_names_are_not_opened(self):
         self.write("in.txt", SOURCE)
-        for name in (b"COM1:", b"lpt:", b"PRN:", b"CONS:", b"SCRN:", b"pipe:"):
+        # Refused everywhere; then the names Windows takes for devices, which
+        # are file names like any other on Linux.
+        names = [(name, True) for name in (b"COM1:", b"lpt:", b"PRN:", b"CONS:", b"SCRN:", b"pipe:")]
+        names += [(name, under_wine()) for name in (
+            b"CON", b"nul.txt", b"Com1", b"AUX .txt", b"CONOUT$", b"lpt9.", b"\\\\.\\C:",
+            b"\\\\?\\GLOBALROOT\\Device\\Null")]
+        for name, refused in names:
             r = self.run_patconv(b"in.txt\n" + name + b"\n")
             self.assertEqual(r.stdout, redirected_screen(ROWS))
-            self.assertEqual(r.status, 1, name)
-            self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
+            self.assertEqual(r.status, 1 if refused else 0, name)
+            if refused:
+                self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt"])
+                self.assertIn(b"reserved device name", r.stderr)
+            else:
+                self.assertEqual(r.file(name), target_file(ROWS))
+                os.remove(os.path.join(r.directory.encode(), name))
+        # As the input too; and a device reached by a name that is not
+        # reserved is refused once opened.  No output is made.
+        if under_wine():
+            for name in (b"con.txt", b"\\\\.\\C:", b"/dev/null"):
+                r = self.run_patconv(name + b"\nout.txt\n")
+                self.assertEqual((r.status, os.path.exists(r.directory + "/out.txt")), (1, False))
+                self.assertIn(b"cannot open input file '" + name + b"': ", r.stderr)
 
     def test_output_in_a_missing_directory(self):
         self.write("in.txt", SOURCE)
@@ -260,7 +310,7 @@ class Failures(E2ETest):
     def test_input_is_a_directory(self):
         os.mkdir(os.path.join(self.directory, "sub"))
         r = self.run_patconv(b"sub\nout.txt\n")
-        self.assertEqual(r.file("out.txt"), target_file([]))
+        self.assertFalse(r.exists("out.txt"))
         self.assertEqual(r.status, 1)
 
     @unittest.skipIf(under_wine() or not os.path.exists("/dev/full"), "needs /dev/full")
@@ -284,6 +334,65 @@ class Failures(E2ETest):
             self.assertEqual(f.read().strip(), "0")
         with open(os.path.join(self.directory, "out.txt"), "rb") as f:
             self.assertEqual(f.read(), target_file(rows))
+
+
+class Arguments(E2ETest):
+    def test_command_lines(self):
+        with open(os.path.join(os.path.dirname(__file__), "..", "CMakeLists.txt")) as f:
+            version = b"patconv %s\n" % re.search(
+                r"project\(patconv VERSION (\S+)", f.read()).group(1).encode()
+        usage = b"Usage: patconv [-h] [-V] [SOURCE [TARGET]]\n"
+        screen, file = redirected_screen(ROWS), target_file(ROWS)
+        hint = b" (patconv --help lists the options)"
+        warnings = paste_warnings(SOURCE)
+        # Arguments, standard input, standard output (of the usage text its
+        # first line), status, standard error's lines, the files made.
+        cases = [
+            (["--help", "x"], b"", usage, 0, [], {}),
+            (["x", "-h"], b"", usage, 0, [], {}),
+            (["--version"], b"", version, 0, [], {}),
+            (["-V", "--bad"], b"", version, 0, [], {}),
+            (["in.txt", "--bad"], b"", b"", 2,
+             [b"patconv: unknown option '--bad'" + hint], {}),
+            (["a", "b", "c"], b"", b"", 2, [b"patconv: too many names, from 'c' on" + hint], {}),
+            (["--", "-x.txt", "out.txt"], b"", screen, 0, warnings, {"out.txt": file}),
+            (["in.txt", "out.txt"], b"", screen, 0, warnings, {"out.txt": file}),
+            (["in.txt"], b"out.txt\n", screen, 0, warnings, {"out.txt": file}),
+            (["", "out.txt"], b"in.txt\n", redirected_screen(ROWS, refusals=1), 0, warnings,
+             {"out.txt": file}),
+            (["-", "-"], SOURCE, file, 0, paste_warnings(SOURCE, b"-"), {}),
+            (["-"], SOURCE, file, 0, paste_warnings(SOURCE, b"-"), {}),
+            (["in.txt", "-"], b"", file, 0, paste_warnings(SOURCE, b"-"), {}),
+            (["-", "out.txt"], SOURCE, screen, 0, warnings, {"out.txt": file}),
+            (["in.txt", "in.txt"], b"", screen, 1, [b"patconv: cannot open output file 'in.txt':"
+                                                  b" it is the file being read; left unchanged"],
+             {}),
+            (["", "-"], b"in.txt\n", b"", 2, [b"patconv: an empty SOURCE names no file" + hint],
+             {}),
+        ]
+        self.write("in.txt", SOURCE)
+        self.write("-x.txt", SOURCE)
+        for arguments, answers, stdout, status, errors, files in cases:
+            with self.subTest(arguments=arguments):
+                r = self.run_patconv(answers, arguments=arguments)
+                shown = r.stdout
+                if stdout in (usage, version):  # text: CR LF from patconv.exe
+                    shown = shown.replace(b"\r\n", b"\n")[:len(stdout) if stdout is usage else None]
+                self.assertEqual(shown, stdout)
+                self.assertEqual((r.status, stderr_lines(r.stderr)), (status, errors))
+                made = {n: r.file(n) for n in os.listdir(self.directory) if n != "-x.txt"}
+                self.assertEqual(made, dict({"in.txt": SOURCE}, **files))
+                for name in files:
+                    os.remove(os.path.join(self.directory, name))
+
+    @unittest.skipIf(under_wine(), "standard input is a file of the POSIX shell")
+    def test_output_that_is_standard_inputs_file(self):
+        self.write("in.txt", SOURCE)
+        with open(os.path.join(self.directory, "in.txt"), "rb") as source:
+            r = subprocess.run(program() + ["-", "in.txt"], stdin=source, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, cwd=self.directory, timeout=60)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(Result(r, self.directory).file("in.txt"), SOURCE)
 
 
 class Samples(E2ETest):

@@ -161,6 +161,32 @@ class Dialogue(TerminalTest):
         with open(os.path.join(self.directory, "out.txt"), "rb") as f:
             self.assertEqual(f.read().count(b"\r\n"), 41)
 
+    def test_names_as_arguments(self):
+        # The name answers the first question, shown as if typed (ä, which
+        # Windows-1251 lacks, as '?'); the second is asked.
+        self.write("bär.txt", SOURCE[:200])
+        self.pane.start(program() + ["bär.txt"])
+        rows = self.pane.wait_for(lambda r: r[5] == "Filename to SAVE Output as:?")
+        self.assertEqual(rows[4], "Filename to Open:? b?r.txt")
+        self.assertEqual(self.pane.cursor(), (29, 5))
+        self.answer("out.txt")
+        self.assertEqual(self.pane.wait_exit(), 0)
+        with open(os.path.join(self.directory, "out.txt"), "rb") as f:
+            self.assertEqual(f.read().count(b"\r\n"), 6)
+        # "-" reads no keys as a pattern; the converted text alone goes to
+        # a terminal, its control bytes as '?'.
+        self.write("in.txt", b"|\x1b[2J.......|\x07\r\n")
+        for arguments, shown in ((["-"], "patconv: standard input is a terminal: redirect or pipe"
+                                         " the pattern into it"),
+                                 (["in.txt", "-"], "....|..|?[2 .... ....|? .... ....| .... ....")):
+            self.pane.close()
+            self.pane = TmuxPane(self.width, self.height, cwd=self.directory)
+            self.addCleanup(self.pane.close)
+            self.pane.start(program() + arguments)
+            self.assertEqual(self.pane.wait_exit(), 2 if arguments == ["-"] else 0)
+            self.assertIn(shown, self.pane.screen())
+            self.assertTrue(self.pane.terminal_settings_kept())
+
     def test_long_rows_wrap_at_the_right_edge(self):
         self.pane = TmuxPane(30, 12, cwd=self.directory)
         self.addCleanup(self.pane.close)

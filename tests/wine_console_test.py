@@ -18,6 +18,7 @@ names are used as typed under every console code page.
 import os
 import shutil
 import tempfile
+import time
 import unittest
 
 from e2e import (REFUSAL, STATUS_LINE, TITLE, expected_rows, program,
@@ -33,6 +34,8 @@ ROWS = expected_rows(SOURCE)
 # forms (ESC [ 1 ~ and ESC [ 4 ~) and hands them on as empty key records.
 HOME = b"\x1b[H"
 END = b"\x1b[F"
+
+CLOSE = "Press any key to close this window."
 
 # Wine's first start of a program may take a few seconds.
 START_TIMEOUT = 30
@@ -57,10 +60,11 @@ class WineConsoleTest(unittest.TestCase):
         self.pane = None
         self.start()
 
-    def start(self, code_page=None, stdout=None):
-        """Starts patconv.exe in a new pane: in the console wine gives it, or
-        after `chcp code_page` in cmd, which runs a copy in the directory
-        (with its standard output sent to the file `stdout`, if named)."""
+    def start(self, code_page=None, stdout=None, arguments="", alone=False):
+        """Starts patconv.exe with `arguments` in a new pane: through cmd,
+        which shares the console with it (after `chcp code_page`, running a
+        copy in the directory, with its standard output sent to the file
+        `stdout`, if named), or `alone` in the console wine gives it."""
         if self.pane is not None:
             self.pane.close()
         self.pane = TmuxPane(width=80, height=25, cwd=self.directory)
@@ -68,11 +72,15 @@ class WineConsoleTest(unittest.TestCase):
         env = {name: os.environ[name] for name in WINE_VARIABLES if name in os.environ}
         env["DISPLAY"] = ""  # console only: no window system
         argv = program()
+        command = "Z:" + argv[-1].replace("/", "\\")
         if code_page is not None:
             shutil.copy(argv[-1], os.path.join(self.directory, "patconv.exe"))
             command = "chcp %d & patconv.exe" % code_page
-            if stdout is not None:
-                command += " > " + stdout
+        command += " " + arguments if arguments else ""
+        command += " > " + stdout if stdout else ""
+        if alone:
+            argv = argv + arguments.split()
+        else:
             argv = argv[:-1] + ["cmd", "/c", command]
         self.pane.start(argv, env=env)
 
@@ -159,7 +167,7 @@ class WineConsoleTest(unittest.TestCase):
         self.assertEqual(self.pane.wait_exit(20), 1, self.screen_text())
         error = "patconv: cannot open input file 'нет.txt': No such file or directory"
         self.assertIn(error, self.pane.screen())
-        self.assertEqual(self.files(), ["br", "in.txt"])
+        self.assertEqual(self.files(), ["in.txt"])  # no output without the input
         # With standard output sent to a file, nothing is drawn on the
         # console, and the line is written to it at once, as text that reads
         # the same.
@@ -296,6 +304,42 @@ class WineConsoleTest(unittest.TestCase):
         rows = self.pane.screen()
         self.assertEqual(rows[4], "Filename to Open:? in")
         self.assertEqual(rows[5:], [""] * 20)
+
+
+    def test_names_as_arguments_under_code_page_866(self):
+        # The wide command line: a Cyrillic name reaches the file as given
+        # and shows as typed, though code page 866 is no Windows-1251.  Cmd
+        # shares the console, so no closing line follows.
+        with open(os.path.join(self.directory, "файл.txt"), "wb") as f:
+            f.write(SOURCE)
+        self.start(866, arguments="файл.txt")
+        self.wait_row(5, "Filename to Open:? файл.txt", START_TIMEOUT)
+        self.wait_row(6, "Filename to SAVE Output as:?")
+        self.answer("вывод.txt")
+        self.assertEqual(self.pane.wait_exit(20), 0, self.screen_text())
+        self.assertNotIn(CLOSE, self.pane.screen())
+        with open(os.path.join(self.directory, "вывод.txt"), "rb") as f:
+            self.assertEqual(f.read(), target_file(ROWS))
+
+    def test_window_of_its_own_waits_for_a_key(self):
+        # Alone on its console (wine started from a terminal, as Explorer
+        # starts a double-clicked program), the program ends below its error
+        # line with the closing line, and waits; a key ends it with its
+        # status, Ctrl+C at once.
+        self.start(arguments="missing.txt out.txt", alone=True)
+        error = "patconv: cannot open input file 'missing.txt': No such file or directory"
+        rows = self.pane.wait_for(lambda rows: CLOSE in rows, START_TIMEOUT, "the closing line")
+        self.assertEqual(rows[rows.index(CLOSE) - 1], error)
+        self.assertEqual(self.pane.cursor(), (len(CLOSE), rows.index(CLOSE)))
+        time.sleep(0.5)
+        self.assertFalse(os.path.exists(self.pane.status_file))
+        self.pane.send_keys("x")
+        self.assertEqual(self.pane.wait_exit(10), 1)
+        self.start(arguments="in.txt out.txt", alone=True)
+        self.pane.wait_for(lambda rows: CLOSE in rows, START_TIMEOUT, "the closing line")
+        self.pane.send_keys("C-c")
+        self.pane.wait_exit(10)
+        self.assertEqual(self.output(), target_file(ROWS))
 
 
 if __name__ == "__main__":

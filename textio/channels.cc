@@ -1,6 +1,7 @@
 #include "textio/channels.h"
 
 #include <cctype>
+#include <limits>
 #include <utility>
 
 #include "textio/disk_file.h"
@@ -103,9 +104,9 @@ int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock
   last_error_.clear();
   if (number < 1 || number > kLastChannel) return SetStatus(kStatusBadCall);
   if (name.empty()) return SetStatus(kStatusBadCall);
-  // Reserved names would reach a port, a printer or a command; they are
-  // never opened.
-  if (IsReservedDeviceName(name)) {
+  // Reserved names would reach a port, a printer or a command, and so would
+  // the names the system keeps for its devices; they are never opened.
+  if (IsReservedDeviceName(name) || OsFile::NamesDevice(name)) {
     last_error_ = "reserved device name, not opened";
     return SetStatus(kStatusCannotOpen);
   }
@@ -144,15 +145,14 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
     // Converted rows hold bytes of the source file: they never go to a
     // terminal raw, where they could act as escape sequences.
     if (file->IsTerminal()) {
-      last_error_ = "it is a terminal or device, not a file";
+      last_error_ = SystemErrorText(kErrorNotAFile);
       return kStatusCannotOpen;
     }
     // Emptying the file that another channel reads would destroy the
     // source; such a file is left as it is and not opened.
     FileIdentity identity = file->Identity();
     for (const ChannelRecord& other : records_) {
-      auto* disk = dynamic_cast<DiskFile*>(other.kind);
-      if (disk != nullptr && disk->mode() == kModeInput && disk->identity() == identity) {
+      if (other.kind != nullptr && other.kind->ReadIdentity() == identity) {
         last_error_ = "it is the file being read; left unchanged";
         return kStatusCannotOpen;
       }
@@ -165,24 +165,26 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
   record->size = size;
   record->put_back_count = 0;
   record->line_ends = 0;
-  record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode);
+  record->owned_kind = std::make_unique<DiskFile>(std::move(file), mode, size);
   record->kind = record->owned_kind.get();
   return kStatusOk;
 }
 
 int Channels::OpenInputBytes(int number, std::string_view bytes) {
-  return OpenKind(number, kModeInput, static_cast<int64_t>(bytes.size()),
-                  std::make_unique<MemoryChannel>(bytes));
+  return OpenStream(number, kModeInput, std::make_unique<MemoryChannel>(bytes),
+                    static_cast<int64_t>(bytes.size()));
 }
 
 int Channels::OpenOutputBytes(int number, std::string* sink) {
-  return OpenKind(number, kModeOutput, 0, std::make_unique<MemoryChannel>(sink));
+  return OpenStream(number, kModeOutput, std::make_unique<MemoryChannel>(sink), 0);
 }
 
-int Channels::OpenKind(int number, int mode, int64_t size, std::unique_ptr<ChannelKind> kind) {
+int Channels::OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind, int64_t size) {
   last_error_.clear();
-  ChannelRecord* record = number >= 1 ? Lookup(number) : nullptr;
-  if (record == nullptr || record->is_open()) return SetStatus(kStatusBadCall);
+  ChannelRecord* record = Lookup(number);
+  if (number < 1 || record == nullptr || record->is_open() || !kind) {
+    return SetStatus(kStatusBadCall);
+  }
   record->mode = mode;
   record->size = size;
   record->put_back_count = 0;
@@ -241,6 +243,17 @@ bool Channels::NextField(int number, std::string* storage, std::string_view* fie
   }
   ReadField(storage);
   *field = *storage;
+  return true;
+}
+
+bool Channels::TextCutShort(int number, int64_t* line, int64_t* bytes_after) const {
+  if (number < 1 || number > kLastChannel) return false;
+  const ChannelRecord& record = records_[static_cast<size_t>(number)];
+  const auto* disk = dynamic_cast<const DiskFile*>(record.kind);
+  const int64_t after = disk != nullptr ? disk->BytesAfterEndMark(record.size) : 0;
+  if (after == 0) return false;
+  *line = record.line_ends + 1;
+  *bytes_after = after;
   return true;
 }
 

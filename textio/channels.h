@@ -3,7 +3,9 @@
 //
 // Library textio, the lowest layer: this channel table, the disk-file channel
 // (disk_file, over os_file with one platform file), buffered input with the
-// text translation (text_input), the field reader, and UTF-8 (utf8).  It
+// text translation (text_input) over the byte-order marks of sources
+// (decoding_source), the field reader, UTF-8 (utf8), the Windows-1251 table
+// (cp1251) and the names Windows keeps for devices (windows_names).  It
 // includes nothing of console/ or converter/.
 #ifndef PATCONV_TEXTIO_CHANNELS_H_
 #define PATCONV_TEXTIO_CHANNELS_H_
@@ -11,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,6 +64,9 @@ class ChannelKind {
   /// Ends the channel's use of its stream.  Returns the reason a read or
   /// write of the channel failed while it was open, empty when none did.
   virtual std::string Close() = 0;
+  /// The file the channel reads, which no output may empty; none (not
+  /// valid) for a channel that reads no file.
+  virtual FileIdentity ReadIdentity() const { return {}; }
 
  protected:
   /// The free room of the kind's own output buffer, which Print fills
@@ -107,6 +113,12 @@ class Channels {
   /// Opens a file channel in mode 3 on memory: what is printed to it is
   /// appended to *sink, which must outlive the channel.
   int OpenOutputBytes(int number, std::string* sink);
+  /// Opens a file channel on a stream of another kind than a disk file (a
+  /// standard stream, memory).  Without a `size` the stream has none to
+  /// measure (the whole-line path then never stops short of its end), and
+  /// the end test is the kind's alone.
+  int OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind,
+                 int64_t size = std::numeric_limits<int64_t>::max());
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.
@@ -122,6 +134,11 @@ class Channels {
     if (number < 0 || number > kLastChannel) return 0;
     return records_[static_cast<size_t>(number)].line_ends;
   }
+  /// When a 0x1A byte ended the text of input channel `number` before the
+  /// end of its file: true, with the line the byte stands on as the field
+  /// reader counts them, and how many bytes of the file (of its size
+  /// measured at open) come after it.  False otherwise.
+  bool TextCutShort(int number, int64_t* line, int64_t* bytes_after) const;
   /// The converter's loop step in one call: the end test on channel
   /// `number`; unless it is at its end, select for input on it and read
   /// field.  *field then views the field: in *storage, or in the channel's
@@ -173,8 +190,6 @@ class Channels {
     return kind->Write(data, size) == size;
   }
   int OpenDiskFile(const std::string& name, int mode, TextOrigin origin, ChannelRecord* record);
-  /// Opens a free file channel on a kind of its own, of `size` bytes.
-  int OpenKind(int number, int mode, int64_t size, std::unique_ptr<ChannelKind> kind);
   void CloseRecord(ChannelRecord* record);
 
   std::array<ChannelRecord, kLastChannel + 1> records_;

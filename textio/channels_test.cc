@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "textio/test_support.h"
+#include "textio/windows_names.h"
 
 namespace textio {
 namespace {
@@ -96,6 +98,46 @@ TEST_F(ChannelsTest, ReservedDeviceNamesAreNeverOpened) {
   }
   const char* ordinary[] = {"COM", "COM1", "CO:", "PRN", "PRN:x", "LPTX:", "COMA:", "CONS:x", "a:"};
   for (const char* name : ordinary) EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+  // What Windows opens as a device, '|' between the names: the Windows
+  // build refuses these as well.  Then names that are files to it.
+  const std::pair<std::string, bool> windows_names[] = {
+      {"CON|nul.txt|Aux .log|com1|LPT9.x.y|CON. .|prn:x|conout$|dir/CON|C:CON|c:\\d\\NUL|x/CON/."
+       "|CON\\a\\..|COM\xC2\xB9|\\\\.\\C:|//./pipe/x|\\\\?\\C:|\\??\\PhysicalDrive0"
+       "|\\\\?\\GLOBALROOT\\Device\\Null",
+       true},
+      {"CONX|COM0|COM10| CON|CON\\x|d\\CON\\..|CONIN|\\\\?\\C:\\d\\CON|\\\\?\\UNC\\srv\\share\\NUL",
+       false},
+  };
+  for (const auto& [names, device] : windows_names) {
+    for (size_t at = 0, bar = 0; bar != std::string::npos; at = bar + 1) {
+      bar = names.find('|', at);
+      const std::string name = names.substr(at, bar - at);
+      EXPECT_EQ(IsWindowsDeviceName(name), device) << name;
+    }
+  }
+}
+
+// A marked file ends where its text ends, the mark not counted: no field is
+// lost or made up, and what the file grows by after the open is not read.
+TEST_F(ChannelsTest, MarkedFilesEndWhereTheirTextEnds) {
+  const std::string utf8 = "\xEF\xBB\xBF", le = "\xFF\xFE";
+  const struct {
+    std::string data, appended;
+    Fields fields;
+  } cases[] = {
+      {utf8, "", {}},
+      {le, "", {}},
+      {utf8 + "a\r\n", "b\r\n", {"a"}},
+      {le + std::string("a\0\r\0\n\0", 6), std::string("b\0", 2), {"a"}},
+      {std::string("\xFE\xFF\0a", 4), std::string("\0b", 2), {"a"}},
+  };
+  for (const auto& c : cases) {
+    WriteFile(Path("in"), c.data);
+    Channels channels;
+    ASSERT_EQ(channels.Open(Path("in"), kModeInput, 0, 0, 1, 0), kStatusOk);
+    WriteFile(Path("in"), c.data + c.appended);
+    EXPECT_EQ(ReadAllFields(channels), c.fields) << testing::PrintToString(c.data);
+  }
 }
 
 TEST_F(ChannelsTest, PrintWritesBytesAndLineEnds) {

@@ -5,10 +5,14 @@
 
 namespace textio {
 
-DiskFile::DiskFile(std::unique_ptr<OsFile> file, int mode)
+DiskFile::DiskFile(std::unique_ptr<OsFile> file, int mode, int64_t size)
     : file_(std::move(file)), mode_(mode), identity_(file_->Identity()) {
   if (mode_ == kModeInput) {
-    input_ = std::make_unique<TextInput>(file_.get());
+    source_ = std::make_unique<DecodingSource>(file_.get(), DecodingSource::Marks::kConvert);
+    // Whether the text is converted tells what its end is: known before
+    // the first end test.
+    source_->Start(size);
+    input_ = std::make_unique<TextInput>(source_.get());
   } else {
     buffer_ = std::make_unique<char[]>(kBufferSize);
     put_ = buffer_.get();
@@ -23,7 +27,12 @@ DiskFile::~DiskFile() {
 int DiskFile::EndTest(const ChannelRecord& record) {
   if (mode_ != kModeInput) return 0;  // a channel open for writing never ends
   if (input_->ended()) return -1;
-  return input_->position() >= record.size ? -1 : 0;
+  return input_->position() >= source_->TextSize(record.size) ? -1 : 0;
+}
+
+int64_t DiskFile::BytesAfterEndMark(int64_t size) const {
+  if (!input_ || !input_->ended_at_mark()) return 0;
+  return std::max<int64_t>(0, size - source_->RawOffsetAfter(input_->position()));
 }
 
 size_t DiskFile::Write(const char* data, size_t size) {

@@ -1,7 +1,7 @@
 // The disk-file channel kind.  A file open for input is read through a
-// TextInput, whose buffer also does the text translation; a file open for
-// output is written through a buffer of the channel's own.  Both buffers
-// hold kFileBufferSize bytes.
+// DecodingSource (its byte-order mark) and a TextInput, whose buffer also
+// does the text translation; a file open for output is written through a
+// buffer of the channel's own.  The buffers hold kFileBufferSize bytes.
 #ifndef PATCONV_TEXTIO_DISK_FILE_H_
 #define PATCONV_TEXTIO_DISK_FILE_H_
 
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "textio/channels.h"
+#include "textio/decoding_source.h"
 #include "textio/os_file.h"
 #include "textio/text_input.h"
 
@@ -18,15 +19,23 @@ class DiskFile final : public ChannelKind {
  public:
   static constexpr size_t kBufferSize = kFileBufferSize;
 
-  /// A file open for input (read with text translation) or output (written
-  /// byte for byte through the buffer).
-  DiskFile(std::unique_ptr<OsFile> file, int mode);
+  /// A file open for input (read with text translation; `size` is its size
+  /// measured at open, and its byte-order mark is looked for now) or output
+  /// (written byte for byte through the buffer).
+  DiskFile(std::unique_ptr<OsFile> file, int mode, int64_t size = 0);
   ~DiskFile() override;
 
   int EndTest(const ChannelRecord& record) override;
   TextInput* input() override { return input_.get(); }
   size_t Write(const char* data, size_t size) override;
   std::string Close() override;
+  FileIdentity ReadIdentity() const override {
+    return mode_ == kModeInput ? identity_ : FileIdentity{};
+  }
+
+  /// How many of the file's `size` bytes come after the 0x1A byte that
+  /// ended its text; 0 when none did.
+  int64_t BytesAfterEndMark(int64_t size) const;
 
   FileIdentity identity() const { return identity_; }
   int mode() const { return mode_; }
@@ -38,6 +47,7 @@ class DiskFile final : public ChannelKind {
   std::unique_ptr<OsFile> file_;
   int mode_;
   FileIdentity identity_;
+  std::unique_ptr<DecodingSource> source_;
   std::unique_ptr<TextInput> input_;
   // Output only: the buffer; bytes before put_ are waiting for the file.
   std::unique_ptr<char[]> buffer_;

@@ -26,6 +26,9 @@ bool OsFile::WriteAll(const char* data, size_t size, int* error) {
   return true;
 }
 
-std::string SystemErrorText(int error) { return std::strerror(error); }
+std::string SystemErrorText(int error) {
+  if (error == kErrorNotAFile) return "it is a terminal or device, not a file";
+  return std::strerror(error);
+}
 
 }  // namespace textio

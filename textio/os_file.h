@@ -18,7 +18,10 @@ namespace textio {
 enum class TextOrigin : uint8_t {
   /// Read from a file or a redirected standard input: the bytes are used as
   /// they are, whatever they mean to the system (its ANSI code page on
-  /// Windows), so that scripts that feed names keep working.
+  /// Windows), so that scripts that feed names keep working.  On Windows a
+  /// name that is UTF-8 text beyond ASCII (an answers file saved as UTF-8)
+  /// is taken as such: text in an ANSI code page is practically never
+  /// valid UTF-8.
   kStream,
   /// Typed at the console: text in the form the console device gives typed
   /// names (UTF-8 on Windows, where such a name is opened through the
@@ -37,15 +40,25 @@ struct FileIdentity {
   }
 };
 
+/// The error value of an open, beside the errno values, when the name led to
+/// something that is neither a disk file nor a pipe (on Windows).
+inline constexpr int kErrorNotAFile = -1;
+
 /// An open file.  Closed by Close() or the destructor.
 class OsFile final : public ByteSource {
  public:
+  /// True when the system would take `name` for a device rather than a
+  /// file, so that it must not even be opened: on Windows the names of
+  /// IsWindowsDeviceName (windows_names.h); none on POSIX systems, whose
+  /// devices are files of their own (/dev/...).
+  static bool NamesDevice(const std::string& name);
   /// Opens an existing file for reading.  Returns null with an errno value
-  /// in *error when it cannot be opened, or when it is a directory.
+  /// (or kErrorNotAFile) in *error when it cannot be opened, or when it is a
+  /// directory.
   static std::unique_ptr<OsFile> OpenForReading(const std::string& name, TextOrigin origin,
                                                 int* error);
   /// Opens a file for writing, creating it when it is missing.  It is not
-  /// emptied yet: see Truncate.
+  /// emptied yet: see Truncate.  Errors as for OpenForReading.
   static std::unique_ptr<OsFile> OpenForWriting(const std::string& name, TextOrigin origin,
                                                 int* error);
 
@@ -80,7 +93,12 @@ class OsFile final : public ByteSource {
   int descriptor_;
 };
 
-/// The system's text for an errno value.
+/// The identity of the file standard input reads; not valid when it reads
+/// none (a terminal or a pipe may still have one).
+FileIdentity StandardInputIdentity();
+
+/// The system's text for an errno value, or the program's for
+/// kErrorNotAFile.
 std::string SystemErrorText(int error);
 
 }  // namespace textio

@@ -23,7 +23,21 @@ int OpenNoWait(const std::string& name, int flags) {
   return fd;
 }
 
+FileIdentity IdentityOf(int descriptor) {
+  FileIdentity id;
+  struct stat st;
+  if (::fstat(descriptor, &st) == 0) {
+    id.valid = true;
+    id.volume = static_cast<uint64_t>(st.st_dev);
+    id.index = static_cast<uint64_t>(st.st_ino);
+  }
+  return id;
+}
+
 }  // namespace
+
+// Devices are files in /dev here, opened and then judged like any file.
+bool OsFile::NamesDevice(const std::string& /*name*/) { return false; }
 
 // A name is bytes here, whether typed or read.
 std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, TextOrigin /*origin*/,
@@ -93,16 +107,9 @@ bool OsFile::Truncate(int* error) {
   return true;
 }
 
-FileIdentity OsFile::Identity() const {
-  FileIdentity id;
-  struct stat st;
-  if (::fstat(descriptor_, &st) == 0) {
-    id.valid = true;
-    id.volume = static_cast<uint64_t>(st.st_dev);
-    id.index = static_cast<uint64_t>(st.st_ino);
-  }
-  return id;
-}
+FileIdentity OsFile::Identity() const { return IdentityOf(descriptor_); }
+
+FileIdentity StandardInputIdentity() { return IdentityOf(STDIN_FILENO); }
 
 bool OsFile::IsTerminal() const { return ::isatty(descriptor_) == 1; }
 

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "textio/os_file.h"
+#include "textio/utf8.h"
+#include "textio/windows_names.h"
 
 namespace textio {
 namespace {
@@ -36,11 +38,12 @@ bool Widen(const std::string& text, std::wstring* wide) {
                                length) == length;
 }
 
-// A name from a stream goes to the system's ANSI call as the bytes it is; a
-// typed one, UTF-8 text, to the Unicode call, so that the file gets exactly
-// the name the user saw, whatever the code pages.
+// A name from a stream goes to the system's ANSI call as the bytes it is,
+// unless it is UTF-8 text beyond ASCII (an answers file saved as UTF-8,
+// Notepad's default); a typed one, UTF-8 text, to the Unicode call, so that
+// the file gets exactly the name the user saw, whatever the code pages.
 int OpenName(const std::string& name, TextOrigin origin, int flags) {
-  if (origin == TextOrigin::kStream) {
+  if (origin == TextOrigin::kStream && !IsUtf8BeyondAscii(name)) {
     return ::_open(NativeName(name).c_str(), flags, _S_IREAD | _S_IWRITE);
   }
   std::wstring wide;
@@ -51,7 +54,35 @@ int OpenName(const std::string& name, TextOrigin origin, int flags) {
   return ::_wopen(NativeName(wide).c_str(), flags, _S_IREAD | _S_IWRITE);
 }
 
+// Only a disk file or a pipe is read or written: what else a name reaches
+// (a console, a port, a printer, a device under another name) is no file.
+bool IsFileOrPipe(int fd) {
+  const DWORD type = ::GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)));
+  return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
+// An open that reached anything else is undone: -1 with kErrorNotAFile.
+int FileOrPipe(int fd, int* error) {
+  if (IsFileOrPipe(fd)) return fd;
+  ::_close(fd);
+  *error = kErrorNotAFile;
+  return -1;
+}
+
+FileIdentity IdentityOf(HANDLE handle) {
+  FileIdentity id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
+    id.valid = true;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  return id;
+}
+
 }  // namespace
+
+bool OsFile::NamesDevice(const std::string& name) { return IsWindowsDeviceName(name); }
 
 std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, TextOrigin origin,
                                                int* error) {
@@ -66,6 +97,7 @@ std::unique_ptr<OsFile> OsFile::OpenForReading(const std::string& name, TextOrig
     *error = EISDIR;
     return nullptr;
   }
+  if (FileOrPipe(fd, error) < 0) return nullptr;
   return std::unique_ptr<OsFile>(new OsFile(fd));
 }
 
@@ -76,6 +108,7 @@ std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, TextOrig
     *error = errno;
     return nullptr;
   }
+  if (FileOrPipe(fd, error) < 0) return nullptr;
   return std::unique_ptr<OsFile>(new OsFile(fd));
 }
 
@@ -118,16 +151,10 @@ bool OsFile::Truncate(int* error) {
 }
 
 FileIdentity OsFile::Identity() const {
-  FileIdentity id;
-  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
-    id.valid = true;
-    id.volume = info.dwVolumeSerialNumber;
-    id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  }
-  return id;
+  return IdentityOf(reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_)));
 }
+
+FileIdentity StandardInputIdentity() { return IdentityOf(::GetStdHandle(STD_INPUT_HANDLE)); }
 
 bool OsFile::IsTerminal() const {
   HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));

@@ -131,6 +131,7 @@ int TextInput::GetSlow() {
   unsigned char c = buffer_[next_];
   if (c == 0x1A) {
     ended_ = true;
+    ended_at_mark_ = true;
     return kEnd;
   }
   if (c != '\r') {

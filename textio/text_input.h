@@ -70,10 +70,17 @@ class TextInput {
   /// one field and consume its line end, and read nothing more.
   bool TakeLine(size_t limit, std::string_view* line);
 
+  /// No byte of the source is left: every one has been delivered or skipped,
+  /// or the data has ended.  Reads on first when the buffer is used up, so
+  /// it serves a stream, which has no size to compare position() with.
+  bool AtSourceEnd() { return ended_ || (next_ == end_ && !Refill()); }
+
   /// The offset in the source just past the last byte delivered.
   int64_t position() const { return base_ + static_cast<int64_t>(next_); }
   /// A read has met the end of the data (its end, a 0x1A or a failure).
   bool ended() const { return ended_; }
+  /// The data ended at a 0x1A byte, which stands at position().
+  bool ended_at_mark() const { return ended_at_mark_; }
   /// The errno value of a failed read; 0 when none failed.
   int error() const { return error_; }
 
@@ -90,6 +97,7 @@ class TextInput {
   int64_t base_ = 0;          // source offset of buffer_[0]
   bool source_done_ = false;  // the source reported its end or a failure
   bool ended_ = false;
+  bool ended_at_mark_ = false;
   int error_ = 0;
 };
 

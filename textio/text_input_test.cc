@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <string>
 
+#include "textio/decoding_source.h"
+
 namespace textio {
 namespace {
 
@@ -72,6 +74,46 @@ TEST(TextInput, TranslatesLineEndsAndStopsAtTheEndMark) {
       EXPECT_EQ(got.positions, c.positions) << "piece " << piece;
       EXPECT_TRUE(input.ended());
       EXPECT_EQ(input.Get(), kEnd);  // stays at its end
+    }
+  }
+}
+
+// Below the translation: a byte-order mark is skipped, and marked text
+// arrives as Windows-1251 bytes however the reads cut it.
+TEST(TextInput, MarkedTextArrivesAsWindows1251) {
+  using Marks = DecodingSource::Marks;
+  const std::string le = "\xFF\xFE", be = "\xFE\xFF", utf8 = "\xEF\xBB\xBF";
+  struct Case {
+    Marks marks;
+    std::string data;
+    std::string delivered;
+    int64_t stop_end;  // RawOffsetAfter the 0x1A that ends the data, or -1
+  } cases[] = {
+      {Marks::kConvert, utf8 + "a\r\nb", "a\nb", -1},
+      // Zhe, the euro sign, e-acute and a note emoji; bytes that are no
+      // UTF-8 (alone, cut short by a byte, cut off at the end).
+      {Marks::kConvert, utf8 + "\xD0\x96\xE2\x82\xAC\xC3\xA9\xF0\x9F\x8E\xB5\xFF\xE2\x82z\xC3",
+       "\xC6\x88" + std::string(4, '?') + "z?", -1},
+      {Marks::kConvert, le + std::string("\x16\x04\r\0\n\0\x1A\0x\0", 10), "\xC6\n", 10},
+      // A pair, a low and a high surrogate alone, an odd byte at the end.
+      {Marks::kConvert, be + std::string("\0a\xD8\x3C\xDF\xB5\xDC\0\xD8\0\0b\0", 13), "a???b?", -1},
+      {Marks::kConvert, le, "", -1},
+      {Marks::kConvert, "\xEF\xBBx\x1A", "\xEF\xBBx", 4},  // no mark: bytes as they are
+      {Marks::kSkipUtf8, utf8 + "\xC3\xA9\x1A", "\xC3\xA9", 6},
+      {Marks::kSkipUtf8, le + "ab", le + "ab", -1},
+  };
+  for (size_t piece : {1u, 2u, 3u, 8192u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::PrintToString(c.data) + " piece " + std::to_string(piece));
+      PieceSource raw(c.data, piece);
+      DecodingSource source(&raw, c.marks);
+      TextInput input(&source);
+      const Delivered got = DeliverAll(input);
+      EXPECT_EQ(got.bytes, c.delivered);
+      EXPECT_EQ(input.ended_at_mark(), c.stop_end >= 0);
+      if (c.stop_end >= 0) {
+        EXPECT_EQ(source.RawOffsetAfter(input.position()), c.stop_end);
+      }
     }
   }
 }

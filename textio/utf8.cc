@@ -37,6 +37,22 @@ size_t Utf8Sequence(std::string_view text, size_t i, uint32_t* code_point) {
   return next - i;
 }
 
+bool IsUtf8BeyondAscii(std::string_view text) {
+  bool beyond = false;
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    uint32_t code_point = 0;
+    const size_t length = Utf8Sequence(text, i, &code_point);
+    if (length == 0) return false;
+    beyond = true;
+    i += length;
+  }
+  return beyond;
+}
+
 void AppendUtf8(std::string* out, uint32_t code_point) {
   auto put = [out](uint32_t value) { out->push_back(static_cast<char>(value)); };
   if (code_point < 0x80) {

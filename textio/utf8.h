@@ -41,6 +41,9 @@ class Utf8Decoder {
 /// `text[i]`, with its code point in *code_point; 0 when there is none.
 size_t Utf8Sequence(std::string_view text, size_t i, uint32_t* code_point);
 
+/// True when `text` is valid UTF-8 and holds a character beyond ASCII.
+bool IsUtf8BeyondAscii(std::string_view text);
+
 /// Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string* out, uint32_t code_point);
 

@@ -67,6 +67,15 @@ TEST(Utf8, ByteAtATimeAgreesWithTheString) {
   }
 }
 
+// Names read from standard input that Windows opens as UTF-8.
+TEST(Utf8, TextBeyondAscii) {
+  EXPECT_TRUE(IsUtf8BeyondAscii("\xD0\xBF\xD1\x80.txt"));
+  EXPECT_TRUE(IsUtf8BeyondAscii("sortie_\xC3\xA9.txt"));
+  EXPECT_FALSE(IsUtf8BeyondAscii("plain.txt"));
+  EXPECT_FALSE(IsUtf8BeyondAscii("\xEF\xF0\xE8\xEC\xE5\xF0.txt"));  // Windows-1251
+  EXPECT_FALSE(IsUtf8BeyondAscii("\xC3\xA9\xED\xA0\x80"));          // a surrogate after
+}
+
 TEST(Utf8, EncodesWhatItDecodes) {
   for (const SequenceCase& c : kSequences) {
     if (c.length == 0) continue;

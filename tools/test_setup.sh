@@ -9,11 +9,11 @@ set -euo pipefail
 # Building and the tests: unit (GoogleTest), end-to-end (Python), on a
 # terminal (tmux, libvterm, and the locale sources that localedef makes a
 # KOI8-R locale from), the clipboard (an X server without a screen, and
-# xclip), the packages (dpkg-shlibdeps) and the manual page (groff); the
-# hardening checks: clang with libFuzzer and the sanitizer runtimes,
+# xclip), the packages (dpkg-shlibdeps, lintian) and the manual page (groff);
+# the hardening checks: clang with libFuzzer and the sanitizer runtimes,
 # valgrind.
 packages=(cmake g++ make python3 libgtest-dev tmux libvterm-dev locales xvfb xclip dpkg-dev
-          groff-base clang libclang-rt-dev valgrind)
+          groff-base clang libclang-rt-dev valgrind lintian)
 # The Windows build and its tests under wine: the cross compiler and 64-bit
 # wine alone (no i386 architecture, no recommended desktop packages).
 windows_packages=(g++-mingw-w64-x86-64-win32 wine64)

@@ -59,6 +59,8 @@ class MemoryDevice final : public Device {
   void Sleep(int milliseconds) override;
   const KeyMap& key_map() const override;
   std::string TypedLineToNative(const std::string& line) const override { return line; }
+  std::string NativeToTypedLine(const std::string& name) const override { return name; }
+  bool StdoutIsTerminal() const override { return stdout_console_; }
 
   // --- Input the test supplies ---------------------------------------------------
   /// Queues the key events of a key script: plain characters, and names in

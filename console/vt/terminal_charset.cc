@@ -176,4 +176,27 @@ std::string TerminalCharset::FromCp1251(std::string_view line) const {
   return out;
 }
 
+std::string TerminalCharset::ToCp1251(std::string_view text) const {
+  if (utf8_) return Utf8ToCp1251(text);
+  std::string unicode;
+  iconv(from_terminal_, nullptr, nullptr, nullptr, nullptr);
+  auto* input = const_cast<char*>(text.data());  // iconv does not write it
+  size_t input_left = text.size();
+  while (input_left > 0) {
+    char buffer[64];
+    char* output = buffer;
+    size_t output_left = sizeof buffer;
+    const size_t result = iconv(from_terminal_, &input, &input_left, &output, &output_left);
+    unicode.append(buffer, static_cast<size_t>(output - buffer));
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+      // A byte that begins no character: shown as one, converted on after it.
+      unicode += '?';
+      ++input;
+      --input_left;
+      iconv(from_terminal_, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  return Utf8ToCp1251(unicode);
+}
+
 }  // namespace console

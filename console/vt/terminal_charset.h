@@ -60,6 +60,10 @@ class TerminalCharset {
   /// A typed line (Windows-1251) in this charset, for a file name: a byte
   /// whose character the charset lacks becomes '?', as its cell shows it.
   std::string FromCp1251(std::string_view line) const;
+  /// The other way: text in this charset (a file name) as Windows-1251, a
+  /// character that Windows-1251 lacks, or bytes that are no character, as
+  /// '?'.
+  std::string ToCp1251(std::string_view text) const;
 
  private:
   TerminalCharset(std::string name, iconv_t to_terminal, iconv_t from_terminal);

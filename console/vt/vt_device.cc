@@ -145,6 +145,10 @@ class VtDevice final : public Device {
   std::string TypedLineToNative(const std::string& line) const override {
     return charset_->FromCp1251(line);
   }
+  std::string NativeToTypedLine(const std::string& name) const override {
+    return charset_->ToCp1251(name);
+  }
+  bool StdoutIsTerminal() const override { return stdout_tty_; }
   void WriteErrorLine(const std::string& line) override;
 
   /// Shows what is still unwritten and puts the terminal back; idempotent.

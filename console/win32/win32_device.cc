@@ -10,7 +10,8 @@
 // for the Unicode file calls.  So what the user sees and types is the same
 // under every code page.
 //
-// Library console_win32, Windows builds only: this file is all of it.
+// Library console_win32, Windows builds only: this device, and the console
+// window as the program's end sees it (console_window).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -31,6 +32,7 @@
 
 #include "console/cp1251.h"
 #include "console/device.h"
+#include "console/win32/console_window.h"
 
 namespace console {
 namespace {
@@ -236,6 +238,16 @@ class Win32Device final : public Device {
   std::string TypedLineToNative(const std::string& line) const override {
     return Cp1251ToUtf8(line);
   }
+  std::string NativeToTypedLine(const std::string& name) const override {
+    return Utf8ToCp1251(name);
+  }
+  bool StdoutIsTerminal() const override {
+    DWORD mode = 0;
+    return ::GetConsoleMode(output_, &mode) != FALSE;
+  }
+
+  bool WindowClosesAtEnd() override;
+  void WaitForKeyAtEnd(const std::string& line) override;
 
  private:
   // One call of _read or WriteFile moves at most this many bytes.
@@ -437,6 +449,21 @@ void Win32Device::WriteErrorLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+// --- The end of the program -------------------------------------------------------------
+
+bool Win32Device::WindowClosesAtEnd() { return WindowGoesWithProgram(input_, output_); }
+
+// Below everything: the held lines first, then this one, at its start.
+void Win32Device::WaitForKeyAtEnd(const std::string& line) {
+  RemoveControlHandler();
+  WriteHeldErrorLines(false);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const bool fresh_line =
+      ::GetConsoleScreenBufferInfo(output_, &info) && info.dwCursorPosition.X == 0;
+  WriteConsoleText(output_, (fresh_line ? "" : "\r\n") + line);
+  WaitForKeyPress(input_);
 }
 
 // --- System ---------------------------------------------------------------------------------

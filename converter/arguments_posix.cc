@@ -1,0 +1,15 @@
+// The program's arguments on POSIX systems: their bytes, as file names are.
+#include <string>
+#include <vector>
+
+#include "converter/program.h"
+
+namespace converter {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
+}
+
+}  // namespace converter

@@ -1,0 +1,109 @@
+#include "converter/command_line.h"
+
+#include "converter/shown_text.h"
+
+#ifndef PATCONV_VERSION
+#error "PATCONV_VERSION comes from project() in CMakeLists.txt"
+#endif
+
+namespace converter {
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: patconv [-h] [-V] [SOURCE [TARGET]]\n"
+    "\n"
+    "Converts tracker pattern text copied from ModPlug Tracker or OpenMPT into\n"
+    "pattern text that Vortex Tracker II accepts.\n"
+    "\n"
+    "SOURCE names the file to read and TARGET the file to write: each answers\n"
+    "its question, and a question left without a name is asked.  A SOURCE of\n"
+    "'-' reads the pattern from standard input; a TARGET of '-' writes the\n"
+    "converted text to standard output and nothing else there.  'patconv -'\n"
+    "is 'patconv - -'.  A file named '-' is './-'.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this text and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             end the options: every later argument is a name\n"
+    "\n"
+    "Exit status: 0 when the run completes; 1 when a file could not be opened,\n"
+    "read or written; 2 when the command line cannot be followed.\n";
+
+constexpr std::string_view kHelpHint = " (patconv --help lists the options)";
+
+enum class Option : uint8_t { kHelp, kVersion };
+
+struct OptionName {
+  std::string_view short_form;
+  std::string_view long_form;
+  Option option;
+};
+
+constexpr OptionName kOptions[] = {
+    {"-h", "--help", Option::kHelp},
+    {"-V", "--version", Option::kVersion},
+};
+
+const OptionName* FindOption(std::string_view argument) {
+  for (const OptionName& name : kOptions) {
+    if (argument == name.short_form || argument == name.long_form) return &name;
+  }
+  return nullptr;
+}
+
+CommandLine Refused(const std::string& why) {
+  CommandLine line;
+  line.action = CommandLine::Action::kRefuse;
+  line.refusal = why + std::string(kHelpHint);
+  return line;
+}
+
+GivenName Named(const std::string& argument) {
+  if (argument == "-") return {NameKind::kStandardStream, argument};
+  return {NameKind::kFile, argument};
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine line;
+  std::vector<GivenName> names;
+  bool options_ended = false;
+  for (const std::string& argument : arguments) {
+    if (options_ended || argument.size() < 2 || argument[0] != '-') {
+      names.push_back(Named(argument));
+      continue;
+    }
+    if (argument == "--") {
+      options_ended = true;
+      continue;
+    }
+    const OptionName* option = FindOption(argument);
+    if (option == nullptr) return Refused("unknown option '" + ShownName(argument) + "'");
+    switch (option->option) {
+      case Option::kHelp: line.action = CommandLine::Action::kHelp; return line;
+      case Option::kVersion: line.action = CommandLine::Action::kVersion; return line;
+    }
+  }
+  if (names.size() > 2)
+    return Refused("too many names, from '" + ShownName(names[2].text) + "' on");
+  if (!names.empty()) line.source = names[0];
+  if (names.size() == 2) {
+    line.target = names[1];
+  } else if (line.source && line.source->kind == NameKind::kStandardStream) {
+    line.target = line.source;
+  }
+  // The refusal of an empty name and the question that follows it belong
+  // on the screen, which standard output does not show when it carries the
+  // converted text.
+  if (line.ToStandardOutput() && line.source->text.empty()) {
+    return Refused("an empty SOURCE names no file");
+  }
+  return line;
+}
+
+std::string_view UsageText() { return kUsage; }
+
+std::string VersionLine() { return "patconv " PATCONV_VERSION; }
+
+}  // namespace converter

@@ -1,0 +1,67 @@
+#include "converter/standard_streams.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace converter {
+namespace {
+
+// What a terminal may be sent of a source's bytes: printable ASCII, TAB, CR
+// and LF as they are, every other byte as '?'.
+void MaskForTerminal(char* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(data[i]);
+    const bool plain =
+        (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
+    if (!plain) data[i] = '?';
+  }
+}
+
+}  // namespace
+
+std::string StandardInputChannel::Close() {
+  if (input_->error() == 0) return {};
+  return "cannot read: " + textio::SystemErrorText(input_->error());
+}
+
+StandardOutputChannel::StandardOutputChannel(console::Device& device)
+    : device_(device),
+      terminal_(device.StdoutIsTerminal()),
+      buffer_(std::make_unique<char[]>(textio::kFileBufferSize)) {
+  put_ = buffer_.get();
+  put_end_ = put_ + textio::kFileBufferSize;
+}
+
+size_t StandardOutputChannel::Write(const char* data, size_t size) {
+  size_t accepted = 0;
+  while (accepted < size) {
+    if (put_ == put_end_ && !FlushBuffer()) break;
+    const size_t part = std::min(size - accepted, static_cast<size_t>(put_end_ - put_));
+    std::memcpy(put_, data + accepted, part);
+    put_ += part;
+    accepted += part;
+  }
+  return accepted;
+}
+
+bool StandardOutputChannel::FlushBuffer() {
+  char* start = buffer_.get();
+  const size_t waiting = static_cast<size_t>(put_ - start);
+  if (terminal_) MaskForTerminal(start, waiting);
+  // The rest again after a partial write.
+  for (size_t done = 0; !failed_ && done < waiting;) {
+    const long written = device_.WriteStdout(start + done, waiting - done);
+    if (written <= 0) failed_ = true;
+    if (written > 0) done += static_cast<size_t>(written);
+  }
+  put_ = start;
+  put_end_ = failed_ ? start : start + textio::kFileBufferSize;
+  return !failed_;
+}
+
+std::string StandardOutputChannel::Close() {
+  FlushBuffer();
+  return failed_ ? "cannot write to standard output" : "";
+}
+
+}  // namespace converter

@@ -1,0 +1,200 @@
+#include "textio/decoding_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "textio/cp1251.h"
+#include "textio/utf8.h"
+
+namespace textio {
+namespace {
+
+struct Mark {
+  unsigned char bytes[3];
+  size_t size;
+  SourceEncoding encoding;
+};
+constexpr Mark kMarks[] = {
+    {{0xEF, 0xBB, 0xBF}, 3, SourceEncoding::kUtf8},
+    {{0xFF, 0xFE, 0x00}, 2, SourceEncoding::kUtf16Le},
+    {{0xFE, 0xFF, 0x00}, 2, SourceEncoding::kUtf16Be},
+};
+
+// The marks looked for: the UTF-8 one alone, or all.
+size_t MarksLookedFor(DecodingSource::Marks marks) {
+  return marks == DecodingSource::Marks::kSkipUtf8 ? 1 : 3;
+}
+
+// The Windows-1251 byte of a character; '?' when the code page lacks it.
+unsigned char Narrowed(uint32_t code_point) {
+  const int byte = UnicodeToCp1251(code_point);
+  return byte < 0 ? '?' : static_cast<unsigned char>(byte);
+}
+
+}  // namespace
+
+void DecodingSource::Start(int64_t raw_limit) {
+  if (started_) return;
+  ReadMark(raw_limit);
+  fill_after_head_ = true;
+}
+
+void DecodingSource::ReadMark(int64_t raw_limit) {
+  started_ = true;
+  raw_limit_ = raw_limit;
+  const size_t looked_for = MarksLookedFor(marks_);
+  const Mark* found = nullptr;
+  for (;;) {
+    bool possible = false;
+    for (size_t m = 0; m < looked_for && found == nullptr; ++m) {
+      const size_t compared = std::min(head_end_, kMarks[m].size);
+      if (std::memcmp(head_, kMarks[m].bytes, compared) != 0) continue;
+      if (head_end_ >= kMarks[m].size) found = &kMarks[m];
+      possible = true;
+    }
+    // Bytes are read only while they may still turn out to be a mark: a
+    // pipe is never waited on for more than the text needs.
+    const auto held = static_cast<int64_t>(head_end_);
+    const auto room =
+        static_cast<size_t>(std::max<int64_t>(0, std::min(3 - held, raw_limit - held)));
+    if (found != nullptr || !possible || room == 0) break;
+    const long n = raw_->Read(reinterpret_cast<char*>(head_) + head_end_, room, &head_error_);
+    if (n <= 0) break;
+    head_end_ += static_cast<size_t>(n);
+  }
+  raw_read_ = static_cast<int64_t>(head_end_);
+  if (found == nullptr) return;  // the bytes read are text
+  encoding_ = found->encoding;
+  mark_size_ = static_cast<int64_t>(found->size);
+  head_next_ = found->size;
+  if (!converting()) return;
+  // What came after the mark is the first raw text.
+  raw_bytes_ = std::make_unique<unsigned char[]>(kFileBufferSize);
+  raw_end_ = head_end_ - head_next_;
+  std::memcpy(raw_bytes_.get(), head_ + head_next_, raw_end_);
+  head_next_ = head_end_;
+  raw_base_ = mark_size_;
+  raw_done_ = raw_read_ >= raw_limit_;
+}
+
+long DecodingSource::Read(char* data, size_t size, int* error) {
+  if (!started_) ReadMark(kNoLimit);
+  if (converting()) return ReadConverted(data, size, error);
+  if (head_next_ < head_end_) {
+    const size_t n = std::min(size, head_end_ - head_next_);
+    std::memcpy(data, head_ + head_next_, n);
+    head_next_ += n;
+    if (!fill_after_head_ || n == size || head_error_ != 0) return static_cast<long>(n);
+    // A file: the first read fills as much as it would without the look at
+    // its first bytes.  A failure waits for the next read.
+    const long more = raw_->Read(data + n, size - n, &head_error_);
+    return static_cast<long>(n) + std::max(0L, more);
+  }
+  if (head_error_ != 0) {
+    *error = head_error_;
+    return -1;
+  }
+  return raw_->Read(data, size, error);
+}
+
+long DecodingSource::ReadConverted(char* data, size_t size, int* error) {
+  size_t out = 0;
+  while (out < size) {
+    unsigned char byte = 0;
+    const size_t used = DecodeOne(&byte);
+    if (used == 0) {
+      if (raw_done_ || out > 0) break;  // the end, or hand over what there is
+      if (FillRaw(error) < 0) return -1;
+      continue;
+    }
+    if (byte == 0x1A && stop_raw_end_ < 0) {
+      stop_raw_end_ = raw_base_ + static_cast<int64_t>(raw_next_ + used);
+    }
+    raw_next_ += used;
+    data[out++] = static_cast<char>(byte);
+  }
+  text_size_ += static_cast<int64_t>(out);
+  return static_cast<long>(out);
+}
+
+size_t DecodingSource::DecodeOne(unsigned char* byte) const {
+  const size_t held = raw_end_ - raw_next_;
+  if (held == 0) return 0;
+  return encoding_ == SourceEncoding::kUtf8 ? DecodeUtf8(held, byte) : DecodeUtf16(held, byte);
+}
+
+size_t DecodingSource::DecodeUtf16(size_t held, unsigned char* byte) const {
+  const unsigned char* at = raw_bytes_.get() + raw_next_;
+  const bool little = encoding_ == SourceEncoding::kUtf16Le;
+  auto unit = [at, little](size_t i) {
+    return little ? uint32_t{at[i]} | uint32_t{at[i + 1]} << 8
+                  : uint32_t{at[i]} << 8 | uint32_t{at[i + 1]};
+  };
+  if (held < 2) {
+    if (!raw_done_) return 0;
+    *byte = '?';  // an odd byte at the end
+    return held;
+  }
+  const uint32_t first = unit(0);
+  if (first < 0xD800 || first > 0xDFFF) {
+    *byte = Narrowed(first);
+    return 2;
+  }
+  // A surrogate: Windows-1251 has no character beyond U+FFFF, and an
+  // unpaired one is no character at all.
+  *byte = '?';
+  if (first >= 0xDC00) return 2;
+  if (held < 4) return raw_done_ ? 2 : 0;
+  const uint32_t second = unit(2);
+  return second >= 0xDC00 && second <= 0xDFFF ? 4 : 2;
+}
+
+size_t DecodingSource::DecodeUtf8(size_t held, unsigned char* byte) const {
+  const unsigned char* at = raw_bytes_.get() + raw_next_;
+  if (at[0] < 0x80) {
+    *byte = at[0];
+    return 1;
+  }
+  // Bytes that are no character each become one '?', up to the byte that
+  // cannot continue them.
+  *byte = '?';
+  Utf8Decoder decoder;
+  if (!decoder.Start(at[0])) return 1;
+  size_t length = 1;
+  while (!decoder.complete()) {
+    if (length == held) return raw_done_ ? length : 0;
+    if (!decoder.Take(at[length])) return length;
+    ++length;
+  }
+  if (decoder.valid()) *byte = Narrowed(decoder.code_point());
+  return length;
+}
+
+long DecodingSource::FillRaw(int* error) {
+  const size_t kept = raw_end_ - raw_next_;
+  std::memmove(raw_bytes_.get(), raw_bytes_.get() + raw_next_, kept);
+  raw_base_ += static_cast<int64_t>(raw_next_);
+  raw_next_ = 0;
+  raw_end_ = kept;
+  const auto room = static_cast<size_t>(
+      std::min<int64_t>(static_cast<int64_t>(kFileBufferSize - kept), raw_limit_ - raw_read_));
+  const long n =
+      room == 0 ? 0 : raw_->Read(reinterpret_cast<char*>(raw_bytes_.get()) + kept, room, error);
+  if (n > 0) {
+    raw_end_ += static_cast<size_t>(n);
+    raw_read_ += n;
+  }
+  if (n <= 0 || raw_read_ >= raw_limit_) raw_done_ = true;
+  return n;
+}
+
+int64_t DecodingSource::TextSize(int64_t raw_size) const {
+  if (!converting()) return raw_size - mark_size_;
+  return raw_done_ && raw_next_ == raw_end_ ? text_size_ : kNoLimit;
+}
+
+int64_t DecodingSource::RawOffsetAfter(int64_t text_offset) const {
+  return converting() ? stop_raw_end_ : text_offset + mark_size_ + 1;
+}
+
+}  // namespace textio

@@ -1,0 +1,28 @@
+// What Windows makes of a file name before it reaches a file: names that it
+// takes for devices.  Portable, so that the rules are tested everywhere;
+// only the Windows build acts on them (OsFile::NamesDevice).
+#ifndef PATCONV_TEXTIO_WINDOWS_NAMES_H_
+#define PATCONV_TEXTIO_WINDOWS_NAMES_H_
+
+#include <string_view>
+
+namespace textio {
+
+/// True when Windows would open a device, not a file, for `name` (either
+/// slash separating):
+///   - names in the device namespace: those that begin `\\.\` or `\\.`
+///     alone, and those that begin `\\?\` or `\??\` but do not go on with
+///     a drive and a path (`X:\...`) or a share (`UNC\...`), such as
+///     `\\?\GLOBALROOT\...`, `\\?\C:` (a volume) or `\\?\PhysicalDrive0`;
+///   - reserved device names as the last component of the path, in any
+///     letter case, with or without an extension, a colon and anything
+///     after it, or trailing blanks and dots: CON, PRN, AUX, NUL, COM1 to
+///     COM9 and LPT1 to LPT9 (also with a superscript 1, 2 or 3, in UTF-8 or
+///     as one byte), CONIN$, CONOUT$.  A trailing "." component and ".."
+///     components count as Windows resolves them, and a drive ("C:CON")
+///     does not hide the name.
+bool IsWindowsDeviceName(std::string_view name);
+
+}  // namespace textio
+
+#endif  // PATCONV_TEXTIO_WINDOWS_NAMES_H_
