@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console/testing/memory_device.h"
+#include "converter/program.h"
 
 namespace converter {
 namespace {
@@ -118,6 +119,23 @@ TEST(ClipboardRun, ShowsTheRowsAsTheDialogueDoes) {
       EXPECT_EQ(device.stdout_bytes(),
                 "Korvani pattern CONVERTER V0.2 betta\r\n" + status + "\r\n\r\n" + rows);
     }
+  }
+}
+
+// From the command line; a window that closes with the program stays open
+// for a key only when an error or a warning was shown.
+TEST(ClipboardRun, KeepsAClosingWindowOnlyForWarnings) {
+  const Case cases[] = {{"clean", Found::kText, kSource, false, 0, "", ""},
+                        {"warned", Found::kText, "|^^^........\r\n", false, 0, "", ""},
+                        {"failed", Found::kText, "prose", false, 1, "", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClipboard board;
+    board.text = c.text;
+    console::MemoryDevice device;
+    device.window_closes_at_end = true;
+    EXPECT_EQ(RunCommandLine(device, board, {"--clipboard"}), c.status);
+    EXPECT_EQ(device.key_waits().size(), c.name == std::string("clean") ? 0u : 1u);
   }
 }
 

@@ -43,6 +43,19 @@ TEST(CommandLineTest, ReadsOptionsAndNames) {
       {{"-\x1b[2J"}, Action::kRefuse, {}, {}, "unknown option '-\\x1B[2J'" + hint},
       {{"a", "b", "c", "d"}, Action::kRefuse, {}, {}, "too many names, from 'c' on" + hint},
       {{"", "-"}, Action::kRefuse, {}, {}, "an empty SOURCE names no file" + hint},
+      {{"-c"}, Action::kClipboard, {}, {}, ""},
+      {{"--clipboard", "-c"}, Action::kClipboard, {}, {}, ""},
+      {{"-c", "--help"}, Action::kHelp, {}, {}, ""},
+      {{"in.txt", "-c", "b", "c"},
+       Action::kRefuse,
+       {},
+       {},
+       "--clipboard takes no names, but 'in.txt' was given" + hint},
+      {{"--clipboard", "--", "-"},
+       Action::kRefuse,
+       {},
+       {},
+       "--clipboard takes no names, but '-' was given" + hint},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.arguments));
