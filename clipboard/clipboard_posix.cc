@@ -291,6 +291,10 @@ bool DesktopClipboard::Take(const Tools& tools) {
 bool DesktopClipboard::Choose(std::string* error) {
   if (!chosen_) {
     chosen_ = true;
+    // A tool that ends before it has read its input must not end this
+    // program; and its end must be there for waitpid to see.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGCHLD, SIG_DFL);
     const bool wayland = IsSet("WAYLAND_DISPLAY");
     const bool x = IsSet("DISPLAY");
     if ((wayland && Take(kWayland)) || (x && (Take(kXclip) || Take(kXsel)))) return true;
@@ -344,12 +348,6 @@ bool DesktopClipboard::Set(std::string_view text, std::string* error) {
 
 }  // namespace
 
-std::unique_ptr<Clipboard> MakeSystemClipboard() {
-  // A tool that ends before it has read its input must not end this
-  // program; and its end must be there for waitpid to see.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGCHLD, SIG_DFL);
-  return std::make_unique<DesktopClipboard>();
-}
+std::unique_ptr<Clipboard> MakeSystemClipboard() { return std::make_unique<DesktopClipboard>(); }
 
 }  // namespace clipboard

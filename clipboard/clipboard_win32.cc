@@ -79,44 +79,44 @@ class OwnerWindow {
   HWND window_;
 };
 
-// Hands a copy of `size` bytes to the open clipboard as `format`.
-bool Put(UINT format, const void* data, size_t size, std::string* error) {
-  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
-  void* target = memory != nullptr ? ::GlobalLock(memory) : nullptr;
-  if (target == nullptr) {
-    *error = SystemError("cannot allocate its memory");
-    if (memory != nullptr) ::GlobalFree(memory);
-    return false;
+// A copy of some bytes in memory the clipboard can take: freed unless it
+// was handed to the clipboard.
+class Block {
+ public:
+  Block(const void* data, size_t size) : memory_(::GlobalAlloc(GMEM_MOVEABLE, size)) {
+    void* target = memory_ != nullptr ? ::GlobalLock(memory_) : nullptr;
+    if (target == nullptr) return;
+    std::memcpy(target, data, size);
+    ::GlobalUnlock(memory_);
+    copied_ = true;
   }
-  std::memcpy(target, data, size);
-  ::GlobalUnlock(memory);
-  if (::SetClipboardData(format, memory) == nullptr) {
-    *error = SystemError("SetClipboardData failed");
-    ::GlobalFree(memory);
-    return false;
+  ~Block() {
+    if (memory_ != nullptr) ::GlobalFree(memory_);
   }
-  return true;  // the system owns the memory now
-}
+  Block(const Block&) = delete;
+  Block& operator=(const Block&) = delete;
+  bool copied() const { return copied_; }
+  /// Hands the copy to the open clipboard as `format`; the system owns it
+  /// from then on.
+  bool HandTo(UINT format) {
+    if (::SetClipboardData(format, memory_) == nullptr) return false;
+    memory_ = nullptr;
+    return true;
+  }
 
-// The formats of the text, on the open clipboard emptied for `owner`.
-bool PutText(std::string_view text, std::string* error) {
-  std::string ansi(text);
-  ansi.push_back('\0');
+ private:
+  HGLOBAL memory_;
+  bool copied_ = false;
+};
+
+std::wstring ThroughCp1251(std::string_view text) {
   std::wstring wide;
   wide.reserve(text.size() + 1);
   for (char c : text) {
     wide.push_back(static_cast<wchar_t>(textio::Cp1251ToUnicode(static_cast<uint8_t>(c))));
   }
   wide.push_back(L'\0');
-  if (!Put(CF_TEXT, ansi.data(), ansi.size(), error) ||
-      !Put(CF_UNICODETEXT, wide.data(), wide.size() * sizeof(wchar_t), error)) {
-    return false;
-  }
-  // Without it the system would take the user's input language; the text
-  // is whole without it, so a failure here changes nothing.
-  std::string ignored;
-  Put(CF_LOCALE, &kRussianLocale, sizeof kRussianLocale, &ignored);
-  return true;
+  return wide;
 }
 
 class WindowsClipboard final : public Clipboard {
@@ -148,6 +148,17 @@ Found WindowsClipboard::Read(std::string* text, std::string* error) {
 }
 
 bool WindowsClipboard::Set(std::string_view text, std::string* error) {
+  // Everything is made before the clipboard is emptied: a failure leaves it
+  // as it was.
+  const std::string ansi = std::string(text) + '\0';
+  const std::wstring wide = ThroughCp1251(text);
+  Block ansi_block(ansi.data(), ansi.size());
+  Block wide_block(wide.data(), wide.size() * sizeof(wchar_t));
+  Block locale_block(&kRussianLocale, sizeof kRussianLocale);
+  if (!ansi_block.copied() || !wide_block.copied() || !locale_block.copied()) {
+    *error = SystemError("cannot allocate its memory");
+    return false;
+  }
   OwnerWindow owner;
   if (owner.get() == nullptr) {
     *error = SystemError("cannot make the window that owns it");
@@ -157,8 +168,13 @@ bool WindowsClipboard::Set(std::string_view text, std::string* error) {
   bool done = false;
   if (!::EmptyClipboard()) {
     *error = SystemError("cannot empty it");
+  } else if (!ansi_block.HandTo(CF_TEXT) || !wide_block.HandTo(CF_UNICODETEXT)) {
+    *error = SystemError("SetClipboardData failed");
   } else {
-    done = PutText(text, error);
+    // Without it the system would take the user's input language; the text
+    // is whole without it, so a failure here changes nothing.
+    locale_block.HandTo(CF_LOCALE);
+    done = true;
   }
   if (!::CloseClipboard() && done) {
     *error = SystemError("cannot close it");
