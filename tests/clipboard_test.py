@@ -1,7 +1,6 @@
-"""patconv --clipboard on a desktop's clipboard: an X server without a
-screen (Xvfb), reached with xclip as the program reaches it, and under wine,
-which mirrors its clipboard to X's (a lone LF coming in as CR LF, CR LF
-going out as LF)."""
+"""patconv --clipboard on an X server without a screen (Xvfb), whose
+clipboard xclip reads and sets here as the program does; and patconv.exe
+under wine, which mirrors its clipboard to X's (CR LF going out as LF)."""
 import os
 import select
 import shutil
@@ -13,59 +12,35 @@ from e2e import CRLF, SAMPLES, E2ETest, expected_rows, paste_warnings, program, 
     redirected_screen, stderr_lines, target_file
 
 NO_ROWS = b"patconv: the clipboard holds no pattern rows; it is left as it was"
-ON_CLIPBOARD = b"patconv: %d rows are on the clipboard"
-READY = b", ready to paste into Vortex Tracker II"
 
 
 class XServer:
-    """Xvfb on a display number it picks itself."""
-
     def __init__(self):
-        read, write = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-nolisten", "tcp", "-screen", "0", "320x200x8"],
-            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Open while the server runs, which dies writing to a closed pipe.
+        self.read, write = os.pipe()
+        self.process = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp"],
+                                        pass_fds=(write,), stderr=subprocess.DEVNULL)
         os.close(write)
-        # Open until the server ends: it dies of a write to a closed pipe.
-        self.read = read
-        ready = select.select([read], [], [], 30)[0]
-        number = os.read(read, 32).strip() if ready else b""
-        if not number:
-            self.stop()
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number.decode()
+        ready = select.select([self.read], [], [], 30)[0]
+        self.display = ":" + (os.read(self.read, 32).decode().strip() if ready else "")
 
     def stop(self):
-        # The owners xclip leaves behind end with the server.
-        self.process.kill()
-        self.process.wait()
+        self.process.terminate()  # the owners xclip leaves end with it
+        self.process.wait(10)
         os.close(self.read)
 
-    def xclip(self, *arguments, data=None):
-        # A setter's background owner keeps its streams: never pipes.
-        with open(os.devnull, "wb") as null:
-            return subprocess.run(["xclip", "-selection", "clipboard"] + list(arguments),
-                                  input=data, stdout=null if data is not None else subprocess.PIPE,
-                                  stderr=null, env=dict(os.environ, DISPLAY=self.display),
-                                  timeout=10)
-
-    def put(self, data):
-        self.xclip("-i", data=data)
-
-    def text(self):
-        """The clipboard's bytes, None when it holds nothing."""
-        completed = self.xclip("-o")
-        return completed.stdout if completed.returncode == 0 else None
+    def xclip(self, option, data=None):
+        # A setter's background owner keeps its streams: no pipe there.
+        completed = subprocess.run(["xclip", option, "-selection", "clipboard"], input=data,
+                                   stdout=subprocess.DEVNULL if data else subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, timeout=10,
+                                   env=dict(os.environ, DISPLAY=self.display))
+        return completed.stdout if completed.returncode == 0 else None  # None: nothing there
 
 
-def within(seconds, attempt):
-    """Calls attempt() until it returns something true or the time is up;
-    returns its last result."""
+def within(seconds, done):
     deadline = time.monotonic() + seconds
-    while True:
-        result = attempt()
-        if result or time.monotonic() > deadline:
-            return result
+    while not done() and time.monotonic() < deadline:
         time.sleep(0.1)
 
 
@@ -73,13 +48,8 @@ def clipboard_lines(source):
     """Standard error of a run that put the rows of `source` on the clipboard."""
     warnings = [line.replace(b"the screen", b"the clipboard")
                 for line in paste_warnings(source, b"")]
-    return [ON_CLIPBOARD % len(expected_rows(source)) + (b"" if warnings else READY)] + warnings
-
-
-def samples():
-    for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt")):
-        with open(os.path.join(SAMPLES, name), "rb") as f:
-            yield name, f.read()
+    return [b"patconv: %d rows are on the clipboard" % len(expected_rows(source))
+            + (b"" if warnings else b", ready to paste into Vortex Tracker II")] + warnings
 
 
 @unittest.skipUnless(shutil.which("Xvfb") and shutil.which("xclip"), "needs Xvfb and xclip")
@@ -91,64 +61,48 @@ class X11(E2ETest):
         self.env = {"DISPLAY": self.x.display, "WAYLAND_DISPLAY": ""}
 
     def test_samples_come_back_as_their_file_conversion(self):
-        for name, source in samples():
+        for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt")):
             with self.subTest(sample=name):
-                self.write("in.txt", source)
-                wanted = self.run_patconv(b"", arguments=["in.txt", "out.txt"]).file("out.txt")
-                self.x.put(source)
+                with open(os.path.join(SAMPLES, name), "rb") as f:
+                    source = f.read()
+                self.x.xclip("-i", source)
                 r = self.run_patconv(b"", arguments=["--clipboard"], env=self.env)
                 self.assertEqual((r.status, stderr_lines(r.stderr)), (0, clipboard_lines(source)))
                 self.assertEqual(r.stdout, redirected_screen(expected_rows(source)))
-                self.assertEqual(self.x.text(), wanted)
+                self.assertEqual(self.x.xclip("-o"), target_file(expected_rows(source)))
 
     def test_a_clipboard_without_pattern_rows_is_left_as_it_was(self):
-        # Nothing on it, prose, and what a run before put there.
-        converted = b"Vortex Tracker II v1.0 Pattern\r\n....|..|C-5 .... ....|--- .... ....|" \
-                    b"--- .... ....\r\n"
-        for text in (None, b"notes on the song\n", converted):
+        for text in (None, b"notes on the song\n", target_file(expected_rows(b"|C-5\n"))):
             with self.subTest(text=text):
-                if text is not None:
-                    self.x.put(text)
+                if text:
+                    self.x.xclip("-i", text)
                 r = self.run_patconv(b"", arguments=["-c"], env=self.env)
                 self.assertEqual((r.status, stderr_lines(r.stderr), r.stdout), (1, [NO_ROWS], b""))
-                self.assertEqual(self.x.text(), text)
+                self.assertEqual(self.x.xclip("-o"), text)
 
     def test_no_display_and_no_tool(self):
-        empty = os.path.join(self.directory, "empty")
-        os.mkdir(empty)
-        cases = [({"DISPLAY": "", "WAYLAND_DISPLAY": ""},
-                  b"no display: neither WAYLAND_DISPLAY nor DISPLAY is set (run it in the desktop"
-                  b" session)"),
-                 (dict(self.env, PATH=empty),
-                  b"neither xclip nor xsel was found on PATH (install the package xclip)")]
-        for env, reason in cases:
-            with self.subTest(reason=reason):
-                r = self.run_patconv(b"", arguments=["-c"], env=env)
-                self.assertEqual((r.status, stderr_lines(r.stderr)),
-                                 (1, [b"patconv: cannot read the clipboard: " + reason]))
+        for env, reason in [({"DISPLAY": ""}, b"no display: neither WAYLAND_DISPLAY nor DISPLAY"
+                             b" is set (run it in the desktop session)"),
+                            ({"PATH": self.directory}, b"neither xclip nor xsel was found on PATH"
+                             b" (install the package xclip)")]:
+            r = self.run_patconv(b"", arguments=["-c"], env=dict(self.env, **env))
+            self.assertEqual((r.status, stderr_lines(r.stderr)),
+                             (1, [b"patconv: cannot read the clipboard: " + reason]))
 
 
 @unittest.skipUnless(shutil.which("Xvfb") and shutil.which("xclip"), "needs Xvfb and xclip")
 class Wine(E2ETest):
-    """patconv.exe in a wine session of its own, on a display, with the
-    desktop process (explorer) that keeps wine's clipboard and mirrors it to
-    X.  Its prefix is the test run's, linked rather than copied: wine
-    replaces the files it changes."""
+    """A wine session of its own on the display, in a linked copy of the prefix."""
 
     @classmethod
     def setUpClass(cls):
         cls.x = XServer()
-        prefix = os.environ["WINEPREFIX"] + "-clipboard"
-        cls.env = dict(os.environ, DISPLAY=cls.x.display, WINEPREFIX=prefix,
-                       WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
-        cls.wineserver("-k")  # one a broken run left behind
-        shutil.rmtree(prefix, ignore_errors=True)
-        try:
-            shutil.copytree(os.environ["WINEPREFIX"], prefix, symlinks=True,
-                            copy_function=os.link)
-        except shutil.Error:
-            pass  # a file the other tests' wine replaced meanwhile
-        # The session lives until the class ends, and wine's clipboard with it.
+        cls.env = dict(os.environ, DISPLAY=cls.x.display, WINEDLLOVERRIDES="mscoree,mshtml,"
+                       "winemenubuilder.exe=d", WINEPREFIX=os.environ["WINEPREFIX"] + "-clipboard")
+        cls.tearDownClass(x_too=False)  # a session a broken run left
+        subprocess.run(["cp", "-al", os.environ["WINEPREFIX"], cls.env["WINEPREFIX"]])
+        # The session lives until the class ends, and with it wine's clipboard,
+        # which explorer keeps.  (Wine replaces the files it changes: links hold.)
         for argv in ([os.environ["WINESERVER"], "-p"],
                      [os.environ["PATCONV_WINE"], "explorer.exe", "/desktop"]):
             subprocess.Popen(argv, env=cls.env, stdin=subprocess.DEVNULL,
@@ -156,40 +110,34 @@ class Wine(E2ETest):
                              start_new_session=True)
 
     @classmethod
-    def tearDownClass(cls):
-        cls.wineserver("-k")
-        cls.wineserver("-w")
+    def tearDownClass(cls, x_too=True):
+        subprocess.run([os.environ["WINESERVER"], "-k"], env=cls.env, stderr=subprocess.DEVNULL)
         shutil.rmtree(cls.env["WINEPREFIX"], ignore_errors=True)
-        cls.x.stop()
-
-    @classmethod
-    def wineserver(cls, option):
-        subprocess.run([os.environ["WINESERVER"], option], env=cls.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        if x_too:
+            cls.x.stop()
 
     def run_clipboard(self):
-        """patconv.exe --clipboard: its status and standard error's lines.
-        Its streams are files: what wine starts beside it may keep them."""
+        # Files, not pipes: what wine starts beside the program may keep them.
         with open(os.path.join(self.directory, "err"), "w+b") as errors:
             status = subprocess.run([os.environ["PATCONV_WINE"], program()[-1], "--clipboard"],
                                     env=self.env, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.DEVNULL, stderr=errors,
-                                    timeout=60).returncode
+                                    stdout=subprocess.DEVNULL, stderr=errors, timeout=60)
             errors.seek(0)
-            return status, stderr_lines(errors.read())
+            return status.returncode, stderr_lines(errors.read())
 
     def test_sample_comes_back_as_its_file_conversion(self):
         with open(os.path.join(SAMPLES, "mod_4ch_protrackr_example_64rows.txt"), "rb") as f:
             source = f.read()
-        self.x.put(source)
-        # Until wine has taken the new text from X, the run finds none.
+        self.x.xclip("-i", source)
         runs = []
-        within(10, lambda: runs.append(self.run_clipboard()) or runs[-1] != (1, [NO_ROWS]))
-        self.assertEqual(runs[-1], (0, clipboard_lines(source)))
-        # Wine gives the text to X a moment after the program has ended.
+        # Until wine has taken the text from X, the run finds none; while the
+        # session starts, its clipboard may be busy.  A failed run leaves it.
+        within(10, lambda: runs.append(self.run_clipboard()) or runs[-1][0] != 1)
+        self.assertEqual(runs[-1], (0, clipboard_lines(source)), runs)
+        # Wine gives X the text a moment after the program has ended.
         expected = target_file(expected_rows(source)).replace(CRLF, b"\n")
-        within(10, lambda: self.x.text() == expected)
-        self.assertEqual(self.x.text(), expected)
+        within(10, lambda: self.x.xclip("-o") == expected)
+        self.assertEqual(self.x.xclip("-o"), expected)
 
 
 if __name__ == "__main__":
