@@ -69,6 +69,7 @@ TEST(ClipboardRun, SetOnlyWithConvertedRows) {
        "patconv: warning:   row 1 (source line 1): note '^^^' in channel 1 is not C-1...B-8, --- "
        "or R--\n"},
       {"nothing", Found::kNoText, "", false, 1, "", no_rows},
+      {"empty text", Found::kText, "", false, 1, "", no_rows},
       {"header only", Found::kText, "ModPlug Tracker MOD\r\n", false, 1, "ModPlug Tracker MOD\r\n",
        no_rows},
       {"header rows only", Found::kText, "|odP\r\n |odP", false, 1, "|odP\r\n |odP", no_rows},

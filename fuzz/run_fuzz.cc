@@ -30,10 +30,9 @@
 //      stands; then "no rows were converted" when no row is shown; otherwise
 //      none, or a count "X of N rows" with N the rows shown, then 1 to 5
 //      refused rows.
-//   f. The source's bytes on a clipboard (modes 1 and 2; with no byte-order
-//      mark, which a clipboard's text never has): --clipboard sets it, with
-//      status 0, to the header line and the rows shown, or leaves it, with
-//      status 1.
+//   f. The source's bytes on a clipboard (modes 1 and 2, no byte-order mark,
+//      which a clipboard's text never has): --clipboard sets it, with status 0,
+//      to the header line and the rows shown, or leaves it, with status 1.
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
