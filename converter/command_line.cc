@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: patconv [-h] [-V] [SOURCE [TARGET]]\n"
+    "       patconv -c\n"
     "\n"
     "Converts tracker pattern text copied from ModPlug Tracker or OpenMPT into\n"
     "pattern text that Vortex Tracker II accepts.\n"
@@ -22,16 +23,20 @@ constexpr std::string_view kUsage =
     "is 'patconv - -'.  A file named '-' is './-'.\n"
     "\n"
     "Options:\n"
-    "  -h, --help     show this text and exit\n"
-    "  -V, --version  show the version and exit\n"
-    "  --             end the options: every later argument is a name\n"
+    "  -c, --clipboard  convert the pattern rows on the clipboard and put the\n"
+    "                   result there, ready to paste into Vortex Tracker II\n"
+    "  -h, --help       show this text and exit\n"
+    "  -V, --version    show the version and exit\n"
+    "  --               end the options: every later argument is a name\n"
     "\n"
     "Exit status: 0 when the run completes; 1 when a file could not be opened,\n"
-    "read or written; 2 when the command line cannot be followed.\n";
+    "read or written, or the clipboard held no pattern rows (it is then left\n"
+    "as it was) or could not be read or set; 2 when the command line cannot\n"
+    "be followed.\n";
 
 constexpr std::string_view kHelpHint = " (patconv --help lists the options)";
 
-enum class Option : uint8_t { kHelp, kVersion };
+enum class Option : uint8_t { kClipboard, kHelp, kVersion };
 
 struct OptionName {
   std::string_view short_form;
@@ -40,6 +45,7 @@ struct OptionName {
 };
 
 constexpr OptionName kOptions[] = {
+    {"-c", "--clipboard", Option::kClipboard},
     {"-h", "--help", Option::kHelp},
     {"-V", "--version", Option::kVersion},
 };
@@ -69,6 +75,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
   std::vector<GivenName> names;
   bool options_ended = false;
+  bool clipboard = false;
   for (const std::string& argument : arguments) {
     if (options_ended || argument.size() < 2 || argument[0] != '-') {
       names.push_back(Named(argument));
@@ -81,9 +88,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const OptionName* option = FindOption(argument);
     if (option == nullptr) return Refused("unknown option '" + ShownName(argument) + "'");
     switch (option->option) {
+      case Option::kClipboard: clipboard = true; break;
       case Option::kHelp: line.action = CommandLine::Action::kHelp; return line;
       case Option::kVersion: line.action = CommandLine::Action::kVersion; return line;
     }
+  }
+  if (clipboard) {
+    if (!names.empty()) {
+      return Refused("--clipboard takes no names, but '" + ShownName(names[0].text) +
+                     "' was given");
+    }
+    line.action = CommandLine::Action::kClipboard;
+    return line;
   }
   if (names.size() > 2)
     return Refused("too many names, from '" + ShownName(names[2].text) + "' on");

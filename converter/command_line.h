@@ -33,10 +33,11 @@ struct GivenName {
 /// What the command line asks for.
 struct CommandLine {
   enum class Action : uint8_t {
-    kConvert,  ///< the run, its questions answered by the names given
-    kHelp,     ///< the usage text on standard output
-    kVersion,  ///< the version line on standard output
-    kRefuse,   ///< `refusal` on standard error, status kUsageStatus
+    kConvert,    ///< the run, its questions answered by the names given
+    kClipboard,  ///< the clipboard's text converted and put back on it
+    kHelp,       ///< the usage text on standard output
+    kVersion,    ///< the version line on standard output
+    kRefuse,     ///< `refusal` on standard error, status kUsageStatus
   };
   Action action = Action::kConvert;
   std::optional<GivenName> source;  ///< answers "Filename to Open:"
@@ -51,7 +52,8 @@ struct CommandLine {
 /// Reads the arguments after the program's name.  Options may stand anywhere
 /// before "--"; the first of --help, --version or an unknown option decides.
 /// "-" alone is the standard stream also after "--".  A lone "-" as SOURCE
-/// makes TARGET "-" too: the program is then a filter.
+/// makes TARGET "-" too: the program is then a filter.  --clipboard takes
+/// the place of both names: with a name it is refused.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 /// The usage text, lines ended by LF.

@@ -43,6 +43,13 @@ TEST(CommandLineTest, ReadsOptionsAndNames) {
       {{"-\x1b[2J"}, Action::kRefuse, {}, {}, "unknown option '-\\x1B[2J'" + hint},
       {{"a", "b", "c", "d"}, Action::kRefuse, {}, {}, "too many names, from 'c' on" + hint},
       {{"", "-"}, Action::kRefuse, {}, {}, "an empty SOURCE names no file" + hint},
+      {{"-c"}, Action::kClipboard, {}, {}, ""},
+      {{"-c", "--help"}, Action::kHelp, {}, {}, ""},
+      {{"a", "-c", "b", "c"},
+       Action::kRefuse,
+       {},
+       {},
+       "--clipboard takes no names, but 'a' was given" + hint},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.arguments));

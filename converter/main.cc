@@ -1,10 +1,12 @@
 // patconv: converts tracker pattern text into Vortex Tracker II pattern text.
 #include <memory>
 
+#include "clipboard/clipboard.h"
 #include "console/device.h"
 #include "converter/program.h"
 
 int main(int argc, char** argv) {
   std::unique_ptr<console::Device> device = console::MakePlatformDevice();
-  return converter::RunCommandLine(*device, converter::ProgramArguments(argc, argv));
+  std::unique_ptr<clipboard::Clipboard> board = clipboard::MakeSystemClipboard();
+  return converter::RunCommandLine(*device, *board, converter::ProgramArguments(argc, argv));
 }

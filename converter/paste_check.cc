@@ -25,7 +25,15 @@ void PasteTally::AddRefused(const TargetRow& row, int64_t source_line) {
 }
 
 std::vector<std::string> PasteTally::Warnings(std::string_view file) const {
-  const std::string where = file.empty() ? "the screen" : "'" + std::string(file) + "'";
+  if (file.empty()) return WarningLines("the screen", false);
+  return WarningLines("'" + std::string(file) + "'", true);
+}
+
+std::vector<std::string> PasteTally::ClipboardWarnings() const {
+  return WarningLines("the clipboard", false);
+}
+
+std::vector<std::string> PasteTally::WarningLines(const std::string& where, bool in_file) const {
   if (rows_ == 0) return {where + ": no rows were converted"};
   if (refused_ == 0) return {};
   std::vector<std::string> lines;
@@ -33,10 +41,10 @@ std::vector<std::string> PasteTally::Warnings(std::string_view file) const {
                   " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
                   "paste)");
   for (const Refused& r : named_) {
-    // In the file the header line comes first; on the screen rows count
-    // from the first row shown.
+    // In a file the header line comes first; elsewhere rows count from
+    // the first row shown.
     const std::string place =
-        file.empty() ? "row " + std::to_string(r.row) : "line " + std::to_string(r.row + 1);
+        in_file ? "line " + std::to_string(r.row + 1) : "row " + std::to_string(r.row);
     lines.push_back("  " + place + " (source line " + std::to_string(r.source_line) +
                     "): " + r.reason);
   }

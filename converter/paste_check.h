@@ -72,6 +72,9 @@ class PasteTally {
   /// may be shown; empty when the rows went to the screen only, and the
   /// warnings then count the rows shown.
   std::vector<std::string> Warnings(std::string_view file) const;
+  /// The same for rows put on the clipboard, which the warnings name; the
+  /// rows count as on the screen, where they were shown.
+  std::vector<std::string> ClipboardWarnings() const;
 
  private:
   struct Refused {
@@ -80,6 +83,9 @@ class PasteTally {
     std::string reason;
   };
   void AddRefused(const TargetRow& row, int64_t source_line);
+  /// The warnings about rows that went to `where`; a refused row is named by
+  /// its line in a file (`in_file`) or by its place among the rows.
+  std::vector<std::string> WarningLines(const std::string& where, bool in_file) const;
 
   int64_t rows_ = 0;
   int64_t refused_ = 0;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "clipboard/clipboard.h"
 #include "console/device.h"
 
 namespace converter {
@@ -20,10 +21,13 @@ inline constexpr std::string_view kCloseNotice = "Press any key to close this wi
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 /// Carries out the command line on `device`: the usage text, the version,
-/// a refusal, or the run with its questions answered by the names given.
-/// When the window would close with the program, it then waits for a key.
+/// a refusal, the run with its questions answered by the names given, or
+/// the clipboard run on `board`.  When the window would close with the
+/// program, it then waits for a key; after a clipboard run only when an
+/// error or a warning was shown, so that a clean one is copy, key, paste.
 /// Returns the exit status.
-int RunCommandLine(console::Device& device, const std::vector<std::string>& arguments);
+int RunCommandLine(console::Device& device, clipboard::Clipboard& board,
+                   const std::vector<std::string>& arguments);
 
 }  // namespace converter
 

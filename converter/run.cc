@@ -14,8 +14,6 @@
 namespace converter {
 namespace {
 
-constexpr int kInputChannel = 1;
-constexpr int kOutputChannel = 2;
 constexpr int kPrintItem = textio::kFlagLast;                         // 0x10
 constexpr int kPrintLine = textio::kFlagLast | textio::kFlagLineEnd;  // 0x11
 
@@ -26,8 +24,8 @@ void PrintRow(textio::Channels& channels, int channel, const RowLine& line) {
   channels.Print(channel, pieces.back(), kPrintLine);
 }
 
-// The conversion pass: every field of channel 1 translated, each kept row
-// written to channel 2, shown on the console and counted in `tally`.
+}  // namespace
+
 void ConvertRows(console::Console& console, textio::Channels& channels, PasteTally* tally) {
   // End test, select for input and read field in one call; the row is a
   // view that lives until the next read.
@@ -52,6 +50,8 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
     }
   }
 }
+
+namespace {
 
 // The warning for a source whose text a 0x1A byte ended before the end of
 // the file, or nothing.  Asked before the input channel is closed.

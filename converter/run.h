@@ -12,6 +12,7 @@
 #include "console/console.h"
 #include "console/device.h"
 #include "converter/command_line.h"
+#include "converter/paste_check.h"
 #include "textio/channels.h"
 
 namespace converter {
@@ -30,6 +31,10 @@ inline constexpr std::string_view kStatusLine =
     "\xC7\xE0\xEF\xE8\xF1\xE8\x20\xE2\x20\xF4\xE0\xE9\xEB\xE5\x3A";
 inline constexpr std::string_view kTargetHeader = "Vortex Tracker II v1.0 Pattern";
 
+/// The channels of the source text and of the converted text.
+inline constexpr int kInputChannel = 1;
+inline constexpr int kOutputChannel = 2;
+
 /// Receives one line for standard error per failure the run meets.
 using ErrorSink = std::function<void(const std::string& line)>;
 
@@ -41,6 +46,11 @@ using ErrorSink = std::function<void(const std::string& line)>;
 /// or written, or when standard input ended before an input file was named.
 int Run(console::Device& device, console::Console& console, textio::Channels& channels,
         const CommandLine& names, const ErrorSink& report);
+
+/// The conversion pass, the same for every source: every field of the input
+/// channel translated, each kept row written to the output channel, shown on
+/// the console and added to *tally.
+void ConvertRows(console::Console& console, textio::Channels& channels, PasteTally* tally);
 
 /// The whole program on a device: builds the channels and the console,
 /// runs, and closes everything.  Failure lines go to `report`.

@@ -30,6 +30,9 @@
 //      stands; then "no rows were converted" when no row is shown; otherwise
 //      none, or a count "X of N rows" with N the rows shown, then 1 to 5
 //      refused rows.
+//   f. The source's bytes on a clipboard (modes 1 and 2, no byte-order mark,
+//      which a clipboard's text never has): --clipboard sets it, with status 0,
+//      to the header line and the rows shown, or leaves it, with status 1.
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,6 +44,7 @@
 #include <vector>
 
 #include "console/testing/memory_device.h"
+#include "converter/clipboard_run.h"
 #include "converter/run.h"
 #include "fuzz/fuzz_input.h"
 #include "textio/test_support.h"
@@ -167,6 +171,33 @@ void CheckFiles(const std::string& directory, std::string_view source, std::stri
   closedir(dir);
 }
 
+class Clipboard final : public clipboard::Clipboard {
+ public:
+  std::string text;
+  bool set = false;
+  clipboard::Found Read(std::string* out, std::string*) override {
+    *out = text;
+    return clipboard::Found::kText;
+  }
+  bool Set(std::string_view bytes, std::string*) override {
+    text = bytes;
+    return set = true;
+  }
+};
+
+void CheckClipboardRun(std::string_view source, std::string_view rows) {
+  console::MemoryDevice::Options options;
+  options.stdout_console = false;  // the dialogue's screen is much slower
+  console::MemoryDevice device(options);
+  Clipboard board;
+  board.text = source;
+  const int status =
+      converter::RunClipboardProgram(device, board, [](const std::string&) {}).status;
+  const std::string output = std::string(converter::kTargetHeader) + "\r\n" + std::string(rows);
+  Check(status == (board.set ? 0 : 1) && board.text == (board.set ? output : std::string(source)),
+        "the clipboard gets what the output file gets, or stays as it was");
+}
+
 // Runs the program in `directory`; the working directory is put back after.
 int RunIn(const std::string& directory, console::MemoryDevice& device,
           std::vector<std::string>* errors) {
@@ -227,5 +258,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(status == 0 || warnings.empty(), "no warning after a failure");
 
   CheckFiles(directory, source, rows);
+  const bool marked = source.substr(0, 2) == "\xFF\xFE" || source.substr(0, 2) == "\xFE\xFF" ||
+                      source.substr(0, 3) == "\xEF\xBB\xBF";
+  if ((mode == 1 || mode == 2) && !marked) CheckClipboardRun(source, rows);
   return 0;
 }

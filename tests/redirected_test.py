@@ -355,6 +355,8 @@ class Arguments(E2ETest):
             (["in.txt", "--bad"], b"", b"", 2,
              [b"patconv: unknown option '--bad'" + hint], {}),
             (["a", "b", "c"], b"", b"", 2, [b"patconv: too many names, from 'c' on" + hint], {}),
+            (["in.txt", "-c"], b"", b"", 2,
+             [b"patconv: --clipboard takes no names, but 'in.txt' was given" + hint], {}),
             (["--", "-x.txt", "out.txt"], b"", screen, 0, warnings, {"out.txt": file}),
             (["in.txt", "out.txt"], b"", screen, 0, warnings, {"out.txt": file}),
             (["in.txt"], b"out.txt\n", screen, 0, warnings, {"out.txt": file}),

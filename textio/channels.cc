@@ -6,6 +6,7 @@
 
 #include "textio/disk_file.h"
 #include "textio/field_reader.h"
+#include "textio/memory_channel.h"
 #include "textio/os_file.h"
 
 namespace textio {
@@ -169,15 +170,23 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
   return kStatusOk;
 }
 
-int Channels::OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind) {
+int Channels::OpenInputBytes(int number, std::string_view bytes) {
+  return OpenStream(number, kModeInput, std::make_unique<MemoryChannel>(bytes),
+                    static_cast<int64_t>(bytes.size()));
+}
+
+int Channels::OpenOutputBytes(int number, std::string* sink) {
+  return OpenStream(number, kModeOutput, std::make_unique<MemoryChannel>(sink), 0);
+}
+
+int Channels::OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind, int64_t size) {
   last_error_.clear();
   ChannelRecord* record = Lookup(number);
   if (number < 1 || record == nullptr || record->is_open() || !kind) {
     return SetStatus(kStatusBadCall);
   }
   record->mode = mode;
-  // No size: the whole-line path never stops short of the end.
-  record->size = std::numeric_limits<int64_t>::max();
+  record->size = size;
   record->put_back_count = 0;
   record->line_ends = 0;
   record->owned_kind = std::move(kind);

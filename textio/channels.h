@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -105,10 +106,19 @@ class Channels {
   /// last_error() then tells why.
   int Open(const std::string& name, int mode, int access, int lock, int number, int record_length,
            TextOrigin origin = TextOrigin::kStream);
+  /// Opens a file channel in mode 2 on bytes in memory instead of a disk
+  /// file: `bytes`, which must outlive the channel, are read by the rules
+  /// of an input file.
+  int OpenInputBytes(int number, std::string_view bytes);
+  /// Opens a file channel in mode 3 on memory: what is printed to it is
+  /// appended to *sink, which must outlive the channel.
+  int OpenOutputBytes(int number, std::string* sink);
   /// Opens a file channel on a stream of another kind than a disk file (a
-  /// standard stream): `kind` has no size to measure, so the end test is
-  /// the kind's alone.
-  int OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind);
+  /// standard stream, memory).  Without a `size` the stream has none to
+  /// measure (the whole-line path then never stops short of its end), and
+  /// the end test is the kind's alone.
+  int OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind,
+                 int64_t size = std::numeric_limits<int64_t>::max());
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.

@@ -8,11 +8,12 @@ set -euo pipefail
 
 # Building and the tests: unit (GoogleTest), end-to-end (Python), on a
 # terminal (tmux, libvterm, and the locale sources that localedef makes a
-# KOI8-R locale from), the packages (dpkg-shlibdeps, lintian) and the manual
-# page (groff); the hardening checks: clang with libFuzzer and the sanitizer
-# runtimes, valgrind.
-packages=(cmake g++ make python3 libgtest-dev tmux libvterm-dev locales dpkg-dev groff-base
-          clang libclang-rt-dev valgrind lintian)
+# KOI8-R locale from), the clipboard (an X server without a screen, and
+# xclip), the packages (dpkg-shlibdeps, lintian) and the manual page (groff);
+# the hardening checks: clang with libFuzzer and the sanitizer runtimes,
+# valgrind.
+packages=(cmake g++ make python3 libgtest-dev tmux libvterm-dev locales xvfb xclip dpkg-dev
+          groff-base clang libclang-rt-dev valgrind lintian)
 # The Windows build and its tests under wine: the cross compiler and 64-bit
 # wine alone (no i386 architecture, no recommended desktop packages).
 windows_packages=(g++-mingw-w64-x86-64-win32 wine64)
@@ -90,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }' |
   command -v wine64 > /dev/null || command -v wine > /dev/null || [ -x /usr/lib/wine/wine64 ] ||
     optional+=("wine")
   command -v dpkg > /dev/null || optional+=("dpkg")
+  command -v Xvfb > /dev/null || optional+=("Xvfb")
+  command -v xclip > /dev/null || optional+=("xclip")
   if [ ${#missing[@]} -gt 0 ]; then
     say "not found:"
     printf '  %s\n' "${missing[@]}"

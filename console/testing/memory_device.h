@@ -62,6 +62,8 @@ class MemoryDevice final : public Device {
   std::string TypedLineToNative(const std::string& line) const override { return line; }
   std::string NativeToTypedLine(const std::string& name) const override { return name; }
   bool StdoutIsTerminal() const override { return stdout_console_; }
+  bool WindowClosesAtEnd() override { return window_closes_at_end; }
+  void WaitForKeyAtEnd(const std::string& line) override { key_waits_.push_back(line); }
 
   // --- Input the test supplies ---------------------------------------------------
   /// Queues the key events of a key script: plain characters, and names in
@@ -99,6 +101,8 @@ class MemoryDevice final : public Device {
   /// The length asked for by each pause, in order.
   const std::vector<int>& sleep_lengths() const { return sleep_lengths_; }
   int flushes() const { return flushes_; }
+  /// The line of each wait for a key at the end.
+  const std::vector<std::string>& key_waits() const { return key_waits_; }
   int cell_writes() const { return cell_writes_; }
   /// Calls of WriteStdout, failed ones included.
   int stdout_writes() const { return stdout_writes_; }
@@ -121,6 +125,8 @@ class MemoryDevice final : public Device {
   /// The one cell write that fails, counting from 1; 0: none.
   int fail_cell_write_number = 0;
   bool fail_stdout = false;
+  /// The window goes with the program, as a Windows console's may.
+  bool window_closes_at_end = false;
   /// The most bytes one WriteStdout takes (a partial write); 0: all.
   size_t stdout_chunk = 0;
 
@@ -154,6 +160,7 @@ class MemoryDevice final : public Device {
   std::string stdout_;
   std::vector<std::string> error_lines_;
   std::vector<std::string> history_;
+  std::vector<std::string> key_waits_;
   std::vector<std::pair<int, int>> beeps_;
   int sleeps_ = 0;
   std::vector<int> sleep_lengths_;
