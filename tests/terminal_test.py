@@ -215,13 +215,14 @@ class Editing(TerminalTest):
         p.send_keys("Escape")
         p.wait_for(lambda r: r[4] == "Filename to Open:?")
         self.assertEqual(p.cursor(), (19, 4))
-        # Insert in the middle, Home / End, Delete, Backspace.
+        # Insert in the middle, Home / End, Delete, Backspace and Ctrl+H
+        # (0x08, also VTE's Ctrl+Backspace).
         p.send_text("xin.tt")
         p.send_keys("Left")
         p.send_text("x")
         p.send_keys("Home", "DC", "End")
-        p.send_text("q")
-        p.send_keys("BSpace")
+        p.send_text("qq")
+        p.send_keys("BSpace", "C-h")
         p.wait_for(lambda r: r[4] == "Filename to Open:? in.txt")
         self.assertEqual(p.cursor(), (25, 4))
         p.send_keys("Left", "Left", "Right", "Enter")

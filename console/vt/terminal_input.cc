@@ -21,8 +21,12 @@ VtInputDecoder::Options TerminalInput::DecoderOptions(bool tty, const TerminalCh
   options.charset = charset;
   if (tty) {
     ReadOriginalModes(&g_term.input, STDIN_FILENO);
+    // Only a control byte that means nothing else to the decoder (NUL is
+    // "no erase character"); a printable one stays a character.
     const cc_t erase = g_term.input.original.c_cc[VERASE];
-    if (g_term.input.fd >= 0 && (erase == 0x08 || erase == 0x7F)) options.erase_character = erase;
+    const bool usable = (erase < 0x20 || erase == 0x7F) && erase != 0 && erase != '\t' &&
+                        erase != '\n' && erase != '\r' && erase != 0x1B;
+    if (g_term.input.fd >= 0 && usable) options.erase_character = erase;
   }
   return options;
 }

@@ -21,8 +21,8 @@ class TerminalInput {
  public:
   /// `tty`: standard input is a terminal (else nothing is ever read here).
   /// `charset` is the terminal's and must outlive this.  Reads the modes
-  /// the terminal was found in (for its erase character, which tells
-  /// Backspace from Ctrl+Backspace).
+  /// the terminal was found in (for its erase character, which is
+  /// Backspace).
   TerminalInput(bool tty, const TerminalCharset* charset);
   TerminalInput(const TerminalInput&) = delete;
   TerminalInput& operator=(const TerminalInput&) = delete;
