@@ -143,6 +143,13 @@ class Device {
   virtual void Beep(int frequency, int milliseconds) = 0;
   /// A pause (Sleep).  A device may end it early when input arrives.
   virtual void Sleep(int milliseconds) = 0;
+  /// Waits between two looks at the input while no key is waiting.  A
+  /// device that can be woken by its input sleeps until input (or anything
+  /// else NextInputEvent reports) arrives, however long that takes, so that
+  /// a program at a prompt costs nothing; the default pauses `poll_ms`
+  /// (Sleep), as the Win32 console does: a close of its window queues a
+  /// key from another thread, which no wait on the input would see.
+  virtual void WaitForInput(int poll_ms) { Sleep(poll_ms); }
   /// The keyboard layout's mapping services.
   virtual const KeyMap& key_map() const = 0;
   /// Turns a typed answer line (Windows-1251) into the form of the

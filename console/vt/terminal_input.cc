@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "console/key_map.h"
 #include "console/vt/terminal_output.h"
@@ -45,7 +46,11 @@ bool TerminalInput::NextKey(KeyEvent* key) {
 
 bool TerminalInput::Wait(int64_t timeout_ms, int wake_fd) {
   const int64_t deadline = decoder_.Deadline();
-  if (deadline >= 0) timeout_ms = std::clamp<int64_t>(deadline - MonotonicMs(), 0, timeout_ms);
+  if (deadline >= 0) {
+    const int64_t left = std::max<int64_t>(deadline - MonotonicMs(), 0);
+    timeout_ms = timeout_ms == kNoTimeLimit ? left : std::min(timeout_ms, left);
+  }
+  timeout_ms = std::min<int64_t>(timeout_ms, INT_MAX);
   pollfd fds[2];
   nfds_t count = 0;
   const bool watch_input = tty_ && reading_;

@@ -86,6 +86,9 @@ class VtDevice final : public Device {
   void RemoveControlHandler() override { AddControlHandler(nullptr, nullptr); }
   void Beep(int frequency, int milliseconds) override;
   void Sleep(int milliseconds) override;
+  /// Sleeps until a key, a signal or a resize comes: a timed wait only
+  /// while the key decoder holds something back.
+  void WaitForInput(int poll_ms) override;
   const KeyMap& key_map() const override { return UsKeyMap(); }
   // File names are in the charset of the terminal's locale.
   std::string TypedLineToNative(const std::string& line) const override {
@@ -122,6 +125,7 @@ class VtDevice final : public Device {
   void WriteBatch();
   void ShowEverything();
   void ServiceSignals();
+  void Wait(int64_t timeout_ms);
   void NoteTerminalState();
   [[noreturn]] void HangUp();
 
