@@ -409,6 +409,8 @@ class Leaving(TerminalTest):
         self.pane.signal("TERM")
         self.assertEqual(self.pane.wait_exit(), 143)
         self.assertTrue(self.pane.terminal_settings_kept())
+        # What the shell writes next ("Terminated") starts a line of its own.
+        self.assertEqual(self.pane.screen()[4], "Filename to Open:?")
 
     def test_modes_set_before_the_start_are_kept(self):
         # The keypad in application mode and colours of the user's: the
