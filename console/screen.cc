@@ -89,9 +89,9 @@ void Screen::BlankRow(int row, int left, int right, uint16_t attribute) {
 
 // Where the buffer has no rows below the window, what leaves the window at
 // the top is all the scroll-back there will be (the history of Windows
-// Terminal, or of the terminal wine runs in): the first clear moves what the
-// window showed before the program started, the user's earlier output, up
-// into it by line feeds before it blanks the rows.
+// Terminal, of the terminal wine runs in, of a Linux terminal): the first
+// clear moves what the window showed before the program started, the
+// user's earlier output, up into it by line feeds before it blanks the rows.
 void Screen::Clear() {
   if (AreaEmpty()) return;
   Rect view = ViewRect();

@@ -47,6 +47,8 @@ class StartScreen(TerminalTest):
         # The cursor stands after "? ", shown.
         self.assertEqual(self.pane.cursor(), (19, 4))
         self.assertTrue(self.pane.cursor_visible())
+        # What the terminal showed before is in its scroll-back, whole.
+        self.assertEqual(self.pane.history_rows(), ["old shell output"] * 8)
 
     def test_typed_characters_are_echoed_as_typed(self):
         self.start()

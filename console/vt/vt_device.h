@@ -60,6 +60,11 @@ class VtDevice final : public Device {
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override {
     return EnsureScreen() && screen_->ScrollRect(source, destination, fill, attribute);
   }
+  // Line feeds on the terminal's last row, which keeps the rows they push
+  // off in its scroll-back; the first clear screen feeds them all.
+  bool FeedLines(int last_row, int count) override {
+    return EnsureScreen() && last_row == screen_->height() - 1 && screen_->FeedLines(count);
+  }
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override {
     return EnsureScreen() && screen_->SetCursorPosition(at);
