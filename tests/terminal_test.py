@@ -297,6 +297,24 @@ class Resizing(TerminalTest):
         self.assertEqual(self.pane.wait_exit(), 0)
         return self.pane.history_rows() + self.pane.screen()
 
+    def test_the_answer_line_follows_the_width_while_typing(self):
+        # Narrower, the prompt and the name wrap at the new width; wider
+        # again, they stand on one row as before: the screen shows the name
+        # that Enter uses.
+        self.write("in.txt", SOURCE[:200])
+        name = "./" * 12 + "in.txt"
+        self.start()
+        self.pane.send_text(name)
+        self.pane.wait_for(lambda r: r[4].endswith("in.txt"))
+        self.pane.resize(30, 25)
+        whole = "Filename to Open:? " + name
+        self.pane.wait_for(lambda r: r[4:6] == [whole[:30], whole[30:]])
+        self.pane.resize(80, 25)
+        self.pane.wait_for(lambda r: r[4:6] == [whole, ""])
+        self.assertEqual(self.pane.cursor(), (len(whole), 4))
+        self.pane.send_keys("Enter")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+
     def test_a_shorter_terminal_keeps_every_row_in_order(self):
         rows = self.convert_after_resize(60, 12)
         start = len(rows) - 1 - rows[::-1].index(STATUS_LINE)

@@ -139,7 +139,7 @@ bool VtDevice::NextInputEvent(InputEvent* event) {
     resize_event_ = false;
     ShowEverything();
     *event = InputEvent{};
-    event->type = InputEvent::Type::kOther;  // the buffer size changed
+    event->type = InputEvent::Type::kBufferSize;
     return true;
   }
   if (!input_.Poll()) HangUp();

@@ -49,7 +49,7 @@ void RunUntilQuit(Device& device, const ProgramSide& side) {
     InputEvent event;
     if (!device.NextInputEvent(&event)) {
       device.Sleep(60000);
-    } else if (event.type == InputEvent::Type::kOther) {
+    } else if (event.type == InputEvent::Type::kBufferSize) {
       BufferInfo info;
       side.Report(device.GetBufferInfo(&info) ? "resized " + InfoText(info) : "resized ?");
     } else if (event.key.key_down) {
