@@ -103,9 +103,10 @@ class Device {
   /// up by `count` rows, and the terminal the console is shown in (Windows
   /// Terminal, a terminal under wine; the terminal device's own) keeps the
   /// rows that leave the top in its history, which a block of cells moved
-  /// inside the buffer never reaches.  The rows that come in at the bottom are blank in an
-  /// attribute of the host's choosing; the cursor ends on the last row.  False, with nothing
-  /// changed, where the device has no such way (the default).
+  /// inside the buffer never reaches.  The rows that come in at the bottom
+  /// are blank in an attribute of the host's choosing; the cursor ends on
+  /// the last row.  False, with nothing changed, where the device has no
+  /// such way (the default).
   virtual bool FeedLines(int /*last_row*/, int /*count*/) { return false; }
   /// SetConsoleWindowInfo with an absolute rectangle.
   virtual bool SetWindow(Rect window) = 0;

@@ -34,9 +34,9 @@ class Keyboard {
   /// Takes the waiting console input events while the queue has room for
   /// the codes of one more: key presses become key codes in the queue (with
   /// Alt-number entry), a change of the buffer's size kConsoleResized,
-  /// everything else is dropped.  A full queue leaves the
-  /// rest of the input with the system, so no typed key is ever lost.  The
-  /// first drain registers the control handler.
+  /// everything else is dropped.  A full queue leaves the rest of the input
+  /// with the system, so no typed key is ever lost.  The first drain
+  /// registers the control handler.
   void Drain();
   /// Drains the input and takes the oldest key code, waiting for input
   /// between looks while the queue is empty.  `before_sleep` runs before

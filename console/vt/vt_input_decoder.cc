@@ -202,11 +202,11 @@ void AddModifiers(uint32_t state, KeyEvent* key) {
 }
 
 // A key of the main keyboard named by one byte (not ESC): control bytes,
-// Backspace, printable characters and Windows-1251 bytes.
-// Backspace is what the terminal sends for it (its erase character) and
-// 0x08 (Ctrl+H, and what VTE terminals send for Ctrl+Backspace): a shell
-// deletes with either.  Only 0x7F where the erase character is 0x08 is
-// Ctrl+Backspace, the one way a terminal tells that key apart.
+// Backspace, printable characters and Windows-1251 bytes.  Backspace is
+// what the terminal sends for it (its erase character) and 0x08 (Ctrl+H,
+// and what VTE terminals send for Ctrl+Backspace): a shell deletes with
+// either.  Only 0x7F where the erase character is 0x08 is Ctrl+Backspace,
+// the one way a terminal tells that key apart.
 KeyEvent ByteKey(const KeyMap& key_map, uint8_t erase, unsigned char byte) {
   if (byte == '\r') return KeyPress(kVkReturn);
   if (byte == '\n') return WithCharacter(KeyPress(kVkReturn, kLeftCtrlPressed), '\n');

@@ -398,18 +398,20 @@ int VtScreen::RowsOfOursBelowCursor() const {
 // Line feeds on the terminal's last row, from the row of our last content
 // on, until every row down to it has gone to the scroll-back, in order: the
 // screen is then blank, and nothing it showed is lost, wherever a resize
-// left it.  The cursor ends on the last row.
+// left it; before anything of ours is drawn, the rows of the shell's
+// output.  The cursor ends on the last row.
 void VtScreen::PushTerminalToScrollBack() {
   HideCursorWhileDrawing();
   SetTerminalAttribute(kDefaultAttribute);  // rows come in blank, in default colours
   const int below = *push_from_below_cursor_;
   push_from_below_cursor_.reset();
   int feeds = terminal_rows_;
-  // What lay below the shell's output moves up with the rest, unknown.
   Cell shown{' ', kDefaultAttribute, true};
   if (!painted_) {
     PassShellOutput();
     --feeds;
+    // What lay below the shell's output is moved up, not pushed: every cell
+    // is drawn afresh.
     shown = Cell{};
   } else {
     if (below > 0) {
