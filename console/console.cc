@@ -97,7 +97,7 @@ int Console::PromptedInput(std::string_view prompt, bool question, bool line_end
   Print({}, true);
   if (!prompt.empty()) Print(prompt);
   if (question) Print("? ");
-  std::string line = ReadLine();
+  std::string line = ReadLine(std::string(prompt) + (question ? "? " : ""));
   if (line_end) Print("\r\n");
   channels_.SetAnswerLine(device_.TypedLineToNative(line));
   return textio::kStatusOk;
@@ -119,10 +119,10 @@ void Console::ShowAnswered(std::string_view prompt, bool question, bool line_end
   if (line_end) Print("\r\n");
 }
 
-std::string Console::ReadLine() {
+std::string Console::ReadLine(std::string_view lead) {
   SetUp();
   LineReader reader(*this);
-  return reader.Read();
+  return reader.Read(lead);
 }
 
 void Console::CursorAdvance(int d, Position from, Position size) {

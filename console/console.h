@@ -63,12 +63,15 @@ class Console final : public textio::ChannelKind, public LineConsole {
   /// Writes what is held back for a redirected standard output.
   void FlushOutput();
 
-  /// Reads one typed line with echo and editing (the console line reader).
-  std::string ReadLine();
+  /// Reads one typed line with echo and editing (the console line reader);
+  /// `lead` is what was printed just before it on its row (see
+  /// LineReader::Read).
+  std::string ReadLine(std::string_view lead = {});
 
   // --- What the line reader uses ---------------------------------------------
-  Position ConsoleSize() const override { return screen_.Size(); }
+  Position ConsoleSize() override { return screen_.CurrentSize(); }
   Position CursorPosition() override { return screen_.CursorPosition(); }
+  long RowsScrolled() const override { return screen_.rows_scrolled(); }
   /// A place outside the text view leaves the cursor where it is.
   void CursorAdvance(int d, Position from, Position size) override;
   void Echo(std::string_view bytes) override { Print(bytes); }

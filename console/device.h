@@ -101,13 +101,12 @@ class Device {
   /// last row, as output that runs past the buffer's end writes them
   /// (WriteConsoleW with processed output): the whole buffer content moves
   /// up by `count` rows, and the terminal the console is shown in (Windows
-  /// Terminal, a terminal under wine) keeps the rows that leave the top in
-  /// its history, which a block of cells moved inside the buffer never
-  /// reaches.  The rows that come in at the bottom are blank in an attribute
-  /// of the host's choosing; the cursor ends on the last row.  False, with
-  /// nothing changed, where the device has no such way: the default, since
-  /// the terminal device carries out a scroll of the whole buffer by line
-  /// feeds of its own.
+  /// Terminal, a terminal under wine; the terminal device's own) keeps the
+  /// rows that leave the top in its history, which a block of cells moved
+  /// inside the buffer never reaches.  The rows that come in at the bottom
+  /// are blank in an attribute of the host's choosing; the cursor ends on
+  /// the last row.  False, with nothing changed, where the device has no
+  /// such way (the default).
   virtual bool FeedLines(int /*last_row*/, int /*count*/) { return false; }
   /// SetConsoleWindowInfo with an absolute rectangle.
   virtual bool SetWindow(Rect window) = 0;
@@ -143,6 +142,13 @@ class Device {
   virtual void Beep(int frequency, int milliseconds) = 0;
   /// A pause (Sleep).  A device may end it early when input arrives.
   virtual void Sleep(int milliseconds) = 0;
+  /// Waits between two looks at the input while no key is waiting.  A
+  /// device that can be woken by its input sleeps until input (or anything
+  /// else NextInputEvent reports) arrives, however long that takes, so that
+  /// a program at a prompt costs nothing; the default pauses `poll_ms`
+  /// (Sleep), as the Win32 console does: a close of its window queues a
+  /// key from another thread, which no wait on the input would see.
+  virtual void WaitForInput(int poll_ms) { Sleep(poll_ms); }
   /// The keyboard layout's mapping services.
   virtual const KeyMap& key_map() const = 0;
   /// Turns a typed answer line (Windows-1251) into the form of the

@@ -23,6 +23,9 @@ inline constexpr int kCloseKeyCode = 0x6BFF;
 /// A typed character that Windows-1251 lacks: the line reader refuses it
 /// with a tone.  Above every code of the key tables.
 inline constexpr int kCharacterOutsideCp1251 = 0x10000;
+/// No key: the console's buffer changed its size, queued in order with the
+/// keys; the line reader draws its line again at the new width.
+inline constexpr int kConsoleResized = 0x10001;
 
 // Extended codes the line editor acts on (the cursor block, and the numeric
 // keypad with Num Lock off, alone or with Shift).

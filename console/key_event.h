@@ -92,10 +92,11 @@ constexpr KeyEvent KeyUp(KeyEvent key) {
   return key;
 }
 
-/// One console input event.  Only key events carry data; the others (mouse,
-/// focus, menu, buffer size) are taken from the input and dropped.
+/// One console input event.  Only key events carry data; a change of the
+/// buffer's size (WINDOW_BUFFER_SIZE_EVENT) is reported as such, and the
+/// others (mouse, focus, menu) are taken from the input and dropped.
 struct InputEvent {
-  enum class Type { kKey, kOther };
+  enum class Type { kKey, kBufferSize, kOther };
   Type type = Type::kKey;
   KeyEvent key;
 };

@@ -36,6 +36,7 @@ void Keyboard::Drain() {
   }
   InputEvent event;
   while (kQueueSlots - 1 - queued() >= kRoomPerEvent && device_.NextInputEvent(&event)) {
+    if (event.type == InputEvent::Type::kBufferSize) Push(kConsoleResized);
     if (event.type != InputEvent::Type::kKey) continue;
     decoded_.clear();
     key_codes_.Handle(event.key, &decoded_);

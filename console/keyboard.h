@@ -21,7 +21,8 @@ class Keyboard {
   /// an event gives at most, and the close key that the control handler's
   /// thread may add meanwhile.
   static constexpr size_t kRoomPerEvent = 2;
-  /// How long a wait for a key sleeps between looks at the input.
+  /// How long a wait for a key sleeps between looks at the input, where
+  /// the device cannot be woken by its input (Device::WaitForInput).
   static constexpr int kPollMs = 25;
 
   explicit Keyboard(Device& device);
@@ -32,13 +33,14 @@ class Keyboard {
 
   /// Takes the waiting console input events while the queue has room for
   /// the codes of one more: key presses become key codes in the queue (with
-  /// Alt-number entry), everything else is dropped.  A full queue leaves the
-  /// rest of the input with the system, so no typed key is ever lost.  The
-  /// first drain registers the control handler.
+  /// Alt-number entry), a change of the buffer's size kConsoleResized,
+  /// everything else is dropped.  A full queue leaves the rest of the input
+  /// with the system, so no typed key is ever lost.  The first drain
+  /// registers the control handler.
   void Drain();
-  /// Drains the input and takes the oldest key code, sleeping kPollMs
+  /// Drains the input and takes the oldest key code, waiting for input
   /// between looks while the queue is empty.  `before_sleep` runs before
-  /// each sleep (to show output that is still held back).
+  /// each wait (to show output that is still held back).
   template <class BeforeSleep>
   int WaitKey(BeforeSleep before_sleep) {
     int code;
@@ -46,7 +48,7 @@ class Keyboard {
       Drain();
       if (Pop(&code)) return code;
       before_sleep();
-      device_.Sleep(kPollMs);
+      device_.WaitForInput(kPollMs);
     }
   }
 

@@ -92,7 +92,7 @@ TEST(KeyboardQueue, KeysTypedAheadAnswerTheNextPromptsInOrder) {
 TEST(KeyboardInputEvents, OnlyKeyDownEventsWithARepeatCountGiveOneCodeEach) {
   Rig rig(Shape(20, 4));
   InputEvent other;
-  other.type = InputEvent::Type::kOther;  // mouse, focus, menu, buffer size
+  other.type = InputEvent::Type::kOther;  // mouse, focus, menu
   other.key = KeyDown('z').key;
   rig.device.AddEvent(other);
   rig.device.AddEvent(KeyDown('u', 1, false));  // a key-up alone

@@ -1,5 +1,7 @@
 #include "console/line_reader.h"
 
+#include <algorithm>
+
 #include "console/key_codes.h"
 
 namespace console {
@@ -13,8 +15,11 @@ constexpr int kEscape = 27;
 
 }  // namespace
 
-std::string LineReader::Read() {
+std::string LineReader::Read(std::string_view lead) {
   size_ = console_.ConsoleSize();
+  lead_ = lead;
+  lead_start_ = Screen::Advanced(-static_cast<int>(lead_.size()), console_.CursorPosition(), size_);
+  lead_scroll_ = console_.RowsScrolled();
   const bool was_visible = (console_.PlaceCursor(0, 0, -1) & 0x10000) != 0;
   console_.PlaceCursor(0, 0, 0);
   line_.clear();
@@ -87,6 +92,7 @@ bool LineReader::Act(int code) {
     case kCharacterOutsideCp1251:  // refused: the line shows the name used
       console_.Beep(Screen::kToneHz, Screen::kToneMs);
       break;
+    case kConsoleResized: Redraw(); break;
     default:
       if (code >= 32 && code <= 255) Insert(std::string(1, static_cast<char>(code)));
       break;  // every other code changes nothing
@@ -149,6 +155,41 @@ void LineReader::Insert(std::string_view characters) {
     }
   }
   p_ += characters.size();
+}
+
+// The lead's row follows the scrolls since it was printed; a start column
+// past a narrower console's width continues on the rows below, as the text
+// would.
+Position LineReader::LeadStart(Position size) const {
+  const int row = lead_start_.row - static_cast<int>(console_.RowsScrolled() - lead_scroll_);
+  return Screen::Advanced(lead_start_.column - 1, {1, row}, size);
+}
+
+// The screen keeps its rows where they were and cuts or widens them, but
+// the lead and the line take other rows at another width: they are drawn
+// again from the lead's start, blanks cover the rest of the rows they took
+// before, and the cursor goes back to the edit position.  Of a start above
+// the window only what reaches into the window is drawn.
+void LineReader::Redraw() {
+  const Position old_size = size_;
+  size_ = console_.ConsoleSize();
+  std::string text = lead_ + line_;
+  const int cells = static_cast<int>(text.size());
+  const int old_last = std::min(
+      Screen::Advanced(std::max(cells - 1, 0), LeadStart(old_size), old_size).row, size_.row);
+  const Position start = LeadStart(size_);
+  const int covered = (old_last - start.row + 1) * size_.column - (start.column - 1);
+  text.append(static_cast<size_t>(std::max(covered - cells, 0)), ' ');
+  Position from = start;
+  if (start.row < 1) {
+    const int hidden = (1 - start.row) * size_.column - (start.column - 1);
+    text.erase(0, std::min(static_cast<size_t>(hidden), text.size()));
+    from = {1, 1};
+  }
+  console_.PlaceCursor(0, 0, 0);
+  console_.PlaceCursor(from.row, from.column, -1);
+  console_.Echo(text);
+  console_.CursorAdvance(static_cast<int>(lead_.size() + p_), LeadStart(size_), size_);
 }
 
 }  // namespace console

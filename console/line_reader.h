@@ -16,10 +16,13 @@ namespace console {
 /// reader (Console) implements it; the reader knows nothing else of it.
 class LineConsole {
  public:
-  /// The console width and height.
-  virtual Position ConsoleSize() const = 0;
+  /// The console width and height, as they are now.
+  virtual Position ConsoleSize() = 0;
   /// The cursor's column and row relative to the console area.
   virtual Position CursorPosition() = 0;
+  /// How many rows the screen's content has moved up, in all, as prints
+  /// scrolled it.
+  virtual long RowsScrolled() const = 0;
   /// Place cursor: row or column 0 keeps the current one, a negative
   /// visibility keeps it; returns the former visibility as bit 0x10000.
   virtual int PlaceCursor(int row, int column, int visibility) = 0;
@@ -41,7 +44,10 @@ class LineReader {
   explicit LineReader(LineConsole& console) : console_(console) {}
 
   /// Reads keys until Enter (or Ctrl+J) and returns the line as typed.
-  std::string Read();
+  /// `lead` is what was printed just before the line on its row (the
+  /// prompt): when the console changes its size, both are drawn again at
+  /// the new width, so that the screen shows the line that Enter returns.
+  std::string Read(std::string_view lead = {});
 
  private:
   /// Acts on one key code; false when it ends the line.
@@ -54,6 +60,9 @@ class LineReader {
   void DeleteAll();      // Escape, Ctrl+[
   void DeleteForward();  // Delete
   void Insert(std::string_view characters);
+  void Redraw();  // the console changed its size
+  /// Where the lead starts in a console of `size`.
+  Position LeadStart(Position size) const;
 
   /// Removes `count` characters at position `at` (where the cursor stands)
   /// and redraws the rest of the line over them.
@@ -64,6 +73,10 @@ class LineReader {
   size_t p_ = 0;   // edit position
   Position size_;  // the console size when the line started
   Position pass_;  // the cursor at the start of the current loop pass
+  std::string lead_;
+  // Where the lead started, and how far the screen had scrolled then.
+  Position lead_start_;
+  long lead_scroll_ = 0;
 };
 
 }  // namespace console

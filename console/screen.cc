@@ -62,6 +62,22 @@ void Screen::FixView() {
   if (view_last_ <= 0) view_last_ = 25;
 }
 
+Position Screen::CurrentSize() {
+  BufferInfo info;
+  RereadArea(&info);
+  return Size();
+}
+
+// A window that stopped being a console area is seen at a print's end, as
+// ever: the area found empty here keeps the last one.
+bool Screen::RereadArea(BufferInfo* info) {
+  if (!device_.GetBufferInfo(info)) return false;
+  const Area last = area_;
+  SetArea(*info);
+  if (AreaEmpty()) area_ = last;
+  return true;
+}
+
 Position Screen::Size() const {
   if (AreaEmpty()) return {80, 25};
   return {area_.right - area_.left + 1, area_.bottom - area_.top + 1};
@@ -89,9 +105,9 @@ void Screen::BlankRow(int row, int left, int right, uint16_t attribute) {
 
 // Where the buffer has no rows below the window, what leaves the window at
 // the top is all the scroll-back there will be (the history of Windows
-// Terminal, or of the terminal wine runs in): the first clear moves what the
-// window showed before the program started, the user's earlier output, up
-// into it by line feeds before it blanks the rows.
+// Terminal, of the terminal wine runs in, of a Linux terminal): the first
+// clear moves what the window showed before the program started, the
+// user's earlier output, up into it by line feeds before it blanks the rows.
 void Screen::Clear() {
   if (AreaEmpty()) return;
   Rect view = ViewRect();
@@ -158,6 +174,7 @@ void Screen::BlankBetween(int first, int last, const PrintState& s) {
 }
 
 void Screen::Scroll(PrintState& s, int rows) {
+  rows_scrolled_ += rows;
   int k = rows;
   if (!s.sub_view) {
     // Move the view down through a taller buffer first; the window follows
@@ -236,17 +253,10 @@ void Screen::Print(std::string_view bytes) {
 // The view, and the buffer's size, attribute and cursor as the device
 // reports them; without a report, 80 x 25 in attribute 7 from the view's
 // top left.  The console area is taken from the same report: a buffer made
-// narrower since the last print must not be written past its new edge.  A
-// window that stopped being a console area is seen at the print's end, as
-// ever; this print, begun on a console, keeps the area it had.
+// narrower since the last print must not be written past its new edge.
 Screen::PrintState Screen::StartPrint() {
   BufferInfo info;
-  const bool reported = device_.GetBufferInfo(&info);
-  if (reported) {
-    const Area last = area_;
-    SetArea(info);
-    if (AreaEmpty()) area_ = last;
-  }
+  const bool reported = RereadArea(&info);
   const Rect view = ViewRect();
   PrintState s;
   s.left = view.left;

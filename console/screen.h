@@ -53,6 +53,9 @@ class Screen {
   /// The console width (buffer width) and height (window rows); 80 x 25
   /// when the area is empty.
   Position Size() const;
+  /// The same, the area read afresh first (the buffer may have changed its
+  /// width since the last print).
+  Position CurrentSize();
   /// The cursor's column and row relative to the console area; (0, 0) when
   /// the buffer cannot be queried.
   Position CursorPosition();
@@ -61,6 +64,9 @@ class Screen {
   static Position Advanced(int d, Position from, Position size);
 
   bool line_feed_pending() const { return line_feed_pending_; }
+  /// How many rows the text view's content has moved up, in all, as prints
+  /// scrolled it: what stood on row r stands on row r - k after k more.
+  long rows_scrolled() const { return rows_scrolled_; }
 
  private:
   struct Area {
@@ -74,6 +80,7 @@ class Screen {
 
   bool AreaEmpty() const { return area_.left == area_.right || area_.top == area_.bottom; }
   void ReadArea();
+  bool RereadArea(BufferInfo* info);
   void SetArea(const BufferInfo& info);
   void FixView();
   Rect ViewRect() const;
@@ -107,6 +114,7 @@ class Screen {
   int view_last_ = 0;
   bool line_feed_pending_ = false;
   bool cleared_ = false;  // a clear screen has been carried out
+  long rows_scrolled_ = 0;
 };
 
 }  // namespace console

@@ -47,6 +47,8 @@ class StartScreen(TerminalTest):
         # The cursor stands after "? ", shown.
         self.assertEqual(self.pane.cursor(), (19, 4))
         self.assertTrue(self.pane.cursor_visible())
+        # What the terminal showed before is in its scroll-back, whole.
+        self.assertEqual(self.pane.history_rows(), ["old shell output"] * 8)
 
     def test_typed_characters_are_echoed_as_typed(self):
         self.start()
@@ -215,13 +217,14 @@ class Editing(TerminalTest):
         p.send_keys("Escape")
         p.wait_for(lambda r: r[4] == "Filename to Open:?")
         self.assertEqual(p.cursor(), (19, 4))
-        # Insert in the middle, Home / End, Delete, Backspace.
+        # Insert in the middle, Home / End, Delete, Backspace and Ctrl+H
+        # (0x08, also VTE's Ctrl+Backspace).
         p.send_text("xin.tt")
         p.send_keys("Left")
         p.send_text("x")
         p.send_keys("Home", "DC", "End")
-        p.send_text("q")
-        p.send_keys("BSpace")
+        p.send_text("qq")
+        p.send_keys("BSpace", "C-h")
         p.wait_for(lambda r: r[4] == "Filename to Open:? in.txt")
         self.assertEqual(p.cursor(), (25, 4))
         p.send_keys("Left", "Left", "Right", "Enter")
@@ -293,6 +296,24 @@ class Resizing(TerminalTest):
         self.answer("")
         self.assertEqual(self.pane.wait_exit(), 0)
         return self.pane.history_rows() + self.pane.screen()
+
+    def test_the_answer_line_follows_the_width_while_typing(self):
+        # Narrower, the prompt and the name wrap at the new width; wider
+        # again, they stand on one row as before: the screen shows the name
+        # that Enter uses.
+        self.write("in.txt", SOURCE[:200])
+        name = "./" * 12 + "in.txt"
+        self.start()
+        self.pane.send_text(name)
+        self.pane.wait_for(lambda r: r[4].endswith("in.txt"))
+        self.pane.resize(30, 25)
+        whole = "Filename to Open:? " + name
+        self.pane.wait_for(lambda r: r[4:6] == [whole[:30], whole[30:]])
+        self.pane.resize(80, 25)
+        self.pane.wait_for(lambda r: r[4:6] == [whole, ""])
+        self.assertEqual(self.pane.cursor(), (len(whole), 4))
+        self.pane.send_keys("Enter")
+        self.pane.wait_text("Filename to SAVE Output as:?")
 
     def test_a_shorter_terminal_keeps_every_row_in_order(self):
         rows = self.convert_after_resize(60, 12)
@@ -408,6 +429,8 @@ class Leaving(TerminalTest):
         self.pane.signal("TERM")
         self.assertEqual(self.pane.wait_exit(), 143)
         self.assertTrue(self.pane.terminal_settings_kept())
+        # What the shell writes next ("Terminated") starts a line of its own.
+        self.assertEqual(self.pane.screen()[4], "Filename to Open:?")
 
     def test_modes_set_before_the_start_are_kept(self):
         # The keypad in application mode and colours of the user's: the

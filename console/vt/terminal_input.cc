@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "console/key_map.h"
 #include "console/vt/terminal_output.h"
@@ -21,8 +22,12 @@ VtInputDecoder::Options TerminalInput::DecoderOptions(bool tty, const TerminalCh
   options.charset = charset;
   if (tty) {
     ReadOriginalModes(&g_term.input, STDIN_FILENO);
+    // Only a control byte that means nothing else to the decoder (NUL is
+    // "no erase character"); a printable one stays a character.
     const cc_t erase = g_term.input.original.c_cc[VERASE];
-    if (g_term.input.fd >= 0 && (erase == 0x08 || erase == 0x7F)) options.erase_character = erase;
+    const bool usable = (erase < 0x20 || erase == 0x7F) && erase != 0 && erase != '\t' &&
+                        erase != '\n' && erase != '\r' && erase != 0x1B;
+    if (g_term.input.fd >= 0 && usable) options.erase_character = erase;
   }
   return options;
 }
@@ -41,7 +46,11 @@ bool TerminalInput::NextKey(KeyEvent* key) {
 
 bool TerminalInput::Wait(int64_t timeout_ms, int wake_fd) {
   const int64_t deadline = decoder_.Deadline();
-  if (deadline >= 0) timeout_ms = std::clamp<int64_t>(deadline - MonotonicMs(), 0, timeout_ms);
+  if (deadline >= 0) {
+    const int64_t left = std::max<int64_t>(deadline - MonotonicMs(), 0);
+    timeout_ms = timeout_ms == kNoTimeLimit ? left : std::min(timeout_ms, left);
+  }
+  timeout_ms = std::min<int64_t>(timeout_ms, INT_MAX);
   pollfd fds[2];
   nfds_t count = 0;
   const bool watch_input = tty_ && reading_;

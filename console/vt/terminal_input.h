@@ -21,8 +21,8 @@ class TerminalInput {
  public:
   /// `tty`: standard input is a terminal (else nothing is ever read here).
   /// `charset` is the terminal's and must outlive this.  Reads the modes
-  /// the terminal was found in (for its erase character, which tells
-  /// Backspace from Ctrl+Backspace).
+  /// the terminal was found in (for its erase character, which is
+  /// Backspace).
   TerminalInput(bool tty, const TerminalCharset* charset);
   TerminalInput(const TerminalInput&) = delete;
   TerminalInput& operator=(const TerminalInput&) = delete;
@@ -45,10 +45,12 @@ class TerminalInput {
   /// Keys read are waiting.
   bool has_keys() const { return decoder_.has_records(); }
   /// Waits until the terminal sends something or `wake_fd` (-1: none) is
-  /// readable, at most `timeout_ms` and no longer than a lone Escape takes
-  /// to settle, and takes what the terminal sent.  True unless the terminal
-  /// has gone away.
+  /// readable, at most `timeout_ms` (kNoTimeLimit: as long as it takes) and
+  /// no longer than what the decoder holds back takes to settle (a lone
+  /// Escape, an Alt+keypad number), and takes what the terminal sent.  True
+  /// unless the terminal has gone away.
   bool Wait(int64_t timeout_ms, int wake_fd);
+  static constexpr int64_t kNoTimeLimit = -1;
 
   /// The questions for the terminal, the first time: whether its cursor is
   /// shown (DECRQM), so that it is left so, then its device attributes,

@@ -96,6 +96,14 @@ void SuspendTerminal() {
   LeaveModes(&g_term.output);
 }
 
+// Moves the terminal's cursor, left inside a line of ours, to the start of
+// the next line.  Async-signal-safe.
+void StartFreshLine(int fd) {
+  if (g_term.cursor_row < 0 || g_term.cursor_column == 0) return;
+  WriteAll(fd, "\r\n", 2);
+  g_term.cursor_column = 0;
+}
+
 // Takes the terminal again after a stop.  Whoever had the terminal meanwhile
 // (the shell) may have set its own modes, so they are set even when they
 // look active.  Async-signal-safe.
@@ -143,7 +151,7 @@ void WriteHeldErrorLines() {
   const size_t size = g_term.held_errors_size;
   if (lines == nullptr || size == 0) return;
   g_term.held_errors_size = 0;
-  if (g_term.cursor_row >= 0 && g_term.cursor_column != 0) WriteAll(STDERR_FILENO, "\r\n", 2);
+  StartFreshLine(STDERR_FILENO);
   WriteAll(STDERR_FILENO, lines, size);
 }
 
@@ -159,9 +167,19 @@ void DieBy(int signal_number) {
 
 namespace {
 
-void OnEndingSignal(int signal_number) {
+// The way out by a signal or std::terminate: the terminal put back, the
+// lines held for standard error written, and the cursor at the start of a
+// line of its own, so that the shell's prompt never lands on a line the
+// program drew (the answer line being typed).  Async-signal-safe.
+void LeaveTerminal() {
+  const bool drawing = g_term.drawing_active;
   RestoreTerminal();
   WriteHeldErrorLines();
+  if (drawing) StartFreshLine(STDOUT_FILENO);
+}
+
+void OnEndingSignal(int signal_number) {
+  LeaveTerminal();
   DieBy(signal_number);  // in a handler the signal is delivered on return
 }
 
@@ -207,8 +225,7 @@ void CopySequence(const std::string& bytes, char* buffer, size_t capacity, size_
 }
 
 void OnTerminate() {
-  RestoreTerminal();
-  WriteHeldErrorLines();
+  LeaveTerminal();
   if (g_previous_terminate != nullptr) g_previous_terminate();
   std::abort();
 }

@@ -139,7 +139,7 @@ bool VtDevice::NextInputEvent(InputEvent* event) {
     resize_event_ = false;
     ShowEverything();
     *event = InputEvent{};
-    event->type = InputEvent::Type::kOther;  // the buffer size changed
+    event->type = InputEvent::Type::kBufferSize;
     return true;
   }
   if (!input_.Poll()) HangUp();
@@ -333,11 +333,20 @@ void VtDevice::Beep(int frequency, int milliseconds) {
   WriteBatch();
 }
 
-void VtDevice::Sleep(int milliseconds) {
+void VtDevice::Sleep(int milliseconds) { Wait(std::max(milliseconds, 0)); }
+
+// Without a terminal to read (never at a prompt), a pause as asked.
+void VtDevice::WaitForInput(int poll_ms) {
+  const bool reading = input_.tty() && phase_ != Phase::kReleased;
+  Wait(reading ? TerminalInput::kNoTimeLimit : std::max(poll_ms, 0));
+}
+
+// Ends early when input, a signal or a resize comes.
+void VtDevice::Wait(int64_t timeout_ms) {
   ServiceSignals();
   ShowEverything();
   if (resize_event_ || input_.has_keys()) return;  // input is waiting already
-  if (!input_.Wait(std::max(milliseconds, 0), g_term.wake_read)) HangUp();
+  if (!input_.Wait(timeout_ms, g_term.wake_read)) HangUp();
   ServiceSignals();
   ShowEverything();
 }

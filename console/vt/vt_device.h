@@ -60,6 +60,11 @@ class VtDevice final : public Device {
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override {
     return EnsureScreen() && screen_->ScrollRect(source, destination, fill, attribute);
   }
+  // Line feeds on the terminal's last row, which keeps the rows they push
+  // off in its scroll-back; the first clear screen feeds them all.
+  bool FeedLines(int last_row, int count) override {
+    return EnsureScreen() && last_row == screen_->height() - 1 && screen_->FeedLines(count);
+  }
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override {
     return EnsureScreen() && screen_->SetCursorPosition(at);
@@ -86,6 +91,9 @@ class VtDevice final : public Device {
   void RemoveControlHandler() override { AddControlHandler(nullptr, nullptr); }
   void Beep(int frequency, int milliseconds) override;
   void Sleep(int milliseconds) override;
+  /// Sleeps until a key, a signal or a resize comes: a timed wait only
+  /// while the key decoder holds something back.
+  void WaitForInput(int poll_ms) override;
   const KeyMap& key_map() const override { return UsKeyMap(); }
   // File names are in the charset of the terminal's locale.
   std::string TypedLineToNative(const std::string& line) const override {
@@ -122,6 +130,7 @@ class VtDevice final : public Device {
   void WriteBatch();
   void ShowEverything();
   void ServiceSignals();
+  void Wait(int64_t timeout_ms);
   void NoteTerminalState();
   [[noreturn]] void HangUp();
 

@@ -49,7 +49,7 @@ void RunUntilQuit(Device& device, const ProgramSide& side) {
     InputEvent event;
     if (!device.NextInputEvent(&event)) {
       device.Sleep(60000);
-    } else if (event.type == InputEvent::Type::kOther) {
+    } else if (event.type == InputEvent::Type::kBufferSize) {
       BufferInfo info;
       side.Report(device.GetBufferInfo(&info) ? "resized " + InfoText(info) : "resized ?");
     } else if (event.key.key_down) {
@@ -188,7 +188,7 @@ TEST(VtDevice, KeysArriveAsKeyRecords) {
         {"\x1b[A", {"key 26 00"}},
         {"\r", {"key 0d 0d"}},  // Enter stays CR
         {"\x7f", {"key 08 08"}},
-        {"\x08", {"key 08 7f"}},
+        {"\x08", {"key 08 08"}},                   // Ctrl+H is Backspace too
         {"\x13\x11", {"key 53 13", "key 51 11"}},  // Ctrl+S, Ctrl+Q reach the program
         {"\x1b", {"key 1b 1b"}},                   // a lone Escape, settled in time
         {"\xd0\x90", {"key 00 c0"}}}},

@@ -10,7 +10,8 @@
 //              | ESC                       ; Escape, when nothing follows in 50 ms
 //              | char
 //   char      := 0x0D Enter | 0x0A Ctrl+Enter | 0x09 Tab
-//              | VERASE Backspace | the other of 0x08/0x7F Ctrl+Backspace
+//              | VERASE Backspace | 0x08 Backspace | 0x7F Backspace, or
+//                Ctrl+Backspace when VERASE is 0x08
 //              | 0x00-0x1F Ctrl+@, Ctrl+A..Z, Ctrl+\ ] ^ _
 //              | 0x20-0x7E | a character in the terminal's charset (its
 //                bytes start from 0x80 up), as its Windows-1251 byte; one
@@ -201,14 +202,19 @@ void AddModifiers(uint32_t state, KeyEvent* key) {
 }
 
 // A key of the main keyboard named by one byte (not ESC): control bytes,
-// Backspace, printable characters and Windows-1251 bytes.
+// Backspace, printable characters and Windows-1251 bytes.  Backspace is
+// what the terminal sends for it (its erase character) and 0x08 (Ctrl+H,
+// and what VTE terminals send for Ctrl+Backspace): a shell deletes with
+// either.  Only 0x7F where the erase character is 0x08 is Ctrl+Backspace,
+// the one way a terminal tells that key apart.
 KeyEvent ByteKey(const KeyMap& key_map, uint8_t erase, unsigned char byte) {
-  const unsigned char ctrl_backspace = erase == 0x08 ? 0x7F : 0x08;
   if (byte == '\r') return KeyPress(kVkReturn);
   if (byte == '\n') return WithCharacter(KeyPress(kVkReturn, kLeftCtrlPressed), '\n');
   if (byte == '\t') return KeyPress(kVkTab);
-  if (byte == ctrl_backspace) return WithCharacter(KeyPress(kVkBack, kLeftCtrlPressed), 0x7F);
-  if (byte == 0x08 || byte == 0x7F) return KeyPress(kVkBack);
+  if (byte == 0x7F && erase == 0x08) {
+    return WithCharacter(KeyPress(kVkBack, kLeftCtrlPressed), 0x7F);
+  }
+  if (byte == erase || byte == 0x08 || byte == 0x7F) return KeyPress(kVkBack);
   if (byte < 0x20) {
     const uint16_t vk = byte >= 0x01 && byte <= 0x1A
                             ? static_cast<uint16_t>(byte + 0x40)  // the letter

@@ -21,8 +21,10 @@ class VtInputDecoder {
     /// one); each becomes its Windows-1251 byte, or a record marked
     /// outside_cp1251 when Windows-1251 lacks it.  Must outlive the decoder.
     const TerminalCharset* charset = &TerminalCharset::Utf8();
-    /// The terminal's erase character (termios VERASE): this byte is the
-    /// Backspace key; the other of 0x08 / 0x7F is Ctrl+Backspace.
+    /// The terminal's erase character (termios VERASE), a control byte
+    /// other than NUL, Tab, LF, CR and ESC: this byte is the Backspace key,
+    /// as 0x08 always is.  0x7F is Backspace too, unless the erase
+    /// character is 0x08: it is then Ctrl+Backspace.
     uint8_t erase_character = 0x7F;
   };
 

@@ -181,7 +181,7 @@ TEST(VtInputDecoder, ControlBytes) {
       {"\n", {0x0D, 0x1C, 0x0A, kCtrl}},
       {"\t", kTab},
       {"\x7f", kBackspace},
-      {"\x08", kCtrlBackspace},
+      {"\x08", kBackspace},  // Ctrl+H; VTE's Ctrl+Backspace
       {"\x01", {0x41, 0x1E, 0x01, kCtrl}},
       {"\x03", {0x43, 0x2E, 0x03, kCtrl}},
       {"\x0b", {0x4B, 0x25, 0x0B, kCtrl}},
@@ -213,7 +213,10 @@ TEST(VtInputDecoder, EraseCharacterChoosesBackspace) {
   VtInputDecoder::Options erase_bs;
   erase_bs.erase_character = 0x08;
   ExpectSingleKeys({{"\x08", kBackspace}, {"\x7f", kCtrlBackspace}}, erase_bs);
-  ExpectSingleKeys({{"\x7f", kBackspace}, {"\x08", kCtrlBackspace}});
+  // Whatever the erase character, it and 0x08 are Backspace.
+  VtInputDecoder::Options erase_nak;
+  erase_nak.erase_character = 0x15;
+  ExpectSingleKeys({{"\x15", kBackspace}, {"\x08", kBackspace}, {"\x7f", kBackspace}}, erase_nak);
   // With Alt, both keep their meaning.
   ExpectSingleKeys({{"\x1b\x08", With(kBackspace, kAlt)}, {"\x1b\x7f", With(kCtrlBackspace, kAlt)}},
                    erase_bs);

@@ -186,6 +186,27 @@ void VtScreen::ScrollWholeBufferUp(int rows, char fill, uint16_t attribute) {
   }
 }
 
+bool VtScreen::FeedLines(int rows) {
+  if (rows <= 0) return false;
+  if (rows < height_) {
+    ScrollWholeBufferUp(rows, ' ', kDefaultAttribute);
+  } else {
+    FeedEveryRow();
+  }
+  cursor_ = Coord{0, height_ - 1};
+  return true;
+}
+
+// What is still to be drawn is drawn first, so that it too reaches the
+// scroll-back; the push itself is the next render's, as after a resize.
+void VtScreen::FeedEveryRow() {
+  PaintChanges();
+  if (!push_from_below_cursor_) push_from_below_cursor_ = painted_ ? RowsOfOursBelowCursor() : 0;
+  FillCells(cells_.data(), static_cast<int>(cells_.size()), Cell{' ', kDefaultAttribute, true});
+  for (int y = 0; y < height_; ++y) MarkDirty(y);
+  Invalidate();
+}
+
 // Any other move is carried out on the model alone and painted by difference.
 void VtScreen::MoveRect(Rect source, Coord destination, char fill, uint16_t attribute) {
   const int columns = source.right - source.left + 1;
@@ -377,23 +398,46 @@ int VtScreen::RowsOfOursBelowCursor() const {
 // Line feeds on the terminal's last row, from the row of our last content
 // on, until every row down to it has gone to the scroll-back, in order: the
 // screen is then blank, and nothing it showed is lost, wherever a resize
-// left it.  The cursor ends on the last row.
+// left it; before anything of ours is drawn, the rows of the shell's
+// output.  The cursor ends on the last row.
 void VtScreen::PushTerminalToScrollBack() {
   HideCursorWhileDrawing();
   SetTerminalAttribute(kDefaultAttribute);  // rows come in blank, in default colours
   const int below = *push_from_below_cursor_;
   push_from_below_cursor_.reset();
-  if (below > 0) {
-    output_ += kCsi;
-    AppendNumber(&output_, below);
-    output_ += 'B';
+  int feeds = terminal_rows_;
+  Cell shown{' ', kDefaultAttribute, true};
+  if (!painted_) {
+    PassShellOutput();
+    --feeds;
+    // What lay below the shell's output is moved up, not pushed: every cell
+    // is drawn afresh.
+    shown = Cell{};
+  } else {
+    if (below > 0) {
+      output_ += kCsi;
+      AppendNumber(&output_, below);
+      output_ += 'B';
+    }
+    output_ += '\r';
   }
-  output_ += '\r';
-  output_.append(static_cast<size_t>(terminal_rows_), '\n');
+  output_.append(static_cast<size_t>(feeds), '\n');
   terminal_cursor_ = Coord{0, terminal_rows_ - 1};
-  std::fill(front_.begin(), front_.end(), Cell{' ', kDefaultAttribute, true});
+  std::fill(front_.begin(), front_.end(), shown);
   for (int y = 0; y < height_; ++y) MarkDirty(y);
   repaint_all_ = false;
+}
+
+// Before anything of ours is drawn the terminal's cursor is where the shell
+// left it: at the start of the row below its output, or after an unfinished
+// line.  A row's worth of blanks ends on the same row in the first case (the
+// wrap waits for the next character) and on the next row in the second; the
+// line feeds of the push go on from the start of that row, so that the rows
+// above it, the unfinished line too, reach the scroll-back and no empty row
+// does.
+void VtScreen::PassShellOutput() {
+  output_.append(static_cast<size_t>(width_), ' ');
+  output_ += '\r';
 }
 
 void VtScreen::PaintRow(int y) {

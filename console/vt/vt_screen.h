@@ -48,6 +48,14 @@ class VtScreen {
   /// terminal's scroll-back with the content they showed; any other move is
   /// repainted from the model.
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute);
+  /// `rows` line feeds at the buffer's last row, the cursor left there: the
+  /// whole buffer moves up, as by ScrollRect, and the rows that come in are
+  /// blank.  As many rows as the buffer has, or more, send every row the
+  /// terminal shows to its scroll-back, from its cursor on (before anything
+  /// of ours is drawn, the rows of the shell's output): the next render
+  /// leaves the terminal blank, like the model.  False when `rows` is not
+  /// positive.
+  bool FeedLines(int rows);
   bool SetCursorPosition(Coord at);
   Coord cursor() const { return cursor_; }
   bool cursor_visible() const { return cursor_visible_; }
@@ -138,6 +146,7 @@ class VtScreen {
   bool ChangeRun(int length, Coord at, Change change);
 
   void ScrollWholeBufferUp(int rows, char fill, uint16_t attribute);
+  void FeedEveryRow();
   void MoveRect(Rect source, Coord destination, char fill, uint16_t attribute);
 
   int ShownRows() const { return std::min(height_, terminal_rows_); }
@@ -147,6 +156,7 @@ class VtScreen {
   void ClearTerminal();
   int RowsOfOursBelowCursor() const;
   void PushTerminalToScrollBack();
+  void PassShellOutput();
   void PaintRow(int y);
   void AppendCells(const Cell* cells, int count);
   void SyncCursor();
