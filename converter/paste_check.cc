@@ -27,20 +27,28 @@ void PasteTally::AddRefused(const TargetRow& row, int64_t source_line) {
 std::vector<std::string> PasteTally::Warnings(std::string_view file) const {
   const std::string where = file.empty() ? "the screen" : "'" + std::string(file) + "'";
   if (rows_ == 0) return {where + ": no rows were converted"};
-  if (refused_ == 0) return {};
   std::vector<std::string> lines;
-  lines.push_back(where + ": " + std::to_string(refused_) + " of " + std::to_string(rows_) +
-                  " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
-                  "paste)");
+  if (refused_ > 0) AddRefusedLines(where, file.empty(), &lines);
+  if (rows_ > kPatternRows) {
+    lines.push_back(where + ": only the first " + std::to_string(kPatternRows) + " of " +
+                    ShownCount(rows_) + " rows will paste (the tracker's pattern limit)");
+  }
+  return lines;
+}
+
+void PasteTally::AddRefusedLines(const std::string& where, bool on_screen,
+                                 std::vector<std::string>* lines) const {
+  lines->push_back(where + ": " + std::to_string(refused_) + " of " + std::to_string(rows_) +
+                   " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
+                   "paste)");
   for (const Refused& r : named_) {
     // In the file the header line comes first; on the screen rows count
     // from the first row shown.
     const std::string place =
-        file.empty() ? "row " + std::to_string(r.row) : "line " + std::to_string(r.row + 1);
-    lines.push_back("  " + place + " (source line " + std::to_string(r.source_line) +
-                    "): " + r.reason);
+        on_screen ? "row " + std::to_string(r.row) : "line " + std::to_string(r.row + 1);
+    lines->push_back("  " + place + " (source line " + std::to_string(r.source_line) +
+                     "): " + r.reason);
   }
-  return lines;
 }
 
 }  // namespace converter
