@@ -20,6 +20,7 @@
 
 #include "textio/os_file.h"
 #include "textio/text_input.h"
+#include "textio/write_gate.h"
 
 namespace textio {
 
@@ -66,6 +67,11 @@ class ChannelKind {
   /// The file the channel reads, which no output may empty; none (not
   /// valid) for a channel that reads no file.
   virtual FileIdentity ReadIdentity() const { return {}; }
+  /// Counts the complete lines that reach the channel's stream from now on
+  /// in *lines, which must outlive the channel's use of it: each write and
+  /// its count one step behind a WriteGate (write_gate.h).  A kind that
+  /// writes nothing ignores it.
+  virtual void CountLinesWritten(LineCount* /*lines*/) {}
 
  protected:
   /// The free room of the kind's own output buffer, which Print fills
@@ -149,6 +155,9 @@ class Channels {
   }
   /// Writes CR LF when the flags ask for a line end.
   int PrintLineEnd(int number, int flags);
+  /// Counts the complete lines that reach the stream of output channel
+  /// `number` from now on in *lines (ChannelKind::CountLinesWritten).
+  int CountLinesWritten(int number, LineCount* lines);
   /// Closes a channel; 0 closes all file channels.
   int Close(int number);
   /// Closes every open file channel, in increasing order.
