@@ -87,8 +87,8 @@ bool Armed() {
 // The count of an armed line is final once no write is in progress.
 BOOL WINAPI WriteLinesOnEnd(DWORD event) {
   const bool armed = Armed();
-  const bool ends = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ||
-                    (event == CTRL_CLOSE_EVENT && armed);
+  const bool ends =
+      event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || (event == CTRL_CLOSE_EVENT && armed);
   if (!ends) return FALSE;
   if (armed) textio::EndWrites(kWriteWaitMs);
   WriteHeldErrorLines(true);
