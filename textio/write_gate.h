@@ -3,9 +3,10 @@
 // and its count one step for the handler that ends the process and says how
 // far the output got.
 //
-// What differs is in write_gate_posix.cc and write_gate_win32.cc; on POSIX
-// systems the handler runs on the program's own thread, in the middle of
-// whatever it was doing, on Windows on a thread of the system's beside it.
+// What differs is in write_gate_posix.cc and write_gate_win32.cc, each of
+// which defines only what its platform uses: on POSIX systems the handler
+// runs on the program's own thread, in the middle of whatever it was doing;
+// on Windows on a thread of the system's beside it.
 #ifndef PATCONV_TEXTIO_WRITE_GATE_H_
 #define PATCONV_TEXTIO_WRITE_GATE_H_
 

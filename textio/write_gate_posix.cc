@@ -58,7 +58,4 @@ size_t AwaitRoom(int descriptor, size_t size) {
   return std::min<size_t>(size, PIPE_BUF);
 }
 
-// Nothing waits on POSIX systems: the handler runs on the writing thread.
-bool EndWrites(int /*milliseconds*/) { return true; }
-
 }  // namespace textio

@@ -15,14 +15,9 @@ WriteGate::WriteGate() { ::AcquireSRWLockShared(&g_gate); }
 
 WriteGate::~WriteGate() { ::ReleaseSRWLockShared(&g_gate); }
 
-// The control handler does not run on the writing thread.
-bool DeferEnd(int /*signal_number*/) { return false; }
-
-// A pipe on Windows offers no wait for room; a write to it waits in the
-// call, behind the gate, and EndWrites gives up on it.
-size_t AwaitRoom(int /*descriptor*/, size_t size) { return size; }
-
-// Once taken, the lock is never given back: the process is ending.
+// Once taken, the lock is never given back: the process is ending.  A pipe
+// on Windows offers no wait for room: a write to one waits in the call,
+// behind the gate, and after a while this gives up on it.
 bool EndWrites(int milliseconds) {
   const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
   while (!::TryAcquireSRWLockExclusive(&g_gate)) {
