@@ -5,8 +5,9 @@
 // (disk_file, over os_file with one platform file), buffered input with the
 // text translation (text_input) over the byte-order marks of sources
 // (decoding_source), the field reader, UTF-8 (utf8), the Windows-1251 table
-// (cp1251) and the names Windows keeps for devices (windows_names).  It
-// includes nothing of console/ or converter/.
+// (cp1251), the names Windows keeps for devices (windows_names) and the
+// write gate of counted outputs (write_gate).  It includes nothing of
+// console/ or converter/.
 #ifndef PATCONV_TEXTIO_CHANNELS_H_
 #define PATCONV_TEXTIO_CHANNELS_H_
 
