@@ -138,6 +138,8 @@ class Outputs(FaultTest):
                                         (signal.SIGHUP, ["in.txt", "out.txt"], "out.txt"),
                                         (signal.SIGINT, ["in.txt", "-"], "-")):
             with self.subTest(signal=number, arguments=arguments):
+                if os.path.exists(self.path("out.txt")):
+                    os.remove(self.path("out.txt"))  # the last one's
                 child = subprocess.Popen(program() + arguments, stdin=subprocess.PIPE,
                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                          cwd=self.directory)
