@@ -57,6 +57,12 @@ inline constexpr uint32_t kCtrlShutdownEvent = 6;
 /// the event was handled.
 using ControlHandler = bool (*)(uint32_t event, void* context);
 
+/// Composes a line for standard error into `out` (at most `capacity` bytes,
+/// no line end) and returns its length; 0 for no line.  Called as the
+/// process is being ended, from a signal handler: it may only read memory,
+/// never allocate, lock or call the system.
+using LineComposer = size_t (*)(const void* context, char* out, size_t capacity);
+
 /// Input mode bit that lets the system handle Ctrl+C (ENABLE_PROCESSED_INPUT).
 inline constexpr uint32_t kProcessedInput = 0x0001;
 
@@ -132,6 +138,15 @@ class Device {
   /// line end: its bytes as they are to a file, a pipe or a terminal.  To a
   /// Windows console, held or not, the line (UTF-8) goes as Unicode text.
   virtual void WriteErrorLine(const std::string& line) = 0;
+  /// Arms the line for standard error that tells what an output holds,
+  /// should the process be ended from outside while it is written: by
+  /// Ctrl+C, Ctrl+Break or the console window closing (Windows), or by
+  /// SIGINT, SIGTERM, SIGHUP or SIGQUIT.  `compose` makes it then, and it is
+  /// written as WriteErrorLine writes (after the lines held, below the
+  /// final screen); `context` must live until the line is disarmed (null
+  /// `compose`).  The exit status stays the signal's or the event's.  A
+  /// device that is never ended so keeps this default.
+  virtual void SetInterruptLine(LineComposer /*compose*/, const void* /*context*/) {}
 
   // --- System --------------------------------------------------------------
   /// SetConsoleCtrlHandler(handler, TRUE).

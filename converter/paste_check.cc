@@ -35,20 +35,28 @@ std::vector<std::string> PasteTally::ClipboardWarnings() const {
 
 std::vector<std::string> PasteTally::WarningLines(const std::string& where, bool in_file) const {
   if (rows_ == 0) return {where + ": no rows were converted"};
-  if (refused_ == 0) return {};
   std::vector<std::string> lines;
-  lines.push_back(where + ": " + std::to_string(refused_) + " of " + std::to_string(rows_) +
-                  " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
-                  "paste)");
+  if (refused_ > 0) AddRefusedLines(where, in_file, &lines);
+  if (rows_ > kPatternRows) {
+    lines.push_back(where + ": only the first " + std::to_string(kPatternRows) + " of " +
+                    ShownCount(rows_) + " rows will paste (the tracker's pattern limit)");
+  }
+  return lines;
+}
+
+void PasteTally::AddRefusedLines(const std::string& where, bool in_file,
+                                 std::vector<std::string>* lines) const {
+  lines->push_back(where + ": " + std::to_string(refused_) + " of " + std::to_string(rows_) +
+                   " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
+                   "paste)");
   for (const Refused& r : named_) {
     // In a file the header line comes first; elsewhere rows count from
     // the first row shown.
     const std::string place =
         in_file ? "line " + std::to_string(r.row + 1) : "row " + std::to_string(r.row);
-    lines.push_back("  " + place + " (source line " + std::to_string(r.source_line) +
-                    "): " + r.reason);
+    lines->push_back("  " + place + " (source line " + std::to_string(r.source_line) +
+                     "): " + r.reason);
   }
-  return lines;
 }
 
 }  // namespace converter

@@ -4,9 +4,12 @@
 // full notes in the layout of row_translation.h, which is the tracker's own)
 // and every note, upper-cased, is "---", "R--" or a note from C-1 to B-8 (a
 // letter C D E F G A B, '-' or '#', an octave 1-8; E# and B# read as the
-// next semitone, B#8 is past the last note).  One row that breaks a rule and
-// the whole paste does nothing, without a message; the other fields of our
-// rows are dots, which it always takes.
+// next semitone, B#8 is past the last note).  A note whose first character
+// is a space is skipped, whatever its other two characters, and the row
+// still pastes; the row keeps its 49 characters all the same.  One row that
+// breaks a rule and the whole paste does nothing, without a message; the
+// other fields of our rows are dots, which it always takes.  A pattern holds
+// at most 256 rows: of a longer paste the rest is lost.
 #ifndef PATCONV_CONVERTER_PASTE_CHECK_H_
 #define PATCONV_CONVERTER_PASTE_CHECK_H_
 
@@ -26,10 +29,15 @@ inline char UpperAscii(char c) {
 }
 }  // namespace paste_detail
 
+/// The rows of one pattern of the tracker, the most a paste fills.
+inline constexpr int64_t kPatternRows = 256;
+
 /// True when the tracker takes the note: upper-cased (ASCII letters only),
-/// "---", "R--", or a note from C-1 to B-8.
+/// "---", "R--", or a note from C-1 to B-8; or any three characters of
+/// which the first is a space, which it skips.
 inline bool NoteTaken(std::string_view note) {
   if (note.size() != kNoteWidth) return false;
+  if (note[0] == ' ') return true;  // skipped: the rest is never looked at
   const char letter = paste_detail::UpperAscii(note[0]), sign = note[1], octave = note[2];
   if (sign == '-' && octave == '-') return letter == '-' || letter == 'R';  // empty, note off
   if (letter < 'A' || letter > 'G') return false;
@@ -68,9 +76,9 @@ class PasteTally {
   int64_t refused() const { return refused_; }
 
   /// The warning lines for the run, without the program's prefix: none when
-  /// the tracker takes every row.  `file` is the output file's name as it
-  /// may be shown; empty when the rows went to the screen only, and the
-  /// warnings then count the rows shown.
+  /// the tracker takes every row and they fit in one pattern.  `file` is the output file's name as
+  /// it may be shown; empty when the rows went to the screen only, and the warnings then count the
+  /// rows shown.
   std::vector<std::string> Warnings(std::string_view file) const;
   /// The same for rows put on the clipboard, which the warnings name; the
   /// rows count as on the screen, where they were shown.
@@ -86,6 +94,9 @@ class PasteTally {
   /// The warnings about rows that went to `where`; a refused row is named by
   /// its line in a file (`in_file`) or by its place among the rows.
   std::vector<std::string> WarningLines(const std::string& where, bool in_file) const;
+  /// The count of refused rows and the rows named, after `where`.
+  void AddRefusedLines(const std::string& where, bool in_file,
+                       std::vector<std::string>* lines) const;
 
   int64_t rows_ = 0;
   int64_t refused_ = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace converter {
 namespace {
@@ -36,12 +37,36 @@ TEST(PasteCheck, TellsWhetherTheTrackerTakesARowAndWhyNot) {
       {{"^^^", "D-5", ""}, "row is 46 characters, the tracker needs 49"},
       {{"", "", ""}, "row is 40 characters, the tracker needs 49"},
       {{"C-5", "D-", "E-5"}, "row is 48 characters, the tracker needs 49"},
+      // A note that starts with a space is skipped, whatever follows; it
+      // still takes its three characters in the row.
+      {{"   ", " ^^", " \xC8|"}, ""},
+      {{" ", "---", "---"}, "row is 47 characters, the tracker needs 49"},
+      {{"\t--", "---", "---"}, "note '\\x09--" + bad},
   };
   for (const Case& c : cases) {
     const TargetRow row{{c.notes[0], c.notes[1], c.notes[2]}};
     EXPECT_EQ(PasteRefusal(row), c.refusal) << TargetRowText(row);
     EXPECT_EQ(Pastes(row), c.refusal.empty()) << TargetRowText(row);
   }
+}
+
+TEST(PasteCheck, WarnsOfRefusedRowsAndOfMoreRowsThanAPatternHolds) {
+  PasteTally tally;
+  for (int i = 0; i < 256; ++i) tally.Add(TargetRow{{"C-5", "---", "R--"}}, i + 2);
+  EXPECT_EQ(tally.Warnings("out.txt"), std::vector<std::string>{});
+  tally.Add(TargetRow{{"C-5", "^^^", "R--"}}, 300);
+  EXPECT_EQ(
+      tally.Warnings("out.txt"),
+      (std::vector<std::string>{
+          "'out.txt': 1 of 257 rows will not paste into Vortex Tracker II (the tracker "
+          "refuses the whole paste)",
+          "  line 258 (source line 300): note '^^^' in channel 2 is not C-1...B-8, --- or R--",
+          "'out.txt': only the first 256 of 257 rows will paste (the tracker's pattern "
+          "limit)"}));
+  for (int i = 0; i < 1000; ++i) tally.Add(TargetRow{{" -5", "---", "R--"}}, 301);
+  EXPECT_EQ(tally.Warnings("").back(),
+            "the screen: only the first 256 of 1,257 rows will paste (the tracker's pattern "
+            "limit)");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "converter/interrupted_line.h"
 #include "converter/paste_check.h"
 #include "converter/row_translation.h"
 #include "converter/shown_text.h"
@@ -148,9 +149,15 @@ int Run(console::Device& device, console::Console& console, textio::Channels& ch
 
   // The output is opened only once the input is: a mistyped input name must
   // not cost the file named for the output (which may even be the source).
+  // An output being written says how far it got if the program is ended.
+  textio::LineCount lines_written{0};
+  std::optional<InterruptedLine> interrupted;
   if (!OpenInput(console, channels, input)) {
     fail("cannot open input file '" + ShownName(input_name) + "': " + channels.last_error());
-  } else if (!OpenOutput(device, channels, output) && !output_name.empty()) {
+  } else if (OpenOutput(device, channels, output)) {
+    channels.CountLinesWritten(kOutputChannel, &lines_written);
+    interrupted.emplace(device, ShownName(output_name), &lines_written);
+  } else if (!output_name.empty()) {
     fail("cannot open output file '" + ShownName(output_name) + "': " + channels.last_error());
   }
 
@@ -160,6 +167,7 @@ int Run(console::Device& device, console::Console& console, textio::Channels& ch
 
   PasteTally tally;
   ConvertRows(console, channels, &tally);
+  if (interrupted) interrupted->Finished(tally.rows());
   const std::optional<std::string> end_mark = EndMarkWarning(channels, input_name);
 
   if (channels.Close(kInputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
@@ -168,6 +176,7 @@ int Run(console::Device& device, console::Console& console, textio::Channels& ch
   if (channels.Close(kOutputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
     fail("output file '" + ShownName(output_name) + "': " + channels.last_error());
   }
+  interrupted.reset();  // the output is closed: whole, or said to be cut short
 
   // What the tracker will make of the result, once everything is written.
   // After a failure (an input that could not be opened or read, an output

@@ -1,10 +1,14 @@
-// File names shown in messages: whatever a name holds, the line it makes is
-// safe to show on a terminal.
+// Text shown in messages: whatever a file name holds, the line it makes is
+// safe to show on a terminal; the line of an interrupted run counts the rows
+// its output holds.
 #include "converter/shown_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "console/testing/memory_device.h"
+#include "converter/interrupted_line.h"
 
 namespace converter {
 namespace {
@@ -41,6 +45,33 @@ TEST(ShownName, ControlsAndBytesThatAreNoCharacterAppearAsHex) {
   for (const Case& c : cases) {
     EXPECT_EQ(ShownName(c.name), c.shown) << c.shown;
   }
+}
+
+TEST(InterruptedLine, SaysHowManyRowsTheOutputHoldsBelowItsHeader) {
+  console::MemoryDevice device;
+  textio::LineCount lines{0};
+  InterruptedLine line(device, "out.txt", &lines);
+  char text[80];
+  const auto composed = [&] {
+    return std::string(text, InterruptedLine::Compose(&line, text, sizeof text));
+  };
+  const std::string head = "patconv: interrupted: 'out.txt' holds ";
+  const std::pair<int64_t, std::string> cases[] = {
+      {0, "no rows"},
+      {1, "no rows"},
+      {2, "only the first row"},
+      {1204, "only the first 1,203 rows"},
+      {1000001, "only the first 1,000,000 rows"},
+  };
+  for (const auto& [held, said] : cases) {
+    lines = held;
+    EXPECT_EQ(composed(), head + said);
+  }
+  line.Finished(1000000);  // whole: no line
+  EXPECT_EQ(composed(), "");
+  lines = 1000000;  // the last row did not reach it
+  EXPECT_EQ(composed(), head + "only the first 999,999 rows");
+  EXPECT_EQ(InterruptedLine::Compose(&line, text, 12), 12u);
 }
 
 }  // namespace

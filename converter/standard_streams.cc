@@ -48,11 +48,17 @@ bool StandardOutputChannel::FlushBuffer() {
   char* start = buffer_.get();
   const size_t waiting = static_cast<size_t>(put_ - start);
   if (terminal_) MaskForTerminal(start, waiting);
-  // The rest again after a partial write.
+  // The rest again after a partial write.  Each write and its count are
+  // one step for a handler that ends the process (the device's write may
+  // wait for room, the gate open meanwhile).
   for (size_t done = 0; !failed_ && done < waiting;) {
+    const textio::WriteGate gate;
     const long written = device_.WriteStdout(start + done, waiting - done);
     if (written <= 0) failed_ = true;
-    if (written > 0) done += static_cast<size_t>(written);
+    if (written > 0) {
+      textio::CountLines(start + done, static_cast<size_t>(written), lines_);
+      done += static_cast<size_t>(written);
+    }
   }
   put_ = start;
   put_end_ = failed_ ? start : start + textio::kFileBufferSize;

@@ -46,6 +46,7 @@ class StandardOutputChannel final : public textio::ChannelKind {
   textio::TextInput* input() override { return nullptr; }
   size_t Write(const char* data, size_t size) override;
   std::string Close() override;
+  void CountLinesWritten(textio::LineCount* lines) override { lines_ = lines; }
 
  private:
   /// Writes what the buffer holds; false once a write has failed, after
@@ -56,6 +57,7 @@ class StandardOutputChannel final : public textio::ChannelKind {
   const bool terminal_;
   std::unique_ptr<char[]> buffer_;
   bool failed_ = false;
+  textio::LineCount* lines_ = nullptr;
 };
 
 }  // namespace converter

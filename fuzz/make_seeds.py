@@ -46,6 +46,7 @@ def run():
     yield case(1, b"s\n", SOURCE)
     yield case(1, b"COM1:\n", SOURCE)
     yield case(0, b"\xef\xbb\xbfs\no\n", b"\xff\xfe" + utf16(SOURCE + b"\x1a|C-5", "le"))
+    yield case(2, b"", b"|   ........| ^^\n" * 300)  # notes skipped, past a pattern's rows
 
 
 def vt_input_decoder():

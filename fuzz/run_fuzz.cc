@@ -29,7 +29,7 @@
 //      error line: first, when a 0x1A byte ended the source early, where it
 //      stands; then "no rows were converted" when no row is shown; otherwise
 //      none, or a count "X of N rows" with N the rows shown, then 1 to 5
-//      refused rows.
+//      refused rows; last, when N is over 256, "only the first 256 of N".
 //   f. The source's bytes on a clipboard (modes 1 and 2, no byte-order mark,
 //      which a clipboard's text never has): --clipboard sets it, with status 0,
 //      to the header line and the rows shown, or leaves it, with status 1.
@@ -46,6 +46,7 @@
 #include "console/testing/memory_device.h"
 #include "converter/clipboard_run.h"
 #include "converter/run.h"
+#include "converter/shown_text.h"
 #include "fuzz/fuzz_input.h"
 #include "textio/test_support.h"
 
@@ -143,6 +144,14 @@ void CheckWarnings(std::vector<std::string> warnings, std::string_view rows) {
   size_t shown = 0;
   for (size_t at = rows.find(kCrLf); at != std::string_view::npos; at = rows.find(kCrLf, at + 2)) {
     ++shown;
+  }
+  if (shown > 256) {
+    const std::string limit = ": only the first 256 of " +
+                              converter::ShownCount(static_cast<int64_t>(shown)) +
+                              " rows will paste (the tracker's pattern limit)";
+    Check(!warnings.empty() && warnings.back().find(limit) != std::string::npos,
+          "a result longer than a pattern says so, last");
+    warnings.pop_back();
   }
   if (shown == 0) {
     Check(warnings.size() == 1 && warnings[0].find(": no rows were converted") != std::string::npos,

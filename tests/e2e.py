@@ -196,12 +196,12 @@ def expected_rows(source):
 def paste_refusal(row):
     """Why Vortex Tracker II refuses a target row in a paste, or None: rows
     of 49 characters whose notes, upper-cased, are ---, R-- or C-1 to B-8
-    (E# and B# taken, B#8 not)."""
+    (E# and B# taken, B#8 not), or start with a space (skipped)."""
     if len(row) != 49:
         return b"row is %d characters, the tracker needs 49" % len(row)
     for channel, start in ((1, 8), (2, 22), (3, 36)):
         note = row[start:start + 3]
-        if not re.fullmatch(rb"---|R--|[CDEFGAB][-#][1-8]", note.upper()) or \
+        if not note.startswith(b" ") and not re.fullmatch(rb"---|R--|[CDEFGAB][-#][1-8]", note.upper()) or \
                 note.upper() == b"B#8":
             shown = b"".join(bytes([b]) if 0x20 <= b < 0x7F else b"\\x%02X" % b for b in note)
             return b"note '%s' in channel %d is not C-1...B-8, --- or R--" % (shown, channel)
@@ -216,13 +216,16 @@ def paste_warnings_for(kept, output=b"out.txt"):
         return [b"patconv: warning: " + where + b": no rows were converted"]
     refused = [(i, line, paste_refusal(row)) for i, (row, line) in enumerate(kept, 1)
                if paste_refusal(row)]
-    if not refused:
-        return []
-    lines = [where + b": %d of %d rows will not paste into Vortex Tracker II "
-             b"(the tracker refuses the whole paste)" % (len(refused), len(kept))]
+    lines = []
+    if refused:
+        lines.append(where + b": %d of %d rows will not paste into Vortex Tracker II "
+                     b"(the tracker refuses the whole paste)" % (len(refused), len(kept)))
     for i, line, reason in refused[:5]:
         place = b"line %d" % (i + 1) if output else b"row %d" % i
         lines.append(b"  %s (source line %d): %s" % (place, line, reason))
+    if len(kept) > 256:  # a pattern's rows: the rest of a paste is lost
+        lines.append(where + b": only the first 256 of %s rows will paste (the tracker's "
+                     b"pattern limit)" % format(len(kept), ",").encode())
     return [b"patconv: warning: " + line for line in lines]
 
 

@@ -1,13 +1,16 @@
 """patconv against hostile surroundings: outputs that refuse bytes, inputs
 that are no files, huge lines, random binary data, readers that go away,
 signals, and a terminal that disappears."""
+import fcntl
 import os
 import random
 import resource
 import signal
 import stat
+import struct
 import subprocess
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -124,6 +127,38 @@ class Outputs(FaultTest):
                        cwd=self.directory, timeout=60)
         self.assertFalse(os.path.exists(self.path("out2.txt")))
         self.assertIn(b"missing.txt", self.read("stderr"))
+
+    @posix_only("signals")
+    def test_an_ending_signal_tells_how_many_rows_the_output_holds(self):
+        # Standard output is a pipe nobody reads, so the run stops as it
+        # fills: the line counts the rows in the file (or that pipe) as the
+        # signal ends the process, not those still in the output's buffer.
+        self.write("in.txt", b"|C-501v64...|...........|===........\r\n" * 100000)
+        for number, arguments, name in ((signal.SIGTERM, [], "out.txt"),
+                                        (signal.SIGHUP, ["in.txt", "out.txt"], "out.txt"),
+                                        (signal.SIGINT, ["in.txt", "-"], "-")):
+            with self.subTest(signal=number, arguments=arguments):
+                if os.path.exists(self.path("out.txt")):
+                    os.remove(self.path("out.txt"))  # the last one's
+                child = subprocess.Popen(program() + arguments, stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                         cwd=self.directory)
+                child.stdin.write(b"in.txt\nout.txt\n")
+                child.stdin.close()
+                in_pipe = lambda: struct.unpack("i", fcntl.ioctl(child.stdout, termios.FIONREAD,
+                                                                 b"\0" * 4))[0]
+                in_file = lambda: os.path.exists(self.path(name)) and os.path.getsize(self.path(name))
+                deadline = time.monotonic() + 30
+                while (in_pipe() if name == "-" else in_file()) < 8192:
+                    self.assertLess(time.monotonic(), deadline, "no rows written")
+                    time.sleep(0.02)
+                child.send_signal(number)
+                error, out = child.stderr.read(), child.stdout.read()
+                self.assertEqual(child.wait(), -number)
+                held = (out if name == "-" else self.read(name)).count(CRLF) - 1
+                self.assertLess(held, 100000)
+                self.assertEqual(error, b"patconv: interrupted: '%s' holds only the first %s rows\n"
+                                 % (name.encode(), format(held, ",").encode()))
 
     def read(self, name):
         with open(self.path(name), "rb") as f:

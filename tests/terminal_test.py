@@ -147,6 +147,26 @@ class Dialogue(TerminalTest):
                                     "No such file or directory")
         self.assertTrue(self.pane.terminal_settings_kept())
 
+    def test_ctrl_c_while_converting_says_what_the_output_holds(self):
+        # Below the screen, the rows the file holds as the program ends.
+        self.write("in.txt", b"|C-501v64...|...........|===........\r\n" * 1000000)
+        out = os.path.join(self.directory, "out.txt")
+        self.start()
+        self.answer("in.txt")
+        self.pane.wait_text("Filename to SAVE Output as:?")
+        self.answer("out.txt")
+        self.pane.wait_for(lambda rows: os.path.exists(out) and os.path.getsize(out))
+        self.pane.send_keys("C-c")
+        self.assertEqual(self.pane.wait_exit(), 130)
+        with open(out, "rb") as f:
+            held = f.read().count(b"\r\n") - 1
+        self.assertLess(held, 1000000)
+        self.assertEqual([r for r in self.pane.screen() if r][-1],
+                         "patconv: interrupted: 'out.txt' holds only the first %s rows"
+                         % format(held, ","))
+        self.assertEqual(self.pane.cursor(), (0, 24))
+        self.assertTrue(self.pane.terminal_settings_kept())
+
     def test_a_pasted_answer_arrives_whole(self):
         # 600 characters pasted in one piece are more than the key queue
         # holds: the rest waits in the terminal, and the name is the file's.

@@ -277,6 +277,26 @@ class WineConsoleTest(unittest.TestCase):
         self.assertEqual(shown_rows[-1], "patconv: cannot open output file 'missing/out.txt': "
                                          "No such file or directory", self.screen_text())
 
+    def test_ctrl_c_while_converting_says_what_the_output_holds(self):
+        # The system's handler ends the process; ours first writes, below
+        # the screen, how many rows the file holds as the process ends.
+        with open(os.path.join(self.directory, "long.txt"), "wb") as f:
+            f.write(b"|C-501v64...|...........|===........\r\n" * 200000)
+        self.wait_prompt()
+        self.answer("long.txt")
+        self.wait_row(6, "Filename to SAVE Output as:?")
+        self.answer("out.txt")
+        out = os.path.join(self.directory, "out.txt")
+        self.pane.wait_for(lambda rows: os.path.exists(out) and os.path.getsize(out), 20,
+                           "rows in the file")
+        self.pane.send_keys("C-c")
+        self.pane.wait_exit(20)
+        rows = self.output().count(b"\r\n") - 1
+        self.assertLess(rows, 200000)
+        self.assertEqual([r for r in self.pane.screen() if r][-1],
+                         "patconv: interrupted: 'out.txt' holds only the first %s rows"
+                         % format(rows, ","), self.screen_text())
+
     def test_a_pasted_answer_arrives_whole(self):
         # 600 characters in one piece, more than the key queue holds: the
         # rest waits in the console's input and the name is the file's.

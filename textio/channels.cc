@@ -259,6 +259,15 @@ bool Channels::TextCutShort(int number, int64_t* line, int64_t* bytes_after) con
 
 int Channels::PrintLineEnd(int number, int flags) { return Print(number, {}, flags); }
 
+int Channels::CountLinesWritten(int number, LineCount* lines) {
+  ChannelRecord* record = Lookup(number);
+  if (number == kConsoleChannel || record == nullptr || !record->is_open()) {
+    return SetStatus(kStatusBadCall);
+  }
+  record->kind->CountLinesWritten(lines);
+  return SetStatus(kStatusOk);
+}
+
 int Channels::Close(int number) {
   if (number == kConsoleChannel) {
     CloseAll();

@@ -5,8 +5,9 @@
 // (disk_file, over os_file with one platform file), buffered input with the
 // text translation (text_input) over the byte-order marks of sources
 // (decoding_source), the field reader, UTF-8 (utf8), the Windows-1251 table
-// (cp1251) and the names Windows keeps for devices (windows_names).  It
-// includes nothing of console/ or converter/.
+// (cp1251), the names Windows keeps for devices (windows_names) and the
+// write gate of counted outputs (write_gate).  It includes nothing of
+// console/ or converter/.
 #ifndef PATCONV_TEXTIO_CHANNELS_H_
 #define PATCONV_TEXTIO_CHANNELS_H_
 
@@ -21,6 +22,7 @@
 
 #include "textio/os_file.h"
 #include "textio/text_input.h"
+#include "textio/write_gate.h"
 
 namespace textio {
 
@@ -67,6 +69,11 @@ class ChannelKind {
   /// The file the channel reads, which no output may empty; none (not
   /// valid) for a channel that reads no file.
   virtual FileIdentity ReadIdentity() const { return {}; }
+  /// Counts the complete lines that reach the channel's stream from now on
+  /// in *lines, which must outlive the channel's use of it: each write and
+  /// its count one step behind a WriteGate (write_gate.h).  A kind that
+  /// writes nothing ignores it.
+  virtual void CountLinesWritten(LineCount* /*lines*/) {}
 
  protected:
   /// The free room of the kind's own output buffer, which Print fills
@@ -159,6 +166,9 @@ class Channels {
   }
   /// Writes CR LF when the flags ask for a line end.
   int PrintLineEnd(int number, int flags);
+  /// Counts the complete lines that reach the stream of output channel
+  /// `number` from now on in *lines (ChannelKind::CountLinesWritten).
+  int CountLinesWritten(int number, LineCount* lines);
   /// Closes a channel; 0 closes all file channels.
   int Close(int number);
   /// Closes every open file channel, in increasing order.

@@ -32,6 +32,9 @@ class DiskFile final : public ChannelKind {
   FileIdentity ReadIdentity() const override {
     return mode_ == kModeInput ? identity_ : FileIdentity{};
   }
+  void CountLinesWritten(LineCount* lines) override {
+    if (buffer_ && file_) file_->CountLinesIn(lines);
+  }
 
   /// How many of the file's `size` bytes come after the 0x1A byte that
   /// ended its text; 0 when none did.

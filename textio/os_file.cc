@@ -10,7 +10,14 @@ OsFile::~OsFile() { Close(); }
 
 bool OsFile::WriteAll(const char* data, size_t size, int* error) {
   while (size > 0) {
-    const long n = WriteSome(data, size);
+    long n;
+    if (lines_ == nullptr) {
+      n = WriteSome(data, size);
+    } else {
+      const WriteGate gate;
+      n = WriteSome(data, size);
+      if (n > 0) CountLines(data, static_cast<size_t>(n), lines_);
+    }
     if (n < 0 && errno == EINTR) continue;  // a signal came first: again
     if (n < 0) {
       *error = errno;

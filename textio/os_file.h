@@ -11,6 +11,7 @@
 #include <string>
 
 #include "textio/text_input.h"
+#include "textio/write_gate.h"
 
 namespace textio {
 
@@ -70,6 +71,11 @@ class OsFile final : public ByteSource {
   /// Writes every byte, retrying partial writes; false with *error when the
   /// system refuses the rest.
   bool WriteAll(const char* data, size_t size, int* error);
+  /// Counts the complete lines that reach the file from now on in *lines:
+  /// each write and its count one step behind a WriteGate, and a file that
+  /// may wait on its reader (a FIFO) written a piece at a time once it has
+  /// room (AwaitRoom).
+  void CountLinesIn(LineCount* lines) { lines_ = lines; }
   /// The position of the file's end; the file is then positioned at its
   /// first byte again.
   bool MeasureSize(int64_t* size, int* error);
@@ -91,6 +97,8 @@ class OsFile final : public ByteSource {
   static const int kNothingWrittenError;
 
   int descriptor_;
+  LineCount* lines_ = nullptr;
+  int may_wait_ = -1;  // the file is no regular file; -1 not looked at yet
 };
 
 /// The identity of the file standard input reads; not valid when it reads

@@ -79,7 +79,14 @@ long OsFile::Read(char* data, size_t size, int* error) {
 
 const int OsFile::kNothingWrittenError = EIO;
 
+// A counted output that may wait on its reader is written only when it has
+// room, a piece at a time: its writes then never hold an ending signal off.
 long OsFile::WriteSome(const char* data, size_t size) {
+  if (lines_ != nullptr && may_wait_ < 0) {
+    struct stat st;
+    may_wait_ = ::fstat(descriptor_, &st) == 0 && S_ISREG(st.st_mode) ? 0 : 1;
+  }
+  if (lines_ != nullptr && may_wait_ == 1) size = AwaitRoom(descriptor_, size);
   return static_cast<long>(::write(descriptor_, data, size));
 }
 

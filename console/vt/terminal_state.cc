@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "console/vt/terminal_output.h"
+#include "textio/write_gate.h"
 
 namespace console {
 
@@ -22,6 +23,8 @@ std::terminate_handler g_previous_terminate = nullptr;
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
                                   SIGBUS, SIGFPE,  SIGILL, SIGABRT};
+// The first four: sent from outside, not by a fault of the program's.
+constexpr int kOutsideSignals = 4;
 
 void Wake() {
   if (g_term.wake_write < 0) return;
@@ -153,6 +156,7 @@ void WriteHeldErrorLines() {
   g_term.held_errors_size = 0;
   StartFreshLine(STDERR_FILENO);
   WriteAll(STDERR_FILENO, lines, size);
+  g_term.cursor_column = 0;  // each line ends with its line feed
 }
 
 // The exit status names the signal (130 for SIGINT, 143 for SIGTERM).
@@ -167,19 +171,45 @@ void DieBy(int signal_number) {
 
 namespace {
 
+bool FromOutside(int signal_number) {
+  return std::find(kEndingSignals, kEndingSignals + kOutsideSignals, signal_number) !=
+         kEndingSignals + kOutsideSignals;
+}
+
+// The interrupt line, once, after the held lines; on a line of its own when
+// it goes to the terminal drawn on.
+void WriteInterruptLine() {
+  const LineComposer compose = g_term.interrupt_compose;
+  if (compose == nullptr) return;
+  g_term.interrupt_compose = nullptr;
+  static char line[32 * 1024];  // room for any name shown in it
+  size_t size = compose(g_term.interrupt_context, line, sizeof line - 1);
+  if (size == 0) return;
+  line[size++] = '\n';
+  if (g_term.errors_to_terminal) StartFreshLine(STDERR_FILENO);
+  WriteAll(STDERR_FILENO, line, size);
+  if (g_term.errors_to_terminal) g_term.cursor_column = 0;
+}
+
 // The way out by a signal or std::terminate: the terminal put back, the
-// lines held for standard error written, and the cursor at the start of a
-// line of its own, so that the shell's prompt never lands on a line the
-// program drew (the answer line being typed).  Async-signal-safe.
-void LeaveTerminal() {
+// lines held for standard error written (and, when a signal from outside
+// ends a conversion, the line that says what its output holds), and the
+// cursor at the start of a line of its own, so that the shell's prompt
+// never lands on a line the program drew (the answer line being typed).
+// Async-signal-safe.
+void LeaveTerminal(bool interrupted) {
   const bool drawing = g_term.drawing_active;
   RestoreTerminal();
   WriteHeldErrorLines();
+  if (interrupted) WriteInterruptLine();
   if (drawing) StartFreshLine(STDOUT_FILENO);
 }
 
 void OnEndingSignal(int signal_number) {
-  LeaveTerminal();
+  // A count and the output it counts are changed in one step: a signal
+  // that comes in between is raised again once both are done.
+  if (FromOutside(signal_number) && textio::DeferEnd(signal_number)) return;
+  LeaveTerminal(FromOutside(signal_number));
   DieBy(signal_number);  // in a handler the signal is delivered on return
 }
 
@@ -225,7 +255,7 @@ void CopySequence(const std::string& bytes, char* buffer, size_t capacity, size_
 }
 
 void OnTerminate() {
-  LeaveTerminal();
+  LeaveTerminal(false);
   if (g_previous_terminate != nullptr) g_previous_terminate();
   std::abort();
 }
@@ -265,6 +295,10 @@ void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
   modes->applied = wanted;
   modes->wanted = 1;
   ApplyModes(modes);
+}
+
+void InstallEndingHandlers() {
+  for (int i = 0; i < kOutsideSignals; ++i) InstallHandler(kEndingSignals[i], OnEndingSignal);
 }
 
 void InstallProcessHooks(const std::string& start, const std::string& restore, void (*on_exit)()) {

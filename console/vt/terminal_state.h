@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <string>
 
+#include "console/device.h"
+
 namespace console {
 
 /// The modes of one terminal: as found, and as this program wants them.
@@ -52,6 +54,12 @@ struct TerminalState {
   // Lines for standard error that wait until the terminal is put back.
   const char* volatile held_errors = nullptr;
   volatile size_t held_errors_size = 0;
+  // The line for an output cut short by an ending signal from outside
+  // (Device::SetInterruptLine), and whether standard error is the terminal
+  // drawn on.
+  volatile LineComposer interrupt_compose = nullptr;
+  const void* volatile interrupt_context = nullptr;
+  volatile sig_atomic_t errors_to_terminal = 0;
 };
 
 /// The one terminal state of the process.
@@ -70,6 +78,10 @@ void RestoreTerminal();
 void WriteHeldErrorLines();
 /// Ends the process by `signal_number` as if nothing had caught it.
 void DieBy(int signal_number);
+/// Once per process, with or without a terminal: the handlers of the
+/// signals that end the process from outside (SIGINT, SIGTERM, SIGHUP,
+/// SIGQUIT), which write the interrupt line before it ends.
+void InstallEndingHandlers();
 
 /// Once per process: the self-pipe, the signal handlers and the exit hooks.
 /// `start` is sent before drawing begins and `restore` puts back the colours

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "console/vt/terminal_state.h"
+#include "textio/write_gate.h"
 
 namespace console {
 namespace {
@@ -40,6 +41,11 @@ bool SameTerminal(int a, int b) {
   struct stat second {};
   return fstat(a, &first) == 0 && fstat(b, &second) == 0 && S_ISCHR(first.st_mode) &&
          first.st_rdev == second.st_rdev;
+}
+
+bool IsRegularFile(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 Coord TerminalSize() {
@@ -72,6 +78,7 @@ void OnProcessExit() {
 
 VtDevice::VtDevice()
     : stdout_tty_(isatty(STDOUT_FILENO) == 1),
+      stdout_may_wait_(!IsRegularFile(STDOUT_FILENO)),
       charset_(TerminalCharset::FromLocale()),
       input_(isatty(STDIN_FILENO) == 1, charset_.get()),
       linux_console_(stdout_tty_ && IsLinuxConsole(STDOUT_FILENO)),
@@ -119,6 +126,18 @@ void VtDevice::WriteErrorLine(const std::string& line) {
     return;
   }
   WriteAll(STDERR_FILENO, bytes.data(), bytes.size());
+}
+
+// The handlers write the line themselves: a redirected standard error gets
+// it at once, the terminal drawn on below the final screen.
+void VtDevice::SetInterruptLine(LineComposer compose, const void* context) {
+  {
+    SignalBlock block;
+    g_term.interrupt_compose = compose;
+    g_term.interrupt_context = context;
+    g_term.errors_to_terminal = errors_wait_ ? 1 : 0;
+  }
+  if (compose != nullptr) InstallEndingHandlers();
 }
 
 // --- Standard input ----------------------------------------------------------------
@@ -219,8 +238,11 @@ void VtDevice::Flush() {
   }
 }
 
-// A pipe someone made non-blocking is waited on.
+// A pipe someone made non-blocking is waited on.  One that may wait on its
+// reader is written a piece at a time once it has room, so that a write
+// behind a WriteGate never holds an ending signal off (write_gate.h).
 long VtDevice::WriteStdout(const char* data, size_t size) {
+  if (stdout_may_wait_) size = textio::AwaitRoom(STDOUT_FILENO, size);
   const size_t written = WriteAll(STDOUT_FILENO, data, size);
   return written > 0 || size == 0 ? static_cast<long>(written) : -1;
 }

@@ -104,6 +104,7 @@ class VtDevice final : public Device {
   }
   bool StdoutIsTerminal() const override { return stdout_tty_; }
   void WriteErrorLine(const std::string& line) override;
+  void SetInterruptLine(LineComposer compose, const void* context) override;
 
   /// Shows what is still unwritten and puts the terminal back, then writes
   /// the lines held for standard error; idempotent.  The device draws and
@@ -135,6 +136,7 @@ class VtDevice final : public Device {
   [[noreturn]] void HangUp();
 
   bool stdout_tty_;
+  bool stdout_may_wait_;  // a pipe, a FIFO, a terminal: not a regular file
   std::unique_ptr<TerminalCharset> charset_;
   TerminalInput input_;
   bool linux_console_;

@@ -11,7 +11,9 @@
 // under every code page.
 //
 // Library console_win32, Windows builds only: this device, and the console
-// window as the program's end sees it (console_window).
+// window as the program's end sees it (console_window), the lines for
+// standard error and the control handler that writes them as the process
+// ends (error_lines).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -33,6 +35,7 @@
 #include "console/cp1251.h"
 #include "console/device.h"
 #include "console/win32/console_window.h"
+#include "console/win32/error_lines.h"
 
 namespace console {
 namespace {
@@ -131,69 +134,6 @@ BOOL WINAPI ControlTrampoline(DWORD event) {
   return handler(event, g_control_context.load()) ? TRUE : FALSE;
 }
 
-// --- Lines held for standard error ------------------------------------------------------
-// Lines for a standard error that is the console wait until the console is
-// let go.  Ctrl+C and Ctrl+Break end the process in the system's handler, on
-// a thread of the system's: a handler of ours, added with the first line
-// held, writes them first, so that none is lost.  It ends the drawing
-// before it writes them: every call that changes the console holds the lock
-// shared, so no cell lands on the lines in the moments the program's thread
-// still runs.
-
-void WriteConsoleText(HANDLE console, const std::string& text);
-
-struct HeldErrorLines {
-  SRWLOCK lock = SRWLOCK_INIT;
-  HANDLE console = nullptr;
-  std::vector<std::string> lines;
-  bool handler_added = false;
-  bool drawing_ended = false;
-};
-HeldErrorLines g_held;
-
-// Held around a call that changes the console; closed once the drawing has
-// ended.
-class DrawingGate {
- public:
-  DrawingGate() { ::AcquireSRWLockShared(&g_held.lock); }
-  ~DrawingGate() { ::ReleaseSRWLockShared(&g_held.lock); }
-  DrawingGate(const DrawingGate&) = delete;
-  DrawingGate& operator=(const DrawingGate&) = delete;
-  bool open() const { return !g_held.drawing_ended; }
-};
-
-// Each line on a line of its own, below the cursor the last print left;
-// with `end_drawing`, nothing is drawn afterwards.
-void WriteHeldErrorLines(bool end_drawing) {
-  ::AcquireSRWLockExclusive(&g_held.lock);
-  if (end_drawing) g_held.drawing_ended = true;
-  if (!g_held.lines.empty()) {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (::GetConsoleScreenBufferInfo(g_held.console, &info) && info.dwCursorPosition.X != 0) {
-      WriteConsoleText(g_held.console, "\r\n");
-    }
-    for (const std::string& line : g_held.lines) WriteConsoleText(g_held.console, line + "\r\n");
-    g_held.lines.clear();
-  }
-  ::ReleaseSRWLockExclusive(&g_held.lock);
-}
-
-// Never handles the event: the handlers after it, the system's last, act.
-BOOL WINAPI WriteHeldLinesOnEnd(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) WriteHeldErrorLines(true);
-  return FALSE;
-}
-
-void HoldErrorLine(HANDLE console, const std::string& line) {
-  ::AcquireSRWLockExclusive(&g_held.lock);
-  g_held.console = console;
-  g_held.lines.push_back(line);
-  const bool add_handler = !g_held.handler_added;
-  g_held.handler_added = true;
-  ::ReleaseSRWLockExclusive(&g_held.lock);
-  if (add_handler) ::SetConsoleCtrlHandler(WriteHeldLinesOnEnd, TRUE);
-}
-
 // --- The device ------------------------------------------------------------------------
 
 class Win32Device final : public Device {
@@ -229,6 +169,7 @@ class Win32Device final : public Device {
   void Flush() override {}  // every call above has already reached the console
   long WriteStdout(const char* data, size_t size) override;
   void WriteErrorLine(const std::string& line) override;
+  void SetInterruptLine(LineComposer compose, const void* context) override;
 
   bool AddControlHandler(ControlHandler handler, void* context) override;
   void RemoveControlHandler() override;
@@ -441,27 +382,6 @@ long Win32Device::WriteStdout(const char* data, size_t size) {
 
 // --- Standard error ---------------------------------------------------------------------------
 
-// Text for a console, written at its cursor; the console's own output
-// processing makes CR LF a line end.  The program's lines are UTF-8 (file
-// names as typed, other bytes as \xNN), written as Unicode: they read the
-// same under every code page.
-void WriteConsoleText(HANDLE console, const std::string& text) {
-  if (text.empty() || text.size() > (1u << 30)) return;
-  const int size = static_cast<int>(text.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  if (length <= 0) return;
-  std::wstring wide(static_cast<size_t>(length), L' ');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], length);
-  for (size_t done = 0; done < wide.size();) {
-    DWORD written = 0;
-    const DWORD count = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 1u << 14));
-    if (!::WriteConsoleW(console, wide.data() + done, count, &written, nullptr) || written == 0) {
-      return;
-    }
-    done += written;
-  }
-}
-
 // Standard error is a console and the program draws on the console (a
 // process has one): the lines would land amid the screen, so they wait.
 bool Win32Device::ErrorLinesWait() {
@@ -485,6 +405,15 @@ void Win32Device::WriteErrorLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+// Where WriteErrorLine would write it, when the process is ending.
+void Win32Device::SetInterruptLine(LineComposer compose, const void* context) {
+  DWORD mode = 0;
+  const ErrorTarget target = ErrorLinesWait()                  ? ErrorTarget::kHeld
+                             : ::GetConsoleMode(error_, &mode) ? ErrorTarget::kConsole
+                                                               : ErrorTarget::kFile;
+  ArmInterruptLine(compose, context, error_, target);
 }
 
 // --- The end of the program -------------------------------------------------------------

@@ -1,0 +1,69 @@
+#include "converter/interrupted_line.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace converter {
+namespace {
+
+// Text appended without ever running past `capacity`.
+class LineOut {
+ public:
+  LineOut(char* out, size_t capacity) : out_(out), capacity_(capacity) {}
+  void Add(std::string_view text) {
+    const size_t part = std::min(text.size(), capacity_ - size_);
+    std::memcpy(out_ + size_, text.data(), part);
+    size_ += part;
+  }
+  // As ShownCount writes it ("1,203"), by hand: no allocation here.
+  void AddCount(int64_t count) {
+    char digits[32];
+    size_t length = 0;
+    for (uint64_t rest = static_cast<uint64_t>(count);; rest /= 10) {
+      if (length % 4 == 3) digits[length++] = ',';
+      digits[length++] = static_cast<char>('0' + rest % 10);
+      if (rest < 10) break;
+    }
+    std::reverse(digits, digits + length);
+    Add(std::string_view(digits, length));
+  }
+  size_t size() const { return size_; }
+
+ private:
+  char* out_;
+  size_t capacity_;
+  size_t size_ = 0;
+};
+
+}  // namespace
+
+InterruptedLine::InterruptedLine(console::Device& device, const std::string& shown_name,
+                                 const textio::LineCount* lines)
+    : device_(device), head_("patconv: interrupted: '" + shown_name + "' holds "), lines_(lines) {
+  device_.SetInterruptLine(&InterruptedLine::Compose, this);
+}
+
+InterruptedLine::~InterruptedLine() { device_.SetInterruptLine(nullptr, nullptr); }
+
+size_t InterruptedLine::Compose(const void* line, char* out, size_t capacity) {
+  const auto* self = static_cast<const InterruptedLine*>(line);
+  const int64_t lines = self->lines_->load(std::memory_order_relaxed);
+  const int64_t finished = self->finished_rows_.load(std::memory_order_relaxed);
+  if (finished >= 0 && lines >= finished + 1) return 0;  // whole: the header and every row
+  const int64_t rows = std::max<int64_t>(lines - 1, 0);
+  LineOut text(out, capacity);
+  text.Add(self->head_);
+  if (rows == 0) {
+    text.Add("no rows");
+  } else if (rows == 1) {
+    text.Add("only the first row");
+  } else {
+    text.Add("only the first ");
+    text.AddCount(rows);
+    text.Add(" rows");
+  }
+  return text.size();
+}
+
+}  // namespace converter
