@@ -1,6 +1,7 @@
 #include "textio/channels.h"
 
-#include <cctype>
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -8,29 +9,10 @@
 #include "textio/field_reader.h"
 #include "textio/memory_channel.h"
 #include "textio/os_file.h"
+#include "textio/windows_names.h"
 
 namespace textio {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-bool EqualsNoCase(std::string_view text, std::string_view upper) {
-  return text.size() == upper.size() && StartsWithNoCase(text, upper);
-}
-
-// "COM" or "LPT", zero or more digits, a colon, anything.
-bool IsPortName(std::string_view name) {
-  if (!StartsWithNoCase(name, "COM") && !StartsWithNoCase(name, "LPT")) return false;
-  size_t i = 3;
-  while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
-  return i < name.size() && name[i] == ':';
-}
 
 // The field reader's view of a channel: its put-back store first, then its
 // translated input.
@@ -88,10 +70,16 @@ class AnswerSource {
 
 }  // namespace
 
-bool IsReservedDeviceName(std::string_view name) {
-  if (name.size() <= 3) return false;
-  return IsPortName(name) || EqualsNoCase(name, "PRN:") || EqualsNoCase(name, "CONS:") ||
-         EqualsNoCase(name, "SCRN:") || EqualsNoCase(name, "PIPE:");
+size_t ChannelKind::WriteThroughBuffer(const char* data, size_t size) {
+  size_t accepted = 0;
+  while (accepted < size) {
+    if (put_ == put_end_ && !FlushBuffer()) break;
+    const size_t part = std::min(size - accepted, static_cast<size_t>(put_end_ - put_));
+    std::memcpy(put_, data + accepted, part);
+    put_ += part;
+    accepted += part;
+  }
+  return accepted;
 }
 
 ChannelRecord* Channels::Lookup(int number) {

@@ -83,6 +83,15 @@ class ChannelKind {
   char* put_ = nullptr;
   char* put_end_ = nullptr;
 
+  /// Write for a kind whose output buffer is the room above: the bytes are
+  /// copied into it, and FlushBuffer empties it whenever it is full; the
+  /// count taken, short once FlushBuffer has failed.
+  size_t WriteThroughBuffer(const char* data, size_t size);
+  /// Writes what the output buffer holds to the stream and makes its whole
+  /// room free again; false once a write has failed, after which the room
+  /// stays empty.  Kinds without such a buffer have nothing to write.
+  virtual bool FlushBuffer() { return false; }
+
   friend class Channels;
 };
 
@@ -210,10 +219,6 @@ class Channels {
   int status_ = kStatusOk;
   std::string last_error_;
 };
-
-/// True for the names that would name a device or a command pipe instead of
-/// a file (COM...:, LPT...:, PRN:, CONS:, SCRN:, PIPE:, any letter case).
-bool IsReservedDeviceName(std::string_view name);
 
 }  // namespace textio
 

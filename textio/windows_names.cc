@@ -68,7 +68,21 @@ bool IsReservedComponent(std::string_view component) {
   return false;
 }
 
+// "COM" or "LPT", zero or more digits, a colon, anything.
+bool IsPortName(std::string_view name) {
+  if (!StartsWithNoCase(name, "COM") && !StartsWithNoCase(name, "LPT")) return false;
+  size_t i = 3;
+  while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
+  return i < name.size() && name[i] == ':';
+}
+
 }  // namespace
+
+bool IsReservedDeviceName(std::string_view name) {
+  if (name.size() <= 3) return false;
+  return IsPortName(name) || EqualsNoCase(name, "PRN:") || EqualsNoCase(name, "CONS:") ||
+         EqualsNoCase(name, "SCRN:") || EqualsNoCase(name, "PIPE:");
+}
 
 bool IsWindowsDeviceName(std::string_view name) {
   std::string path(name);

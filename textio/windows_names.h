@@ -1,12 +1,17 @@
-// What Windows makes of a file name before it reaches a file: names that it
-// takes for devices.  Portable, so that the rules are tested everywhere;
-// only the Windows build acts on them (OsFile::NamesDevice).
+// File names that reach a device instead of a file: the program's own
+// reserved forms, refused on every platform, and what Windows takes for a
+// device.  Portable, so that the rules are tested everywhere; only the
+// Windows build acts on the second (OsFile::NamesDevice).
 #ifndef PATCONV_TEXTIO_WINDOWS_NAMES_H_
 #define PATCONV_TEXTIO_WINDOWS_NAMES_H_
 
 #include <string_view>
 
 namespace textio {
+
+/// True for the names that would name a device or a command pipe instead of
+/// a file (COM...:, LPT...:, PRN:, CONS:, SCRN:, PIPE:, any letter case).
+bool IsReservedDeviceName(std::string_view name);
 
 /// True when Windows would open a device, not a file, for `name` (either
 /// slash separating):
