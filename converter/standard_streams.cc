@@ -33,15 +33,7 @@ StandardOutputChannel::StandardOutputChannel(console::Device& device)
 }
 
 size_t StandardOutputChannel::Write(const char* data, size_t size) {
-  size_t accepted = 0;
-  while (accepted < size) {
-    if (put_ == put_end_ && !FlushBuffer()) break;
-    const size_t part = std::min(size - accepted, static_cast<size_t>(put_end_ - put_));
-    std::memcpy(put_, data + accepted, part);
-    put_ += part;
-    accepted += part;
-  }
-  return accepted;
+  return WriteThroughBuffer(data, size);
 }
 
 bool StandardOutputChannel::FlushBuffer() {

@@ -51,7 +51,7 @@ class StandardOutputChannel final : public textio::ChannelKind {
  private:
   /// Writes what the buffer holds; false once a write has failed, after
   /// which nothing more is taken.
-  bool FlushBuffer();
+  bool FlushBuffer() override;
 
   console::Device& device_;
   const bool terminal_;

@@ -37,15 +37,7 @@ int64_t DiskFile::BytesAfterEndMark(int64_t size) const {
 
 size_t DiskFile::Write(const char* data, size_t size) {
   if (!buffer_) return 0;
-  size_t accepted = 0;
-  while (accepted < size) {
-    if (put_ == put_end_ && !FlushBuffer()) break;
-    size_t part = std::min(size - accepted, static_cast<size_t>(put_end_ - put_));
-    std::memcpy(put_, data + accepted, part);
-    put_ += part;
-    accepted += part;
-  }
-  return accepted;
+  return WriteThroughBuffer(data, size);
 }
 
 bool DiskFile::FlushBuffer() {

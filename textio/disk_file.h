@@ -45,7 +45,7 @@ class DiskFile final : public ChannelKind {
 
  private:
   /// Writes the buffered bytes to the file; false once a write has failed.
-  bool FlushBuffer();
+  bool FlushBuffer() override;
 
   std::unique_ptr<OsFile> file_;
   int mode_;
