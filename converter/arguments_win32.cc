@@ -2,9 +2,6 @@
 // runtime's narrow ones have passed through the ANSI code page, which loses
 // every character it lacks.  UTF-8 is the form of typed names, which the
 // file calls open through the wide calls (textio::TextOrigin::kTyped).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>

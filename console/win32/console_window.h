@@ -5,12 +5,6 @@
 #ifndef PATCONV_CONSOLE_WIN32_CONSOLE_WINDOW_H_
 #define PATCONV_CONSOLE_WIN32_CONSOLE_WINDOW_H_
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace console {

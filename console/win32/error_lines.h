@@ -8,12 +8,6 @@
 #ifndef PATCONV_CONSOLE_WIN32_ERROR_LINES_H_
 #define PATCONV_CONSOLE_WIN32_ERROR_LINES_H_
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <string>
