@@ -176,7 +176,9 @@ class WineConsoleTest(unittest.TestCase):
         self.answer("нет.txt")
         self.answer("x.txt")
         self.assertEqual(self.pane.wait_exit(20), 1, self.screen_text())
-        self.assertIn(error, self.pane.screen())
+        # Wine's terminal echoes what is typed before the program first asks
+        # for keys, so the line may follow an echoed name on its row.
+        self.assertTrue(any(error in row for row in self.pane.screen()), self.screen_text())
 
     def test_editing_keys_arrive_as_console_key_records(self):
         # Backspace, Home, Delete, End and Left reach the line editor as key

@@ -14,12 +14,6 @@
 // window as the program's end sees it (console_window), the lines for
 // standard error and the control handler that writes them as the process
 // ends (error_lines).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -217,7 +211,18 @@ bool Win32Device::GetInputMode(uint32_t* mode) {
   return true;
 }
 
-bool Win32Device::SetInputMode(uint32_t mode) { return ::SetConsoleMode(input_, mode) != FALSE; }
+// Set once, at the console's set-up.  Wine's console in a terminal takes the
+// terminal's keys (and stops the terminal's own echo of them) only from the
+// first input call on: one look at the queue here keeps keys typed before
+// the first prompt as key records, as a Windows console does, instead of
+// letting the terminal echo them over the screen.  Looking removes nothing.
+bool Win32Device::SetInputMode(uint32_t mode) {
+  const bool set = ::SetConsoleMode(input_, mode) != FALSE;
+  INPUT_RECORD record{};
+  DWORD count = 0;
+  ::PeekConsoleInputW(input_, &record, 1, &count);
+  return set;
+}
 
 // Looks first, so that an empty input never blocks; then takes exactly the
 // one record that was seen.
