@@ -6,7 +6,8 @@
 namespace console {
 namespace {
 
-constexpr uint16_t kDefaultAttribute = 7;  // drawn in the terminal's own colours
+constexpr uint16_t kDefaultAttribute = VtScreen::kDefaultAttribute;
+
 constexpr char kCsi[] = "\x1b[";
 
 // The ANSI colour number of the low three Windows colour bits, whose blue
@@ -569,15 +570,5 @@ std::string VtScreen::RestoreSequence() {
   return "\x1b"
          "8";
 }
-
-uint8_t VtScreen::CharacterAt(int x, int y) const {
-  return Inside(x, y) ? ModelCell(x, y).character : ' ';
-}
-
-uint16_t VtScreen::AttributeAt(int x, int y) const {
-  return Inside(x, y) ? ModelCell(x, y).attribute : kDefaultAttribute;
-}
-
-bool VtScreen::KnownAt(int x, int y) const { return Inside(x, y) && ModelCell(x, y).known; }
 
 }  // namespace console

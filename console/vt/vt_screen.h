@@ -108,10 +108,16 @@ class VtScreen {
   /// move the cursor back too, so a cursor position must follow them.
   static std::string RestoreSequence();
 
-  // For tests: the model's cells.
-  uint8_t CharacterAt(int x, int y) const;
-  uint16_t AttributeAt(int x, int y) const;
-  bool KnownAt(int x, int y) const;
+  /// The attribute drawn in the terminal's own colours.
+  static constexpr uint16_t kDefaultAttribute = 7;
+
+  // For tests: the model's cells.  Inline, so that the program, which never
+  // asks, holds none of them.
+  uint8_t CharacterAt(int x, int y) const { return Inside(x, y) ? ModelCell(x, y).character : ' '; }
+  uint16_t AttributeAt(int x, int y) const {
+    return Inside(x, y) ? ModelCell(x, y).attribute : kDefaultAttribute;
+  }
+  bool KnownAt(int x, int y) const { return Inside(x, y) && ModelCell(x, y).known; }
 
  private:
   struct Cell {
