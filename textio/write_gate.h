@@ -59,11 +59,12 @@ class WriteGate {
 /// handler returns at once.  Async-signal-safe.
 bool DeferEnd(int signal_number);
 
-/// POSIX systems: waits until `descriptor`, a pipe, a FIFO or a terminal,
-/// has room for a write, with the write gate (when one is held) open
+/// POSIX systems: while a write gate is held, waits until `descriptor`, a
+/// pipe, a FIFO or a terminal, has room for a write, with the gate open
 /// meanwhile, so that a reader that never reads never keeps the process
-/// from ending.  Returns how many of the `size` bytes to write now: at most
-/// PIPE_BUF, which a pipe takes all or nothing.
+/// from ending; returns how many of the `size` bytes to write now: at most
+/// PIPE_BUF, which a pipe takes all or nothing.  Without a gate held it
+/// neither waits nor cuts: `size`.
 size_t AwaitRoom(int descriptor, size_t size);
 
 /// Windows: for the control handler, on its own thread, before the process

@@ -48,13 +48,15 @@ bool DeferEnd(int signal_number) {
 }
 
 size_t AwaitRoom(int descriptor, size_t size) {
-  const bool held = g_writing != 0;
-  if (held) Open();
+  // Without the gate an ending signal interrupts a write that waits, as
+  // any other: nothing to do.
+  if (g_writing == 0) return size;
+  Open();
   // An error or a hang-up also ends the wait: the write then says what.
   pollfd out{descriptor, POLLOUT, 0};
   while (poll(&out, 1, -1) < 0 && errno == EINTR) {
   }
-  if (held) Close();
+  Close();
   return std::min<size_t>(size, PIPE_BUF);
 }
 
