@@ -37,13 +37,14 @@ inline constexpr int64_t kPatternRows = 256;
 /// which the first is a space, which it skips.
 inline bool NoteTaken(std::string_view note) {
   if (note.size() != kNoteWidth) return false;
-  if (note[0] == ' ') return true;  // skipped: the rest is never looked at
-  const char letter = paste_detail::UpperAscii(note[0]), sign = note[1], octave = note[2];
-  if (sign == '-' && octave == '-') return letter == '-' || letter == 'R';  // empty, note off
-  if (letter < 'A' || letter > 'G') return false;
-  if (sign != '-' && sign != '#') return false;
-  if (octave < '1' || octave > '8') return false;
-  return !(letter == 'B' && sign == '#' && octave == '8');  // past the last note
+  const char first = note[0], sign = note[1], octave = note[2];
+  if (first == ' ') return true;  // skipped: the rest is never looked at
+  if (octave >= '1' && octave <= '8') {
+    const char letter = paste_detail::UpperAscii(first);
+    if (letter < 'A' || letter > 'G') return false;
+    return sign == '-' || (sign == '#' && !(letter == 'B' && octave == '8'));  // B#8: past the last
+  }
+  return sign == '-' && octave == '-' && (first == '-' || first == 'R' || first == 'r');  // empty, off
 }
 
 /// True when the tracker takes the row in a paste: its three notes (only
