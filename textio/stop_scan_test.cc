@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -30,6 +31,22 @@ TEST(StopScan, BothScansFindTheFirstStopBeforeTheLimit) {
         ASSERT_EQ(FindStop<Stops::kLine>(bytes, from, limit, text.size()), line) << n;
         ASSERT_EQ(FindStop<Stops::kField>(bytes, from, limit, text.size()), field) << n;
       }
+    }
+  }
+}
+
+// Lengths around the 64-byte blocks, and long runs of nothing but line
+// feeds, where a byte-wide counter overflows unless summed in time.
+TEST(StopScan, BothCountsCountEveryLineFeed) {
+  std::mt19937 random(20261208);
+  for (const size_t size : {0, 63, 64, 65, 200, 4096, 70001}) {
+    for (const unsigned percent : {0u, 2u, 50u, 100u}) {
+      std::string text(size, '.');
+      for (char& c : text) c = random() % 100 < percent ? '\n' : '\r';
+      const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+      const auto feeds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+      EXPECT_EQ(CountFeedsPortable(bytes, size), feeds) << size << " " << percent;
+      EXPECT_EQ(CountFeeds(bytes, size), feeds) << size << " " << percent;
     }
   }
 }

@@ -10,10 +10,11 @@
 #ifndef PATCONV_TEXTIO_WRITE_GATE_H_
 #define PATCONV_TEXTIO_WRITE_GATE_H_
 
-#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include "textio/stop_scan.h"
 
 namespace textio {
 
@@ -27,16 +28,9 @@ static_assert(LineCount::is_always_lock_free, "read by signal handlers");
 /// one thread that writes the output adds.
 inline void CountLines(const char* data, size_t size, LineCount* lines) {
   if (lines == nullptr) return;
-  // In runs of 255 bytes, whose count fits a byte: the compiler then counts
-  // 16 bytes at a time, 7 times as fast as std::count's 64-bit counts.
-  int64_t feeds = 0;
-  for (size_t done = 0; done < size;) {
-    const size_t end = std::min<size_t>(size, done + 255);
-    uint8_t run = 0;
-    for (; done < end; ++done) run = static_cast<uint8_t>(run + (data[done] == '\n'));
-    feeds += run;
-  }
-  lines->store(lines->load(std::memory_order_relaxed) + feeds, std::memory_order_relaxed);
+  const size_t feeds = CountFeeds(reinterpret_cast<const unsigned char*>(data), size);
+  lines->store(lines->load(std::memory_order_relaxed) + static_cast<int64_t>(feeds),
+               std::memory_order_relaxed);
 }
 
 /// Held around one write to a counted output and the count of what it
