@@ -44,7 +44,8 @@ inline bool NoteTaken(std::string_view note) {
     if (letter < 'A' || letter > 'G') return false;
     return sign == '-' || (sign == '#' && !(letter == 'B' && octave == '8'));  // B#8: past the last
   }
-  return sign == '-' && octave == '-' && (first == '-' || first == 'R' || first == 'r');  // empty, off
+  // The empty note and the note-off mark.
+  return sign == '-' && octave == '-' && (first == '-' || first == 'R' || first == 'r');
 }
 
 /// True when the tracker takes the row in a paste: its three notes (only

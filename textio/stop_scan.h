@@ -115,7 +115,8 @@ inline size_t CountFeeds(const unsigned char* bytes, size_t size) {
     __m128i counters = _mm_setzero_si128();
     for (size_t b = 0; b < blocks; ++b, i += kBlock) {
       const __m128i pair = _mm_add_epi8(hits(i), hits(i + 16));
-      counters = _mm_sub_epi8(counters, _mm_add_epi8(pair, _mm_add_epi8(hits(i + 32), hits(i + 48))));
+      counters =
+          _mm_sub_epi8(counters, _mm_add_epi8(pair, _mm_add_epi8(hits(i + 32), hits(i + 48))));
     }
     const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
     feeds += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
