@@ -199,10 +199,30 @@ class Channels {
 
  private:
   int SetStatus(int status) { return status_ = status; }
+  /// memcpy, but a print of 16 to 64 bytes (a row of the target pattern, the
+  /// common case) is copied by four 16-byte moves in line: on the filter
+  /// benchmark the library's call for it cost a tenth of the program's time.
+  static void CopyPrint(char* to, const char* from, size_t size) {
+    if (size < 16 || size > 64) {
+      std::memcpy(to, from, size);
+      return;
+    }
+    // Two moves from each end, overlapping as much as they need to.
+    const size_t second = size > 32 ? 16 : size - 16;
+    char a[16], b[16], c[16], d[16];
+    std::memcpy(a, from, 16);
+    std::memcpy(b, from + second, 16);
+    std::memcpy(c, from + size - 16 - second, 16);
+    std::memcpy(d, from + size - 16, 16);
+    std::memcpy(to, a, 16);
+    std::memcpy(to + second, b, 16);
+    std::memcpy(to + size - 16 - second, c, 16);
+    std::memcpy(to + size - 16, d, 16);
+  }
   /// Hands bytes to a channel's write operation; true when it took them all.
   static bool Put(ChannelKind* kind, const char* data, size_t size) {
     if (size <= static_cast<size_t>(kind->put_end_ - kind->put_)) {
-      std::memcpy(kind->put_, data, size);
+      CopyPrint(kind->put_, data, size);
       kind->put_ += size;
       return true;
     }

@@ -155,6 +155,20 @@ TEST_F(ChannelsTest, PrintWritesBytesAndLineEnds) {
   EXPECT_TRUE(channels_.last_error().empty());
 }
 
+// Prints of every length to past a row's, each of other bytes.
+TEST_F(ChannelsTest, PrintsOfEveryLengthArriveWhole) {
+  ASSERT_EQ(OpenOutput(Path("out")), kStatusOk);
+  std::string expected;
+  for (size_t n = 0; n <= 70; ++n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += static_cast<char>('!' + (n + i) % 90);
+    EXPECT_EQ(channels_.Print(2, text, 0x10), kStatusOk);
+    expected += text;
+  }
+  EXPECT_EQ(channels_.Close(2), kStatusOk);
+  EXPECT_EQ(ReadFile(Path("out")), expected);
+}
+
 TEST_F(ChannelsTest, OutputIsBufferedUntilFullOrClosed) {
   ASSERT_EQ(OpenOutput(Path("out")), kStatusOk);
   channels_.Print(2, std::string(8000, 'a'), 0x10);
