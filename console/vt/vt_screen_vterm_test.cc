@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "console/cp1251.h"
+#include "console/cell_glyph.h"
 #include "console/vt/vt_screen.h"
 
 namespace console {
