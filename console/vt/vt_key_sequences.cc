@@ -3,13 +3,6 @@
 namespace console {
 namespace {
 
-// The keypad's keys other than its digits.
-constexpr uint16_t kVkMultiply = 0x6A;
-constexpr uint16_t kVkAdd = 0x6B;
-constexpr uint16_t kVkSubtract = 0x6D;
-constexpr uint16_t kVkDecimal = 0x6E;
-constexpr uint16_t kVkDivide = 0x6F;
-
 KeyEvent WithCharacter(KeyEvent key, uint8_t character) {
   key.character = character;
   return key;
@@ -93,9 +86,7 @@ uint32_t ModifierState(int parameter) {
 
 }  // namespace
 
-KeyEvent FunctionKey(int number) {
-  return KeyPress(static_cast<uint16_t>(kVkF1 + number - 1));
-}
+KeyEvent FunctionKey(int number) { return KeyPress(static_cast<uint16_t>(kVkF1 + number - 1)); }
 
 KeyEvent KeypadDigit(int digit) {
   return KeyPress(static_cast<uint16_t>(kVkNumpad0 + digit), kNumLockOn);

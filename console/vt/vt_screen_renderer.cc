@@ -1,6 +1,6 @@
-#include "console/vt/vt_screen.h"
-
 #include <algorithm>
+
+#include "console/vt/vt_screen.h"
 
 namespace console {
 namespace {
