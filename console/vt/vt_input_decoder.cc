@@ -1,6 +1,5 @@
 // Key decoding for VT terminals (xterm, VTE, Konsole, tmux, rxvt, the Linux
-// console).  Accepted input, CSI = ESC [, SS3 = ESC O, m = modifier parameter
-// (m - 1 is a mask: 1 Shift, 2 Alt, 4 Ctrl, 8 Meta taken as Alt):
+// console).  Accepted input, CSI = ESC [, SS3 = ESC O:
 //
 //   input     := key*
 //   key       := ESC ESC? sequence         ; the extra ESC adds Alt
@@ -16,20 +15,7 @@
 //              | 0x20-0x7E | a character in the terminal's charset (its
 //                bytes start from 0x80 up), as its Windows-1251 byte; one
 //                that Windows-1251 lacks as a record marked outside_cp1251
-//   sequence  := CSI cursor | CSI [1] ; m cursor           ; ESC [ 1;5A
-//              | CSI n [; m] ~ | CSI n $ | CSI n ^ | CSI n @   ; rxvt suffixes:
-//                                                         ;   $ Shift ^ Ctrl @ both
-//              | CSI a..d                                 ; rxvt Shift+arrows
-//              | CSI 1 ; m R                              ; F3 (never a report)
-//              | CSI 1 ; m keypad
-//              | CSI [ A..E                               ; Linux console F1-F5
-//              | SS3 [[1 ;] m] (cursor | keypad | a..d)   ; SS3 a..d: rxvt Ctrl+arrows
-//   cursor    := A Up | B Down | C Right | D Left | H Home | F End
-//              | P F1 | Q F2 | R F3 | S F4 | Z Shift+Tab (CSI only)
-//   n         := 1 Home | 2 Insert | 3 Delete | 4 End | 5 PgUp | 6 PgDn
-//              | 7 Home | 8 End (rxvt) | 11-15 F1-F5 | 17-21 F6-F10
-//              | 23 F11 | 24 F12
-//   keypad    := p..y 0-9 | n . | M Enter | j * | k + | m - | o /
+//   sequence  := a key's CSI or SS3 sequence (vt_key_sequences.h)
 //
 // Everything else that starts with ESC [ or ESC O is dropped up to its final
 // byte.  A sequence waits 100 ms for each next byte; a byte that cannot go on

@@ -1,7 +1,24 @@
 // The keys of the VT terminals' byte sequences: which key each control byte,
-// CSI and SS3 sequence and modifier parameter stands for.  The grammar and
-// the state machine that cuts the input into sequences are the input
-// decoder's (vt_input_decoder.cc); these are its tables.
+// CSI and SS3 sequence and modifier parameter stands for.  The state machine
+// that cuts the input into sequences, and the rest of its grammar, are the
+// input decoder's (vt_input_decoder.cc); these are its tables.  CSI = ESC [,
+// SS3 = ESC O, m = modifier parameter (m - 1 is a mask: 1 Shift, 2 Alt,
+// 4 Ctrl, 8 Meta taken as Alt):
+//
+//   sequence  := CSI cursor | CSI [1] ; m cursor           ; ESC [ 1;5A
+//              | CSI n [; m] ~ | CSI n $ | CSI n ^ | CSI n @   ; rxvt suffixes:
+//                                                         ;   $ Shift ^ Ctrl @ both
+//              | CSI a..d                                 ; rxvt Shift+arrows
+//              | CSI 1 ; m R                              ; F3 (never a report)
+//              | CSI 1 ; m keypad
+//              | CSI [ A..E                               ; Linux console F1-F5
+//              | SS3 [[1 ;] m] (cursor | keypad | a..d)   ; SS3 a..d: rxvt Ctrl+arrows
+//   cursor    := A Up | B Down | C Right | D Left | H Home | F End
+//              | P F1 | Q F2 | R F3 | S F4 | Z Shift+Tab (CSI only)
+//   n         := 1 Home | 2 Insert | 3 Delete | 4 End | 5 PgUp | 6 PgDn
+//              | 7 Home | 8 End (rxvt) | 11-15 F1-F5 | 17-21 F6-F10
+//              | 23 F11 | 24 F12
+//   keypad    := p..y 0-9 | n . | M Enter | j * | k + | m - | o /
 #ifndef PATCONV_CONSOLE_VT_VT_KEY_SEQUENCES_H_
 #define PATCONV_CONSOLE_VT_VT_KEY_SEQUENCES_H_
 
