@@ -1,24 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "console/vt/testing/screen_letters.h"
+#include "console/vt/testing/screen_support.h"
 #include "console/vt/vt_screen.h"
 
 namespace console {
 namespace {
-
-// A terminal whose locale is ASCII alone, through iconv like any other.
-const TerminalCharset& AsciiCharset() {
-  static const TerminalCharset* const ascii = TerminalCharset::Named("ANSI_X3.4-1968").release();
-  return *ascii;
-}
-
-const VtScreen::Options kUtf8{};
-const VtScreen::Options kAscii{&AsciiCharset(), false};
 
 // A rendered output taken apart: our own control sequences, and the text
 // drawn between them.  `error` names the first byte that is neither.

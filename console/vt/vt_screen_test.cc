@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "console/vt/testing/screen_letters.h"
+#include "console/vt/testing/screen_support.h"
 
 namespace console {
 namespace {
-
-const VtScreen::Options kUtf8{};
 
 // The model row by row: a known cell as its byte, an unknown one as '.'.
 std::vector<std::string> Rows(const VtScreen& screen) {
