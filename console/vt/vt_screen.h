@@ -121,6 +121,7 @@ class VtScreen {
   bool KnownAt(int x, int y) const { return Inside(x, y) && ModelCell(x, y).known; }
 
  private:
+  // --- The model (vt_screen.cc) ---------------------------------------------
   struct Cell {
     // Four bytes, so that rows are filled and compared a word at a time.
     uint8_t character = ' ';
@@ -156,7 +157,7 @@ class VtScreen {
   void FeedEveryRow();
   void MoveRect(Rect source, Coord destination, char fill, uint16_t attribute);
 
-  // The renderer.
+  // --- The renderer (vt_screen_renderer.cc) ----------------------------------
   void ScrollTerminalUp(int rows);
   int ShownRows() const { return std::min(height_, terminal_rows_); }
   void FollowCursor();
@@ -175,18 +176,21 @@ class VtScreen {
   void SetTerminalAttribute(uint16_t attribute);
   void AppendGlyph(std::string* out, uint8_t byte) const;
 
+  // The model.
   int width_;
   int height_;
-  Options options_;
-  std::vector<Cell> cells_;      // the model, row by row from ring row top_row_
-  std::vector<Cell> front_;      // what the terminal shows, same layout
+  std::vector<Cell> cells_;      // row by row from ring row top_row_
   std::vector<bool> dirty_;      // screen rows that may differ from front_
   std::vector<int> dirty_rows_;  // the rows flagged in dirty_, unordered
   int top_row_ = 0;              // ring row that is screen row 0
-  int terminal_rows_;            // rows the terminal has
-  int offset_ = 0;               // the model row shown on the terminal's top row
   Coord cursor_;
   bool cursor_visible_ = true;
+
+  // The renderer.
+  Options options_;
+  std::vector<Cell> front_;   // what the terminal shows, the model's layout
+  int terminal_rows_;         // rows the terminal has
+  int offset_ = 0;            // the model row shown on the terminal's top row
   bool repaint_all_ = false;  // the terminal's content is unknown
   // After a resize: the repaint first pushes the terminal's rows to the
   // scroll-back, from this many rows below the terminal's cursor.
