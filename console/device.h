@@ -38,11 +38,18 @@ struct Rect {
   }
 };
 
+/// A console as a new Windows console window starts: 80 x 25 cells, light
+/// grey on black (attribute 7, which a terminal shows in its own colours).
+/// The stand-in wherever the real size or colours are not known.
+inline constexpr int kDefaultWidth = 80;
+inline constexpr int kDefaultHeight = 25;
+inline constexpr uint16_t kDefaultAttribute = 7;
+
 /// What the screen buffer query reports (CONSOLE_SCREEN_BUFFER_INFO).
 struct BufferInfo {
   Coord size;    // buffer width and height in cells
   Coord cursor;  // absolute cursor position
-  uint16_t attribute = 7;
+  uint16_t attribute = kDefaultAttribute;
   Rect window;  // the visible window, absolute
 };
 

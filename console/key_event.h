@@ -46,6 +46,11 @@ inline constexpr uint16_t kVkInsert = 0x2D;
 inline constexpr uint16_t kVkDelete = 0x2E;
 inline constexpr uint16_t kVkNumpad0 = 0x60;
 inline constexpr uint16_t kVkNumpad9 = 0x69;
+inline constexpr uint16_t kVkMultiply = 0x6A;  // the keypad's keys other than its digits
+inline constexpr uint16_t kVkAdd = 0x6B;
+inline constexpr uint16_t kVkSubtract = 0x6D;
+inline constexpr uint16_t kVkDecimal = 0x6E;
+inline constexpr uint16_t kVkDivide = 0x6F;
 inline constexpr uint16_t kVkF1 = 0x70;
 inline constexpr uint16_t kVkF4 = 0x73;
 

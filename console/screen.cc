@@ -20,9 +20,9 @@ inline bool MovesOrSounds(char byte) {
 // The view and cursor of one print.  The view may move down through a
 // taller buffer while the print runs.
 struct Screen::PrintState {
-  int left = 0, top = 0, right = 0, bottom = 0;  // the view, absolute
-  int width = 80, height = 25;                   // the buffer
-  uint16_t attribute = 7;
+  int left = 0, top = 0, right = 0, bottom = 0;        // the view, absolute
+  int width = kDefaultWidth, height = kDefaultHeight;  // the buffer
+  uint16_t attribute = kDefaultAttribute;
   int x = 0, y = 0;       // the cursor, absolute
   bool sub_view = false;  // the view is not the whole console area
 };
@@ -59,7 +59,7 @@ void Screen::FixView() {
   if (view_first_ != 0) return;
   view_first_ = 1;
   view_last_ = Size().row;
-  if (view_last_ <= 0) view_last_ = 25;
+  if (view_last_ <= 0) view_last_ = kDefaultHeight;
 }
 
 Position Screen::CurrentSize() {
@@ -79,7 +79,7 @@ bool Screen::RereadArea(BufferInfo* info) {
 }
 
 Position Screen::Size() const {
-  if (AreaEmpty()) return {80, 25};
+  if (AreaEmpty()) return {kDefaultWidth, kDefaultHeight};
   return {area_.right - area_.left + 1, area_.bottom - area_.top + 1};
 }
 
@@ -95,7 +95,7 @@ Rect Screen::ViewRect() const {
 
 uint16_t Screen::CurrentAttribute() {
   BufferInfo info;
-  return device_.GetBufferInfo(&info) ? info.attribute : uint16_t{7};
+  return device_.GetBufferInfo(&info) ? info.attribute : kDefaultAttribute;
 }
 
 void Screen::BlankRow(int row, int left, int right, uint16_t attribute) {
@@ -145,7 +145,7 @@ int Screen::PlaceCursor(int row, int column, int visibility) {
   if (!device_.GetCursorVisible(&was_visible)) was_visible = false;
   if (visibility >= 0) device_.SetCursorVisible(visibility != 0);
   line_feed_pending_ = false;
-  // Without a console area the bounds are a stand-in 80 x 25 screen that
+  // Without a console area the bounds are a stand-in default screen that
   // need not fit the buffer: the cursor stays where it is.
   if (!AreaEmpty()) device_.SetCursorPosition({area_.left + column - 1, area_.top + row - 1});
   device_.Flush();
@@ -251,7 +251,7 @@ void Screen::Print(std::string_view bytes) {
 }
 
 // The view, and the buffer's size, attribute and cursor as the device
-// reports them; without a report, 80 x 25 in attribute 7 from the view's
+// reports them; without a report, the default size and attribute from the view's
 // top left.  The console area is taken from the same report: a buffer made
 // narrower since the last print must not be written past its new edge.
 Screen::PrintState Screen::StartPrint() {

@@ -50,8 +50,8 @@ class Screen {
   /// line feed pending for the next print.
   void Print(std::string_view bytes);
 
-  /// The console width (buffer width) and height (window rows); 80 x 25
-  /// when the area is empty.
+  /// The console width (buffer width) and height (window rows); the
+  /// default size when the area is empty.
   Position Size() const;
   /// The same, the area read afresh first (the buffer may have changed its
   /// width since the last print).

@@ -47,6 +47,9 @@ def run():
     yield case(1, b"COM1:\n", SOURCE)
     yield case(0, b"\xef\xbb\xbfs\no\n", b"\xff\xfe" + utf16(SOURCE + b"\x1a|C-5", "le"))
     yield case(2, b"", b"|   ........| ^^\n" * 300)  # notes skipped, past a pattern's rows
+    # An output name in the words of the 0x1A warning, on refused rows.
+    yield case(0, b"s\ns': a 0x1A byte on line 2 ends the text; 1 byte after it was not read\n",
+               SOURCE)
 
 
 def vt_input_decoder():

@@ -30,6 +30,9 @@
 //      stands; then "no rows were converted" when no row is shown; otherwise
 //      none, or a count "X of N rows" with N the rows shown, then 1 to 5
 //      refused rows; last, when N is over 256, "only the first 256 of N".
+//      A name may hold any text, so each warning is read whole, naming "s"
+//      or the output as the harness knows them (the file it finds made, or
+//      "the screen"), never told by a phrase found in it.
 //   f. The source's bytes on a clipboard (modes 1 and 2, no byte-order mark,
 //      which a clipboard's text never has): --clipboard sets it, with status 0,
 //      to the header line and the rows shown, or leaves it, with status 1.
@@ -55,6 +58,9 @@ namespace {
 using fuzz::Check;
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kWarning = "patconv: warning: ";
+// The one file the scratch directory holds before a run, so the only name an
+// input can be opened by ('/' never reaches the program).
+constexpr std::string_view kSourceName = "s";
 
 bool TakePrefix(std::string_view* text, std::string_view prefix) {
   if (text->substr(0, prefix.size()) != prefix) return false;
@@ -136,48 +142,83 @@ std::string_view CheckDialogue(std::string_view out, int status, size_t source_s
   return rows;
 }
 
-// Checks the paste warnings of a run that went well against the rows shown.
-void CheckWarnings(std::vector<std::string> warnings, std::string_view rows) {
-  if (!warnings.empty() && warnings[0].find("': a 0x1A byte on line ") != std::string::npos) {
+// Takes a count of decimal digits, with thousands grouped by commas when
+// `grouped`, from the front of `text`.
+bool TakeCount(std::string_view* text, bool grouped) {
+  size_t length = 0;
+  while (length < text->size() && (((*text)[length] >= '0' && (*text)[length] <= '9') ||
+                                   (grouped && (*text)[length] == ','))) {
+    ++length;
+  }
+  text->remove_prefix(length);
+  return length > 0;
+}
+
+// True when `line` is, whole, the warning that a 0x1A byte ended the text of
+// the source "s" early.  Matched from the first byte to the last, so that no
+// other line can pass for it whatever name it holds.
+bool IsEndMarkWarning(std::string_view line) {
+  return TakePrefix(&line, "'" + std::string(kSourceName) + "': a 0x1A byte on line ") &&
+         TakeCount(&line, false) && TakePrefix(&line, " ends the text; ") &&
+         TakeCount(&line, true) &&
+         (line == " byte after it was not read" || line == " bytes after it were not read");
+}
+
+// Checks the paste warnings of a run that went well against the rows shown;
+// `where` is how they name the output ("the screen", or the file quoted).
+void CheckWarnings(std::vector<std::string> warnings, std::string_view where,
+                   std::string_view source, std::string_view rows) {
+  if (!warnings.empty() && source.find('\x1A') != std::string_view::npos &&
+      IsEndMarkWarning(warnings[0])) {
     warnings.erase(warnings.begin());
   }
   size_t shown = 0;
   for (size_t at = rows.find(kCrLf); at != std::string_view::npos; at = rows.find(kCrLf, at + 2)) {
     ++shown;
   }
+  const std::string named = std::string(where) + ": ";
   if (shown > 256) {
-    const std::string limit = ": only the first 256 of " +
+    const std::string limit = named + "only the first 256 of " +
                               converter::ShownCount(static_cast<int64_t>(shown)) +
                               " rows will paste (the tracker's pattern limit)";
-    Check(!warnings.empty() && warnings.back().find(limit) != std::string::npos,
+    Check(!warnings.empty() && warnings.back() == limit,
           "a result longer than a pattern says so, last");
     warnings.pop_back();
   }
   if (shown == 0) {
-    Check(warnings.size() == 1 && warnings[0].find(": no rows were converted") != std::string::npos,
+    Check(warnings.size() == 1 && warnings[0] == named + "no rows were converted",
           "a run without rows says so");
   } else if (!warnings.empty()) {
-    const std::string count = " of " + std::to_string(shown) + " rows will not paste into";
-    Check(warnings[0].find(count) != std::string::npos, "the count is of the rows shown");
+    std::string_view count = warnings[0];
+    Check(TakePrefix(&count, named) && TakeCount(&count, false) &&
+              count == " of " + std::to_string(shown) +
+                           " rows will not paste into Vortex Tracker II (the tracker refuses "
+                           "the whole paste)",
+          "the count is of the rows shown");
     Check(warnings.size() >= 2 && warnings.size() <= 6, "1 to 5 refused rows are named");
   }
 }
 
 // Checks the scratch directory after a run: the file read left intact, an
-// output file holding the header and the rows shown.
-void CheckFiles(const std::string& directory, std::string_view source, std::string_view rows) {
+// output file holding the header and the rows shown.  Returns the output
+// file's name, empty when none was made.
+std::string CheckFiles(const std::string& directory, std::string_view source,
+                       std::string_view rows) {
   bool found = false;
-  Check(textio::ReadFile(directory + "/s", &found) == source && found,
+  Check(textio::ReadFile(directory + "/" + std::string(kSourceName), &found) == source && found,
         "the file read is never changed");
+  std::string output;
   DIR* dir = opendir(directory.c_str());
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name == "." || name == ".." || name == "s") continue;
+    if (name == "." || name == ".." || name == kSourceName) continue;
     const std::string written = textio::ReadFile(directory + "/" + name, &found);
     Check(written == std::string(converter::kTargetHeader) + "\r\n" + std::string(rows),
           "the output file is the header line, then the rows shown");
+    output = name;
   }
   closedir(dir);
+  return output;
 }
 
 class Clipboard final : public clipboard::Clipboard {
@@ -239,7 +280,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string& directory = textio::ScratchDirectory();
   textio::EmptyDirectory(directory);
-  Check(textio::WriteFile(directory + "/s", source), "the source file can be written");
+  Check(textio::WriteFile(directory + "/" + std::string(kSourceName), source),
+        "the source file can be written");
 
   console::MemoryDevice::Options options;
   options.stdin_console = false;
@@ -263,10 +305,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check((status == 0) == (errors.size() == warnings.size()),
         "status 1 exactly when a failure is reported");
   const std::string_view rows = CheckDialogue(device.stdout_bytes(), status, source.size());
-  if (status == 0) CheckWarnings(warnings, rows);
   Check(status == 0 || warnings.empty(), "no warning after a failure");
+  const std::string output = CheckFiles(directory, source, rows);
+  if (status == 0) {
+    // The warnings name the output as the program shows it.
+    CheckWarnings(warnings,
+                  output.empty() ? "the screen" : "'" + converter::ShownName(output) + "'", source,
+                  rows);
+  }
 
-  CheckFiles(directory, source, rows);
   const bool marked = source.substr(0, 2) == "\xFF\xFE" || source.substr(0, 2) == "\xFE\xFF" ||
                       source.substr(0, 3) == "\xEF\xBB\xBF";
   if ((mode == 1 || mode == 2) && !marked) CheckClipboardRun(source, rows);

@@ -200,8 +200,8 @@ class Channels {
  private:
   int SetStatus(int status) { return status_ = status; }
   /// memcpy, but a print of 16 to 64 bytes (a row of the target pattern, the
-  /// common case) is copied by four 16-byte moves in line: on the filter
-  /// benchmark the library's call for it cost a tenth of the program's time.
+  /// common case) is copied by four 16-byte moves in line: the library's
+  /// call costs more than so short a copy, and a conversion makes one a row.
   static void CopyPrint(char* to, const char* from, size_t size) {
     if (size < 16 || size > 64) {
       std::memcpy(to, from, size);

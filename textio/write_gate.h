@@ -36,7 +36,7 @@ inline void CountLines(const char* data, size_t size, LineCount* lines) {
 /// Held around one write to a counted output and the count of what it
 /// wrote, so that the handler that ends the process sees both or neither.
 /// On POSIX systems an ending signal that comes meanwhile is put off by its
-/// handler (DeferEnd) and raised again as the gate closes; on Windows the
+/// handler (DeferEnd) and raised again as the write ends; on Windows the
 /// control handler waits for the gate (EndWrites).  Not nested.  A write
 /// behind it must not wait on anyone: see AwaitRoom.
 class WriteGate {
@@ -49,12 +49,12 @@ class WriteGate {
 
 /// POSIX systems: the first thing the handler of a signal that ends the
 /// process from outside does.  True while a write is behind the gate: the
-/// signal is then noted, to be raised again as the gate closes, and the
+/// signal is then noted, to be raised again as the write ends, and the
 /// handler returns at once.  Async-signal-safe.
 bool DeferEnd(int signal_number);
 
 /// POSIX systems: while a write gate is held, waits until `descriptor`, a
-/// pipe, a FIFO or a terminal, has room for a write, with the gate open
+/// pipe, a FIFO or a terminal, has room for a write, as no write under way
 /// meanwhile, so that a reader that never reads never keeps the process
 /// from ending; returns how many of the `size` bytes to write now: at most
 /// PIPE_BUF, which a pipe takes all or nothing.  Without a gate held it

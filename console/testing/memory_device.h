@@ -23,14 +23,14 @@ namespace console {
 class MemoryDevice final : public Device {
  public:
   struct Options {
-    int width = 80;            // buffer width
-    int height = 25;           // window rows
-    int buffer_height = 0;     // buffer rows; 0: as many as the window
-    int window_top = 0;        // first row of the window in the buffer
-    int max_window_width = 0;  // widest window allowed; 0: the buffer width
+    int width = kDefaultWidth;    // buffer width
+    int height = kDefaultHeight;  // window rows
+    int buffer_height = 0;        // buffer rows; 0: as many as the window
+    int window_top = 0;           // first row of the window in the buffer
+    int max_window_width = 0;     // widest window allowed; 0: the buffer width
     bool stdin_console = true;
     bool stdout_console = true;
-    uint16_t attribute = 7;
+    uint16_t attribute = kDefaultAttribute;
   };
 
   explicit MemoryDevice(Options options);
@@ -133,7 +133,7 @@ class MemoryDevice final : public Device {
  private:
   struct Cell {
     char character = ' ';
-    uint16_t attribute = 7;
+    uint16_t attribute = kDefaultAttribute;
   };
   bool Inside(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
   /// Counts a call that reaches outside the buffer: a run of `length` cells

@@ -20,7 +20,7 @@
 
 namespace console {
 
-/// A memory console of the given shape; 80 x 25 when none is given.  With
+/// A memory console of the given shape; the default size when none is given.  With
 /// no taller buffer, scrolling loses the top row.
 inline MemoryDevice::Options Shape(int width, int height, int buffer_height = 0,
                                    int window_top = 0) {

@@ -6,7 +6,8 @@
 #include <cerrno>
 #include <clocale>
 
-#include "console/cp1251.h"
+#include "console/cell_glyph.h"
+#include "textio/cp1251.h"
 #include "textio/utf8.h"
 
 namespace console {
@@ -160,7 +161,7 @@ TerminalCharset::Step TerminalCharset::Decode(std::string_view bytes, uint32_t* 
 }
 
 std::string TerminalCharset::FromCp1251(std::string_view line) const {
-  if (utf8_) return Cp1251ToUtf8(std::string(line));
+  if (utf8_) return textio::Cp1251ToUtf8(std::string(line));
   std::string out;
   for (char c : line) {
     const auto byte = static_cast<uint8_t>(c);
@@ -169,7 +170,7 @@ std::string TerminalCharset::FromCp1251(std::string_view line) const {
       continue;
     }
     std::string unicode;
-    textio::AppendUtf8(&unicode, Cp1251ToUnicode(byte));
+    textio::AppendUtf8(&unicode, textio::Cp1251ToUnicode(byte));
     std::string converted;
     out += Convert(to_terminal_, unicode, &converted) && !converted.empty() ? converted : "?";
   }
@@ -177,7 +178,7 @@ std::string TerminalCharset::FromCp1251(std::string_view line) const {
 }
 
 std::string TerminalCharset::ToCp1251(std::string_view text) const {
-  if (utf8_) return Utf8ToCp1251(text);
+  if (utf8_) return textio::Utf8ToCp1251(text);
   std::string unicode;
   iconv(from_terminal_, nullptr, nullptr, nullptr, nullptr);
   auto* input = const_cast<char*>(text.data());  // iconv does not write it
@@ -196,7 +197,7 @@ std::string TerminalCharset::ToCp1251(std::string_view text) const {
       iconv(from_terminal_, nullptr, nullptr, nullptr, nullptr);
     }
   }
-  return Utf8ToCp1251(unicode);
+  return textio::Utf8ToCp1251(unicode);
 }
 
 }  // namespace console

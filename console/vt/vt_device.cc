@@ -55,7 +55,7 @@ Coord TerminalSize() {
   // file included: a terminal is never taken as smaller than 2 x 2.
   constexpr int kSmallest = 2;
   winsize size{};
-  Coord result{80, 25};
+  Coord result{kDefaultWidth, kDefaultHeight};
   if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) {
     if (size.ws_col > 0) result.x = std::clamp<int>(size.ws_col, kSmallest, kLargest);
     if (size.ws_row > 0) result.y = std::clamp<int>(size.ws_row, kSmallest, kLargest);
@@ -211,7 +211,7 @@ bool VtDevice::GetBufferInfo(BufferInfo* info) {
   info->size = Coord{screen_->width(), screen_->height()};
   info->window = Rect{0, window_top_, screen_->width() - 1, window_top_ + window_rows_ - 1};
   info->cursor = screen_->cursor();
-  info->attribute = 7;
+  info->attribute = kDefaultAttribute;
   return true;
 }
 

@@ -6,6 +6,10 @@
 // render sends the differences.  No byte of a cell ever reaches the terminal
 // as it is: cells are drawn through a fixed table, control bytes as
 // pictures, so text can never carry escape sequences to the terminal.
+//
+// The model's primitives are in vt_screen.cc, the renderer (what the
+// terminal is known to show, and the bytes that bring it in line) in
+// vt_screen_renderer.cc.
 #ifndef PATCONV_CONSOLE_VT_VT_SCREEN_H_
 #define PATCONV_CONSOLE_VT_VT_SCREEN_H_
 
@@ -108,9 +112,6 @@ class VtScreen {
   /// move the cursor back too, so a cursor position must follow them.
   static std::string RestoreSequence();
 
-  /// The attribute drawn in the terminal's own colours.
-  static constexpr uint16_t kDefaultAttribute = 7;
-
   // For tests: the model's cells.  Inline, so that the program, which never
   // asks, holds none of them.
   uint8_t CharacterAt(int x, int y) const { return Inside(x, y) ? ModelCell(x, y).character : ' '; }
@@ -120,11 +121,12 @@ class VtScreen {
   bool KnownAt(int x, int y) const { return Inside(x, y) && ModelCell(x, y).known; }
 
  private:
+  // --- The model (vt_screen.cc) ---------------------------------------------
   struct Cell {
     // Four bytes, so that rows are filled and compared a word at a time.
     uint8_t character = ' ';
     bool known = false;
-    uint16_t attribute = 7;
+    uint16_t attribute = kDefaultAttribute;
     Cell() = default;
     constexpr Cell(uint8_t c, uint16_t a, bool k) : character(c), known(k), attribute(a) {}
     /// The four bytes as one word: equal words, equal cells.
@@ -155,6 +157,8 @@ class VtScreen {
   void FeedEveryRow();
   void MoveRect(Rect source, Coord destination, char fill, uint16_t attribute);
 
+  // --- The renderer (vt_screen_renderer.cc) ----------------------------------
+  void ScrollTerminalUp(int rows);
   int ShownRows() const { return std::min(height_, terminal_rows_); }
   void FollowCursor();
   void ShowRowsFrom(int wanted);
@@ -172,18 +176,21 @@ class VtScreen {
   void SetTerminalAttribute(uint16_t attribute);
   void AppendGlyph(std::string* out, uint8_t byte) const;
 
+  // The model.
   int width_;
   int height_;
-  Options options_;
-  std::vector<Cell> cells_;      // the model, row by row from ring row top_row_
-  std::vector<Cell> front_;      // what the terminal shows, same layout
+  std::vector<Cell> cells_;      // row by row from ring row top_row_
   std::vector<bool> dirty_;      // screen rows that may differ from front_
   std::vector<int> dirty_rows_;  // the rows flagged in dirty_, unordered
   int top_row_ = 0;              // ring row that is screen row 0
-  int terminal_rows_;            // rows the terminal has
-  int offset_ = 0;               // the model row shown on the terminal's top row
   Coord cursor_;
   bool cursor_visible_ = true;
+
+  // The renderer.
+  Options options_;
+  std::vector<Cell> front_;   // what the terminal shows, the model's layout
+  int terminal_rows_;         // rows the terminal has
+  int offset_ = 0;            // the model row shown on the terminal's top row
   bool repaint_all_ = false;  // the terminal's content is unknown
   // After a resize: the repaint first pushes the terminal's rows to the
   // scroll-back, from this many rows below the terminal's cursor.

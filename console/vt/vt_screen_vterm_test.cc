@@ -9,21 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "console/cp1251.h"
+#include "console/cell_glyph.h"
+#include "console/vt/testing/screen_support.h"
 #include "console/vt/vt_screen.h"
 
 namespace console {
 namespace {
-
-// A terminal whose locale is ASCII alone (libvterm knows no other 8-bit
-// charset), reached through iconv like any other.
-const TerminalCharset& AsciiCharset() {
-  static const TerminalCharset* const ascii = TerminalCharset::Named("ANSI_X3.4-1968").release();
-  return *ascii;
-}
-
-const VtScreen::Options kUtf8{};
-const VtScreen::Options kAscii{&AsciiCharset(), false};
 
 // An emulated terminal that records what a program could do to it besides
 // drawing: lines pushed to the scroll-back, bells, property changes.

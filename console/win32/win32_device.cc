@@ -26,10 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "console/cp1251.h"
+#include "console/cell_glyph.h"
 #include "console/device.h"
 #include "console/win32/console_window.h"
 #include "console/win32/error_lines.h"
+#include "textio/cp1251.h"
 
 namespace console {
 namespace {
@@ -85,7 +86,7 @@ KeyEvent ToKeyEvent(const KEY_EVENT_RECORD& record) {
   key.control_state = record.dwControlKeyState;
   const WCHAR typed = record.uChar.UnicodeChar;
   if (typed != 0 && !IS_LOW_SURROGATE(typed)) {
-    const int byte = UnicodeToCp1251(typed);
+    const int byte = textio::UnicodeToCp1251(typed);
     key.character = byte < 0 ? 0 : static_cast<uint8_t>(byte);
     key.outside_cp1251 = byte < 0;
   }
@@ -100,7 +101,7 @@ class Win32KeyMap final : public KeyMap {
   // A character the table lacks is none; the dead-key flag is kept.
   uint32_t VirtualKeyToChar(uint32_t virtual_key) const override {
     const UINT mapped = ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_CHAR);
-    const int byte = UnicodeToCp1251(mapped & 0xFFFFu);
+    const int byte = textio::UnicodeToCp1251(mapped & 0xFFFFu);
     if (byte <= 0) return 0;
     return (mapped & 0x80000000u) | static_cast<uint32_t>(byte);
   }
@@ -108,7 +109,7 @@ class Win32KeyMap final : public KeyMap {
     return ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
   }
   int16_t CharToVirtualKey(uint8_t character) const override {
-    return ::VkKeyScanW(static_cast<WCHAR>(Cp1251ToUnicode(character)));
+    return ::VkKeyScanW(static_cast<WCHAR>(textio::Cp1251ToUnicode(character)));
   }
 };
 
@@ -172,10 +173,10 @@ class Win32Device final : public Device {
   const KeyMap& key_map() const override { return key_map_; }
   // UTF-8, which the file calls turn into the names' UTF-16 (TextOrigin).
   std::string TypedLineToNative(const std::string& line) const override {
-    return Cp1251ToUtf8(line);
+    return textio::Cp1251ToUtf8(line);
   }
   std::string NativeToTypedLine(const std::string& name) const override {
-    return Utf8ToCp1251(name);
+    return textio::Utf8ToCp1251(name);
   }
   bool StdoutIsTerminal() const override {
     DWORD mode = 0;

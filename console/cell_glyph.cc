@@ -1,4 +1,6 @@
-#include "console/cp1251.h"
+#include "console/cell_glyph.h"
+
+#include "textio/cp1251.h"
 
 namespace console {
 namespace {
@@ -20,7 +22,7 @@ uint32_t CellGlyph(uint8_t byte) {
   if (byte == 0x7F) return kHouse;
   if (byte == 0xAD) return '-';  // terminals disagree on the soft hyphen's width
   if (byte == 0x98) return '?';
-  return Cp1251ToUnicode(byte);
+  return textio::Cp1251ToUnicode(byte);
 }
 
 }  // namespace console
