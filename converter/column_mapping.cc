@@ -42,35 +42,52 @@ constexpr ByteTable Table(uint8_t others, std::initializer_list<std::pair<char, 
 // The effect letters of each format, as Letters counts them.
 constexpr ByteTable kEffects[] = {
     Table(Count::kEffectWithoutHeader, {}),
-    Table(Count::kOtherEffect,
-          {{'0', Count::kArpeggio},       {'1', Count::kPortamentoUp},
-           {'2', Count::kPortamentoDown}, {'3', Count::kTonePortamento},
-           {'4', Count::kVibrato},        {'5', Count::kTonePortamentoVolumeSlide},
-           {'6', Count::kVibratoVolumeSlide},
-           {'7', Count::kTremolo},        {'8', Count::kPanning},
-           {'9', Count::kSampleOffsetEffect},   {'A', Count::kVolumeSlide},
-           {'B', Count::kPositionJump},   {'C', kSetVolume},
-           {'D', Count::kPatternBreak},   {'E', Count::kExtended},
-           {'F', kSpeedTicks}}),
-    Table(Count::kOtherEffect,
-          {{'J', Count::kArpeggio},       {'F', Count::kPortamentoUp},
-           {'E', Count::kPortamentoDown}, {'G', Count::kTonePortamento},
-           {'H', Count::kVibrato},        {'U', Count::kVibrato},
-           {'L', Count::kTonePortamentoVolumeSlide},
-           {'K', Count::kVibratoVolumeSlide},
-           {'R', Count::kTremolo},        {'X', Count::kPanning},
-           {'O', Count::kSampleOffsetEffect},   {'D', Count::kVolumeSlide},
-           {'B', Count::kPositionJump},   {'C', Count::kPatternBreak},
-           {'S', Count::kExtended},       {'A', kSpeed},
-           {'T', Count::kTempo},          {'M', Count::kChannelVolume},
-           {'N', Count::kChannelVolume}}),
+    Table(Count::kOtherEffect, {{'0', Count::kArpeggio},
+                                {'1', Count::kPortamentoUp},
+                                {'2', Count::kPortamentoDown},
+                                {'3', Count::kTonePortamento},
+                                {'4', Count::kVibrato},
+                                {'5', Count::kTonePortamentoVolumeSlide},
+                                {'6', Count::kVibratoVolumeSlide},
+                                {'7', Count::kTremolo},
+                                {'8', Count::kPanning},
+                                {'9', Count::kSampleOffsetEffect},
+                                {'A', Count::kVolumeSlide},
+                                {'B', Count::kPositionJump},
+                                {'C', kSetVolume},
+                                {'D', Count::kPatternBreak},
+                                {'E', Count::kExtended},
+                                {'F', kSpeedTicks}}),
+    Table(Count::kOtherEffect, {{'J', Count::kArpeggio},
+                                {'F', Count::kPortamentoUp},
+                                {'E', Count::kPortamentoDown},
+                                {'G', Count::kTonePortamento},
+                                {'H', Count::kVibrato},
+                                {'U', Count::kVibrato},
+                                {'L', Count::kTonePortamentoVolumeSlide},
+                                {'K', Count::kVibratoVolumeSlide},
+                                {'R', Count::kTremolo},
+                                {'X', Count::kPanning},
+                                {'O', Count::kSampleOffsetEffect},
+                                {'D', Count::kVolumeSlide},
+                                {'B', Count::kPositionJump},
+                                {'C', Count::kPatternBreak},
+                                {'S', Count::kExtended},
+                                {'A', kSpeed},
+                                {'T', Count::kTempo},
+                                {'M', Count::kChannelVolume},
+                                {'N', Count::kChannelVolume}}),
 };
 
-constexpr ByteTable kVolumeCommands = Table(
-    Count::kOtherVolumeCommand,
-    {{'v', kVolumeSet}, {'p', Count::kPanning}, {'a', Count::kVolumeSlide},
-     {'b', Count::kVolumeSlide}, {'c', Count::kVolumeSlide}, {'d', Count::kVolumeSlide},
-     {'g', Count::kTonePortamento}, {'h', Count::kVibrato}});
+constexpr ByteTable kVolumeCommands =
+    Table(Count::kOtherVolumeCommand, {{'v', kVolumeSet},
+                                       {'p', Count::kPanning},
+                                       {'a', Count::kVolumeSlide},
+                                       {'b', Count::kVolumeSlide},
+                                       {'c', Count::kVolumeSlide},
+                                       {'d', Count::kVolumeSlide},
+                                       {'g', Count::kTonePortamento},
+                                       {'h', Count::kVibrato}});
 
 // Hex digit values; '.' and a blank are 0, anything else -1.
 constexpr std::array<int8_t, 256> kHexValues = [] {
@@ -157,7 +174,8 @@ ColumnMapping::ColumnMapping(const Settings& settings, int64_t row_limit)
       row_limit_(fit_ ? row_limit : kNoRowLimit) {
   for (size_t k = 0; k < channels_.size(); ++k) {
     channels_[k] = settings.channels[k] > 0 ? kCellWidth * (settings.channels[k] - 1) : -1;
-    if (channels_[k] >= 0) reach_ = std::max(reach_, static_cast<size_t>(channels_[k] + kCellWidth));
+    if (channels_[k] >= 0)
+      reach_ = std::max(reach_, static_cast<size_t>(channels_[k] + kCellWidth));
   }
   padded_.resize(reach_);
   const std::string_view empty[3] = {kEmptyNote, kEmptyNote, kEmptyNote};
@@ -340,8 +358,7 @@ void ColumnMapping::PutEffect(const char* effect, bool volume_set, char* volume,
       command[2] = high == 0 ? '.' : kHexDigits[high];
       command[3] = kHexDigits[low];
       return;
-    default:
-      ++counts_[code];
+    default: ++counts_[code];
   }
 }
 

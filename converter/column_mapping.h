@@ -126,7 +126,7 @@ class ColumnMapping {
   Letters letters_ = Letters::kUnknown;
   int64_t rows_ = 0;
   std::array<int64_t, kCountEnd> counts_{};
-  std::vector<char> padded_;  // a short field with blanks after it
+  std::vector<char> padded_;   // a short field with blanks after it
   char notes_[3][kNoteWidth];  // shifted notes (without fit)
   char line_[kLongestLine];
   RowLine row_line_;

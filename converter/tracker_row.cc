@@ -55,16 +55,11 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool Takes(Column column, char c) {
   switch (column) {
-    case Column::kHex:
-      return c == '.' || IsDigit(c) || (c >= 'A' && c <= 'F');
-    case Column::kNonZero:
-      return c == '.' || (c >= '1' && c <= '9') || (c >= 'A' && c <= 'F');
-    case Column::kNoiseHigh:
-      return c == '.' || c == '0' || c == '1';
-    case Column::kSample:
-      return c == '.' || (c >= '1' && c <= '9') || (c >= 'A' && c <= 'V');
-    default:
-      return false;
+    case Column::kHex: return c == '.' || IsDigit(c) || (c >= 'A' && c <= 'F');
+    case Column::kNonZero: return c == '.' || (c >= '1' && c <= '9') || (c >= 'A' && c <= 'F');
+    case Column::kNoiseHigh: return c == '.' || c == '0' || c == '1';
+    case Column::kSample: return c == '.' || (c >= '1' && c <= '9') || (c >= 'A' && c <= 'V');
+    default: return false;
   }
 }
 
