@@ -213,6 +213,7 @@ const RowLine* ColumnMapping::TranslatePlain(std::string_view field) {
     notes[k] = note;
   }
   row_line_ = PutLine(notes, line_);
+  ++rows_;
   return &row_line_;
 }
 
