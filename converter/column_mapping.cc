@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -370,7 +371,7 @@ struct Words {
   const char* one;
   const char* more;
 };
-constexpr Words kWords[ColumnMapping::kShiftedOut] = {
+constexpr Words kWords[] = {
     {"arpeggio", "arpeggios"},
     {"portamento up", "portamentos up"},
     {"portamento down", "portamentos down"},
@@ -401,6 +402,9 @@ constexpr Words kWords[ColumnMapping::kShiftedOut] = {
     {"cell without a note written as ---", "cells without a note written as ---"},
     {"line without cells skipped", "lines without cells skipped"},
 };
+
+static_assert(std::size(kWords) == ColumnMapping::kFitEnd,
+              "words for every count but the last two");
 
 std::string Counted(int64_t count, const Words& words) {
   return ShownCount(count) + " " + (count == 1 ? words.one : words.more);

@@ -49,7 +49,8 @@ class ColumnMapping {
 
   /// The line of the field's target row, valid until the next call; nullptr
   /// when the field gives no row.  A header line sets the effect letters
-  /// of the fields after it.
+  /// of the fields after it, so one mapping takes a whole text.  Rows past
+  /// the limit are counted, not translated.
   const RowLine* Translate(std::string_view source_field);
 
   /// The rows written so far.
