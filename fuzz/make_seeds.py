@@ -32,6 +32,11 @@ def utf16(text, order):
 def row_translation():
     yield from [ROW, b"ModPlug Tracker MOD", b"", b"|..", b"|odP", b"|...........|====",
                 b"|C-5........|D-5........|E-5........|F-5", b"|===" + b"." * 9 + b"..."]
+    # Settings first for the column mapping: channels, octave, mode, row limit.
+    yield bytes([1, 2, 3, 7, 2, 255]) + b"ModPlug Tracker  XM\n|C-501v64F06|...........|E-410v32" \
+        b"...\n|^^^01...410|c-5........|PC 01002003\nRows: 64\n|C-9..v00C20"
+    yield bytes([2, 4, 5, 8, 1, 3]) + b" ModPlug Tracker IT\n|...........|C-532v16AFF|~~~.....\n" \
+        b"|D-5..p32H44|...........|C-531v01C20|===\n\n|c-0\n|C-5"
 
 
 def run():

@@ -18,6 +18,12 @@
 //      dropped row, whether R is a full row (28 bytes or more, formatted in
 //      one step) or a shorter one; its notes, and its seven pieces joined,
 //      are those of the line.
+//   f. Under settings drawn from the first bytes (three channels 0-127, an
+//      octave -7 to 7, plain, fit or full, a row limit 1-300), the rest cut
+//      into fields at line feeds through one ColumnMapping: with fit or
+//      full, every row written is one the tracker takes, with CR LF, and
+//      there are no more than the limit; without fit or shift, every note is
+//      the chosen cell's, cut and mapped as in b ("---" for no channel).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +32,10 @@
 #include <string>
 #include <string_view>
 
+#include "converter/column_mapping.h"
 #include "converter/paste_check.h"
 #include "converter/row_translation.h"
+#include "converter/tracker_row.h"
 #include "fuzz/fuzz_input.h"
 
 namespace {
@@ -41,12 +49,54 @@ std::string ExpectedNote(std::string_view row, size_t offset) {
   return note;
 }
 
+void CheckColumnMapping(const uint8_t* data, size_t size) {
+  fuzz::FuzzInput input(data, size);
+  converter::Settings settings;
+  for (int& channel : settings.channels) channel = input.Range(0, 127);
+  settings.octave = input.Range(-7, 7);
+  const int mode = input.Range(0, 2);
+  settings.fit = mode == 1;
+  settings.full = mode == 2;
+  const int64_t limit = input.Range(1, 300);
+  converter::ColumnMapping mapping(settings, limit);
+  std::string_view rest = input.Rest();
+  int64_t written = 0;
+  for (bool more = true; more;) {
+    const size_t end = rest.find('\n');
+    more = end != std::string_view::npos;
+    std::unique_ptr<char[]> copy(new char[more ? end + 1 : rest.size() + 1]);
+    const std::string_view field(copy.get(), more ? end : rest.size());
+    std::copy(rest.begin(), rest.begin() + static_cast<ptrdiff_t>(field.size()), copy.get());
+    if (more) rest.remove_prefix(end + 1);
+    const converter::RowLine* line = mapping.Translate(field);
+    if (line == nullptr) continue;
+    ++written;
+    Check(line->text.size() >= 2 && line->text.substr(line->text.size() - 2) == "\r\n",
+          "a row ends with CR LF");
+    if (mode != 0) {
+      Check(converter::TrackerTakesRow(line->text.substr(0, line->text.size() - 2)),
+            "with fit or full the tracker takes every row");
+    } else if (settings.octave == 0) {
+      for (size_t k = 0; k < 3; ++k) {
+        const int channel = settings.channels[k];
+        Check(line->row.notes[k] ==
+                  (channel == 0 ? std::string("---")
+                                : ExpectedNote(field, 1 + 12 * static_cast<size_t>(channel - 1))),
+              "without fit each note is the chosen cell's, cut and mapped");
+      }
+    }
+  }
+  Check(mode == 0 || written <= limit, "with fit no more rows than the limit");
+  Check(mapping.rows() == written, "the rows written are counted");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> copy(new char[size == 0 ? 1 : size]);
   std::copy(data, data + size, copy.get());
   const std::string_view row(copy.get(), size);
+  CheckColumnMapping(data, size);
 
   const std::optional<converter::TargetRow> target = converter::TranslateRow(row);
   const bool header = size >= 4 && row.substr(1, 3) == "odP";
