@@ -136,17 +136,17 @@ std::string ModuleText(const Song& song, std::string_view title) {
 }
 
 std::string SongEndLine(const Song& song, std::string_view target) {
-  return "'" + std::string(target) + "': " +
-         Counted(static_cast<int64_t>(song.patterns.size()), "pattern", "patterns") + ", " +
+  return "'" + std::string(target) +
+         "': " + Counted(static_cast<int64_t>(song.patterns.size()), "pattern", "patterns") + ", " +
          Counted(song.Rows(), "row", "rows") + ", " +
          Counted(static_cast<int64_t>(song.play_order.size()), "position", "positions");
 }
 
 std::vector<std::string> SongWarnings(const Song& song) {
   if (song.entries_left_out == 0) return {};
-  return {"the play order: " +
-          Counted(song.entries_left_out, "entry that names", "entries that name") +
-          " no pattern of the copy left out"};
+  return {
+      "the play order: " + Counted(song.entries_left_out, "entry that names", "entries that name") +
+      " no pattern of the copy left out"};
 }
 
 }  // namespace converter

@@ -47,6 +47,8 @@ SongReader::SongReader(RowConversion convert) : convert_(std::move(convert)) {}
 
 bool SongReader::Feed(std::string_view field, bool ends_line) {
   if (refused_) return false;
+  // Blanks before a line's text are skipped, as the field reader skips them.
+  if (!line_open_) field.remove_prefix(std::min(field.find_first_not_of(" \t"), field.size()));
   if (line_open_) {  // the rest of a line cut at a comma
     if (continued_ == Line::kOrders) {
       OrderEntries(field);
@@ -155,9 +157,9 @@ std::variant<Song, SongError> SongReader::Finish() {
   }
   std::vector<int> first_pattern(held_.size(), -1);
   for (uint32_t number : order) {
-    const auto block = std::lower_bound(
-        held_.begin(), held_.end(), number,
-        [](const Block& held, uint32_t wanted) { return held.number < wanted; });
+    const auto block =
+        std::lower_bound(held_.begin(), held_.end(), number,
+                         [](const Block& held, uint32_t wanted) { return held.number < wanted; });
     if (block == held_.end() || block->number != number) {
       ++song.entries_left_out;
       continue;

@@ -98,12 +98,12 @@ class SongReader {
   std::vector<uint32_t> entries_;  // block numbers in play order
   std::vector<uint32_t> sorted_entries_;
   int64_t not_numbers_ = 0;
-  int64_t blocks_ = 0;    // blocks begun
-  bool holding_ = false;  // the current block's rows are kept
+  int64_t blocks_ = 0;           // blocks begun
+  bool holding_ = false;         // the current block's rows are kept
   int64_t rows_not_played_ = 0;  // rows of blocks not kept
-  std::vector<Block> held_;  // the kept blocks that have rows, by number
-  int64_t patterns_ = 0;     // parts of the kept blocks
-  int64_t positions_ = 0;    // the play-order entries they make
+  std::vector<Block> held_;      // the kept blocks that have rows, by number
+  int64_t patterns_ = 0;         // parts of the kept blocks
+  int64_t positions_ = 0;        // the play-order entries they make
   std::optional<SongError> refused_;
 };
 

@@ -6,6 +6,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "converter/module.h"
@@ -24,7 +25,6 @@ bool TakesRow(std::string_view row) {
 // Loads a module by the tracker's rules (a broken one fails the test) and
 // tells what it holds: "title|speed|play order|rows of each pattern|samples".
 std::string LoadModule(const std::string& text) {
-  EXPECT_FALSE(std::regex_search(text, std::regex("\r[^\n]|[^\r]\n|^\n"))) << "not CR LF";
   std::map<std::string, std::string> keys;
   std::string section, rows, samples;
   std::map<int, int> patterns;  // rows of each
@@ -41,9 +41,7 @@ std::string LoadModule(const std::string& text) {
       const int first = section == "Sample" || section == "Ornament" ? 1 : 0;
       EXPECT_TRUE(n >= first && n <= last && (section == "Module") == keys.empty()) << line;
       if (section == "Sample") samples += (samples.empty() ? "" : ",") + std::to_string(n);
-      if (section == "Pattern") {
-        EXPECT_TRUE(patterns.emplace(n, 0).second);
-      }
+      EXPECT_TRUE(section != "Pattern" || patterns.emplace(n, 0).second);
       ornaments += section == "Ornament";
     } else if (section == "Module") {
       EXPECT_TRUE(std::regex_match(line, match, std::regex("(\\w+)=(.{0,32})"))) << line;
@@ -87,29 +85,31 @@ std::string Block(int rows, char sample = '.') {
   for (int i = 0; i < rows; ++i) block += Row(sample);
   return block;
 }
-const std::string kSong = "ModPlug Tracker  IT\r\nOrders: 0,1,+,0,2,-,1\r\nRows: 2\r\nName: Intro\r\n" +
-                          Row('1', "B.03") + Row('2') + Block(1) + "Signature: 4/16\r\n" +
-                          Block(1, 'A');
+const std::string kSong =
+    "ModPlug Tracker  IT\r\nOrders: 0,1,+,0,2,-,1\r\nRows: 2\r\nName: Intro\r\n" +
+    Row('1', "B.03") + Row('2') + Block(1) + "Signature: 4/16\r\n" + Block(1, 'A');
 
-// The copy read as the field reader cuts it, or line by line; the module
-// loaded, or the error.
-std::string Convert(const std::string& copy, bool whole_lines) {
-  SongReader reader([](std::string_view row) { return std::optional(row.substr(1)); });
-  if (whole_lines) {
-    for (size_t at = 0, end; (end = copy.find("\r\n", at)) != std::string::npos; at = end + 2) {
-      if (!reader.Feed(std::string_view(copy).substr(at, end - at), true)) break;
-    }
-  } else {
-    textio::Channels channels;
-    channels.OpenInputBytes(1, copy);
-    std::string storage;
-    std::string_view field;
-    for (int64_t lines = 0; channels.NextField(1, &storage, &field);) {
-      const int64_t before = lines;
-      lines = channels.LineEndsRead(1);
-      if (!reader.Feed(field, lines > before)) break;
-    }
+// Feeds a copy to a reader as the field reader cuts it, or line by line.
+void Feed(SongReader& reader, const std::string& copy, bool whole_lines) {
+  textio::Channels channels;
+  channels.OpenInputBytes(1, copy);
+  std::string storage;
+  std::string_view field;
+  for (size_t at = 0, end; whole_lines && (end = copy.find("\r\n", at)) != std::string::npos;
+       at = end + 2) {
+    if (!reader.Feed(std::string_view(copy).substr(at, end - at), true)) return;
   }
+  for (int64_t lines = 0, before = 0; !whole_lines && channels.NextField(1, &storage, &field);) {
+    before = std::exchange(lines, channels.LineEndsRead(1));
+    if (!reader.Feed(field, lines > before)) return;
+  }
+}
+const RowConversion kStandIn = [](std::string_view row) { return std::optional(row.substr(1)); };
+
+// The module a copy makes, loaded, or the error.
+std::string Convert(const std::string& copy, bool whole_lines) {
+  SongReader reader(kStandIn);
+  Feed(reader, copy, whole_lines);
   std::variant<Song, SongError> result = reader.Finish();
   if (const auto* error = std::get_if<SongError>(&result)) return error->Message("'s'");
   const Song& song = std::get<Song>(result);
@@ -119,50 +119,45 @@ std::string Convert(const std::string& copy, bool whole_lines) {
 }
 
 TEST(Song, ReadsTheCopy) {
-  std::string orders_past = "Orders: ";
-  for (int i = 0; i < 257; ++i) orders_past += "0,";
   struct Case {
     std::string copy, module;
   } cases[] = {
       {kSong, "Intro|3|L0,1,0,2|2,1,1|1,2,10"},
-      {"ModPlug Tracker MOD\r\n" + Row() + Row() + "Swing: 1\r\n", "My song|6|L0|2|1"},
-      {"Orders: 1,0\r\n" + Block(1) + Block(2) + "Name: Late\r\n", "Late|6|L0,1|2,1|1"},
-      {"Orders: 0,x,7,1,-\r\n" + Block(1) + Block(2),
+      {"ModPlug Tracker MOD\r\n  " + Row() + Row() + "Swing: 1\r\n", "My song|6|L0|2|1"},
+      {"Orders: 0,x,7,2,-\r\n" + Block(1) + Block(1) + Block(2),
        "My song|6|L0,1|1,2|1; the play order: 2 entries that name no pattern of the copy left out"},
-      {"Orders: 1,0\r\n" + Block(3) + Block(300, 'V'), "My song|6|L0,1,2|256,44,3|1,31"},
-      {"Orders: 2\r\n" + Block(1) + Block(1) + Block(3), "My song|6|L0|3|1"},
+      {"Orders: 1,0\r\n" + Block(3) + Block(300, 'V') + "Name: Late\r\n",
+       "Late|6|L0,1,2|256,44,3|1,31"},
       {"ModPlug Tracker XM\r\nOrders: 0\r\nRows: 64\r\n", "'s' holds no pattern rows"},
       {"Orders: 5\r\n" + Block(1), "the play order of 's' plays no pattern rows"},
       {Block(85 * 256 + 1), "the song has at least 86 patterns; a module holds at most 85"},
-      {orders_past + "\r\n" + Block(1),
+      {"Orders: " + std::regex_replace(std::string(257, '0'), std::regex("0"), "0,") + "\r\n" +
+           Block(1),
        "the song's play order has at least 257 positions; a module holds at most 256"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Convert(c.copy, false), c.module) << c.copy.substr(0, 80);
-    EXPECT_EQ(Convert(c.copy, true), c.module) << c.copy.substr(0, 80);
+    for (bool whole_lines : {false, true}) EXPECT_EQ(Convert(c.copy, whole_lines), c.module);
   }
 }
 
 TEST(Song, WritesTheModule) {
-  SongReader reader([](std::string_view row) { return std::optional(row.substr(1)); });
-  for (size_t at = 0, end; (end = kSong.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    reader.Feed(std::string_view(kSong).substr(at, end - at), true);
-  }
+  SongReader reader(kStandIn);
+  Feed(reader, kSong, false);
   const Song song = std::get<Song>(reader.Finish());
-  EXPECT_EQ(ModuleText(song, "Intro"),
+  const std::string module = ModuleText(song, "Intro");
+  LoadModule(module);
+  EXPECT_EQ(module,
             "[Module]\r\nVortexTrackerII=1\r\nVersion=3.6\r\nTitle=Intro\r\nAuthor=\r\n"
             "NoteTable=2\r\nSpeed=3\r\nPlayOrder=L0,1,0,2\r\n\r\n"
-            "[Ornament1]\r\nL0\r\n\r\n"
-            "[Sample1]\r\nTne +000_ +00_ F_ L\r\n\r\n"
-            "[Sample2]\r\nTne +000_ +00_ F_ L\r\n\r\n"
-            "[Sample10]\r\nTne +000_ +00_ F_ L\r\n\r\n"
+            "[Ornament1]\r\nL0\r\n\r\n[Sample1]\r\nTne +000_ +00_ F_ L\r\n\r\n"
+            "[Sample2]\r\nTne +000_ +00_ F_ L\r\n\r\n[Sample10]\r\nTne +000_ +00_ F_ L\r\n\r\n"
             "[Pattern0]\r\n"
             "....|..|C-4 1..F B.03|--- .... ....|--- .... ....\r\n"
             "....|..|C-4 2..F ....|--- .... ....|--- .... ....\r\n\r\n"
             "[Pattern1]\r\n....|..|C-4 ...F ....|--- .... ....|--- .... ....\r\n\r\n"
             "[Pattern2]\r\n....|..|C-4 A..F ....|--- .... ....|--- .... ....\r\n\r\n");
   EXPECT_EQ(SongEndLine(song, "song-vt.txt"), "'song-vt.txt': 3 patterns, 4 rows, 4 positions");
-  EXPECT_EQ(ModuleTitle(std::nullopt, "C:\\dir.x\\a very long name of thirty-three.txt"),
+  EXPECT_EQ(ModuleTitle(std::nullopt, "C:\\dir.x\\a very long name of thirty-three bytes.txt"),
             "a very long name of thirty-three");
 }
 
