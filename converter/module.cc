@@ -144,9 +144,10 @@ std::string SongEndLine(const Song& song, std::string_view target) {
 
 std::vector<std::string> SongWarnings(const Song& song) {
   if (song.entries_left_out == 0) return {};
-  return {
-      "the play order: " + Counted(song.entries_left_out, "entry that names", "entries that name") +
-      " no pattern of the copy left out"};
+  const bool one = song.entries_left_out == 1;
+  return {Counted(song.entries_left_out, "entry", "entries") + " of the play order " +
+          (one ? "names" : "name") + " no pattern of the copy and " + (one ? "was" : "were") +
+          " left out"};
 }
 
 }  // namespace converter

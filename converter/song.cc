@@ -63,7 +63,8 @@ bool SongReader::Feed(std::string_view field, bool ends_line) {
     OrderEntries(field.substr(kOrdersKey.size()));
   } else if (StartsWith(field, kRowsKey)) {
     BeginBlock();
-  } else if (StartsWith(field, kNameKey) && !name_) {
+  } else if (StartsWith(field, kNameKey) && !name_ &&
+             !Trimmed(field.substr(kNameKey.size())).empty()) {
     name_ = std::string(Trimmed(field.substr(kNameKey.size())));
     continued_ = Line::kName;
   }

@@ -64,7 +64,8 @@ class SongReader {
   /// large: nothing more need be read.
   bool Feed(std::string_view field, bool ends_line);
 
-  /// The copy's first Name:, blanks around it removed; nothing without one.
+  /// The copy's first Name: that is not empty, blanks around it removed;
+  /// nothing without one.
   /// A name cut at its commas is joined again, without the blanks that
   /// followed the commas.
   const std::optional<std::string>& name() const { return name_; }

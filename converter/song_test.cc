@@ -123,9 +123,10 @@ TEST(Song, ReadsTheCopy) {
     std::string copy, module;
   } cases[] = {
       {kSong, "Intro|3|L0,1,0,2|2,1,1|1,2,10"},
-      {"ModPlug Tracker MOD\r\n  " + Row() + Row() + "Swing: 1\r\n", "My song|6|L0|2|1"},
+      {"ModPlug Tracker MOD\r\nName:\r\n  " + Row() + Row() + "Swing: 1\r\n", "My song|6|L0|2|1"},
       {"Orders: 0,x,7,2,-\r\n" + Block(1) + Block(1) + Block(2),
-       "My song|6|L0,1|1,2|1; the play order: 2 entries that name no pattern of the copy left out"},
+       "My song|6|L0,1|1,2|1; 2 entries of the play order name no pattern of the copy and were "
+       "left out"},
       {"Orders: 1,0\r\n" + Block(3) + Block(300, 'V') + "Name: Late\r\n",
        "Late|6|L0,1,2|256,44,3|1,31"},
       {"ModPlug Tracker XM\r\nOrders: 0\r\nRows: 64\r\n", "'s' holds no pattern rows"},
