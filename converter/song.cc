@@ -48,7 +48,7 @@ SongReader::SongReader(RowConversion convert) : convert_(std::move(convert)) {}
 bool SongReader::Feed(std::string_view field, bool ends_line) {
   if (refused_) return false;
   // Blanks before a line's text are skipped, as the field reader skips them.
-  if (!line_open_) field.remove_prefix(std::min(field.find_first_not_of(" \t"), field.size()));
+  if (!line_open_) field = field.substr(std::min(field.find_first_not_of(" \t"), field.size()));
   if (line_open_) {  // the rest of a line cut at a comma
     if (continued_ == Line::kOrders) {
       OrderEntries(field);
@@ -63,10 +63,12 @@ bool SongReader::Feed(std::string_view field, bool ends_line) {
     OrderEntries(field.substr(kOrdersKey.size()));
   } else if (StartsWith(field, kRowsKey)) {
     BeginBlock();
-  } else if (StartsWith(field, kNameKey) && !name_ &&
-             !Trimmed(field.substr(kNameKey.size())).empty()) {
-    name_ = std::string(Trimmed(field.substr(kNameKey.size())));
-    continued_ = Line::kName;
+  } else if (StartsWith(field, kNameKey)) {
+    const std::string_view name = Trimmed(field.substr(kNameKey.size()));
+    if (!name_ && !name.empty()) {
+      name_ = std::string(name);
+      continued_ = Line::kName;
+    }
   }
   line_open_ = !ends_line;
   if (ends_line) {
