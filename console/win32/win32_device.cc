@@ -2,6 +2,17 @@
 // named after, on the standard handles.  Nothing is emulated here; the
 // engine above decides what every result means.
 //
+// The echo of a long conversion prints seven pieces a row, and each console
+// call costs a round trip to the console host (a third of a millisecond
+// under wine): what the calls would tell again is remembered, and what they
+// draw is held back a moment and gathered.  The buffer query is answered
+// from the last one while it is fresh (kHoldMs) and no input event has come
+// (a resize comes as one), and the cursor moves and cell writes it vouches
+// for are kept: cells written next to each other on one row go in one call,
+// a cursor move only its last.  They reach the console before every other
+// call, at the first print complete after kHoldMs, before any wait for
+// input, and before the lines written as the process ends.
+//
 // Text goes through the Unicode (W) calls and the program's one Windows-1251
 // table, never through the console's code pages, which are never changed:
 // a cell shows the Unicode form of its byte (control bytes as the console's
@@ -135,10 +146,14 @@ class Win32Device final : public Device {
   Win32Device()
       : input_(::GetStdHandle(STD_INPUT_HANDLE)),
         output_(::GetStdHandle(STD_OUTPUT_HANDLE)),
-        error_(::GetStdHandle(STD_ERROR_HANDLE)) {}
+        error_(::GetStdHandle(STD_ERROR_HANDLE)) {
+    SetHeldDrawing(ShowHeldAtEnd, this);
+  }
   // The console is let go: the lines for standard error that waited for it
   // come last.
   ~Win32Device() override {
+    ShowHeld();
+    SetHeldDrawing(nullptr, nullptr);
     RemoveControlHandler();
     WriteHeldErrorLines(false);
   }
@@ -154,13 +169,14 @@ class Win32Device final : public Device {
   bool FillCharacter(char character, int length, Coord at) override;
   bool FillAttribute(uint16_t attribute, int length, Coord at) override;
   bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
+  void HoldCells(const char* characters, int length, uint16_t attribute, Coord at);
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
   bool FeedLines(int last_row, int count) override;
   bool SetWindow(Rect window) override;
   bool SetCursorPosition(Coord at) override;
   bool GetCursorVisible(bool* visible) override;
   bool SetCursorVisible(bool visible) override;
-  void Flush() override {}  // every call above has already reached the console
+  void Flush() override;
   long WriteStdout(const char* data, size_t size) override;
   void WriteErrorLine(const std::string& line) override;
   void SetInterruptLine(LineComposer compose, const void* context) override;
@@ -169,6 +185,10 @@ class Win32Device final : public Device {
   void RemoveControlHandler() override;
   void Beep(int frequency, int milliseconds) override;
   void Sleep(int milliseconds) override;
+  void WaitForInput(int poll_ms) override {
+    ShowHeld();
+    Sleep(poll_ms);
+  }
   const KeyMap& key_map() const override { return key_map_; }
   // UTF-8, which the file calls turn into the names' UTF-16 (TextOrigin).
   std::string TypedLineToNative(const std::string& line) const override {
@@ -189,8 +209,20 @@ class Win32Device final : public Device {
   // One call of _read or WriteFile moves at most this many bytes.
   static constexpr size_t kLargestTransfer = 1u << 30;
 
+  // How long a buffer query's answer is trusted, and drawing held back.
+  static constexpr ULONGLONG kHoldMs = 40;
+
   bool ErrorLinesWait();
   bool LineFeedsScroll();
+  /// The last buffer query's answer is fresh.
+  bool InfoKnown() const { return info_known_ && ::GetTickCount64() - info_time_ < kHoldMs; }
+  /// Carries out what is held back; the caller holds a DrawingGate.
+  void ShowHeldInGate();
+  void ShowHeld() {
+    DrawingGate gate;
+    if (gate.open()) ShowHeldInGate();
+  }
+  static void ShowHeldAtEnd(void* device) { static_cast<Win32Device*>(device)->ShowHeldInGate(); }
 
   HANDLE input_;
   HANDLE output_;
@@ -199,6 +231,13 @@ class Win32Device final : public Device {
   bool handler_added_ = false;
   int line_feeds_scroll_ = -1;    // -1: the output mode not read yet
   std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
+  BufferInfo info_;               // the last buffer query, the held cursor in it
+  bool info_known_ = false;
+  ULONGLONG info_time_ = 0;
+  bool cursor_held_ = false;     // info_.cursor is still to be set
+  std::vector<CHAR_INFO> held_;  // cells held for row held_at_.y from held_at_.x
+  Coord held_at_;
+  ULONGLONG shown_time_ = 0;
   Win32KeyMap key_map_;
 };
 
@@ -229,8 +268,10 @@ bool Win32Device::SetInputMode(uint32_t mode) {
 bool Win32Device::NextInputEvent(InputEvent* event) {
   INPUT_RECORD record{};
   DWORD count = 0;
+  ShowHeld();
   if (!::PeekConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
   if (!::ReadConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
+  info_known_ = false;  // a resize, for one, comes as an event
   *event = InputEvent{};
   if (record.EventType == KEY_EVENT) {
     event->type = InputEvent::Type::kKey;
@@ -256,6 +297,12 @@ long Win32Device::ReadStdin(char* data, size_t size) {
 // --- Screen buffer of standard output -----------------------------------------------------
 
 bool Win32Device::GetBufferInfo(BufferInfo* info) {
+  if (InfoKnown()) {
+    *info = info_;
+    return true;
+  }
+  ShowHeld();
+  info_known_ = false;
   CONSOLE_SCREEN_BUFFER_INFO native{};
   if (!::GetConsoleScreenBufferInfo(output_, &native)) return false;
   info->size = Coord{native.dwSize.X, native.dwSize.Y};
@@ -263,13 +310,39 @@ bool Win32Device::GetBufferInfo(BufferInfo* info) {
   info->attribute = native.wAttributes;
   info->window = Rect{native.srWindow.Left, native.srWindow.Top, native.srWindow.Right,
                       native.srWindow.Bottom};
+  info_ = *info;
+  info_known_ = true;
+  info_time_ = ::GetTickCount64();
   return true;
+}
+
+void Win32Device::ShowHeldInGate() {
+  if (!held_.empty()) {
+    SMALL_RECT region{static_cast<SHORT>(held_at_.x), static_cast<SHORT>(held_at_.y),
+                      static_cast<SHORT>(held_at_.x + static_cast<int>(held_.size()) - 1),
+                      static_cast<SHORT>(held_at_.y)};
+    const COORD shape{static_cast<SHORT>(held_.size()), 1};
+    ::WriteConsoleOutputW(output_, held_.data(), shape, COORD{0, 0}, &region);
+    held_.clear();
+  }
+  if (cursor_held_) {
+    cursor_held_ = false;
+    const COORD at{static_cast<SHORT>(info_.cursor.x), static_cast<SHORT>(info_.cursor.y)};
+    if (!::SetConsoleCursorPosition(output_, at)) info_known_ = false;
+  }
+  shown_time_ = ::GetTickCount64();
+}
+
+void Win32Device::Flush() {
+  if ((held_.empty() && !cursor_held_) || ::GetTickCount64() - shown_time_ < kHoldMs) return;
+  ShowHeld();
 }
 
 bool Win32Device::FillCharacter(char character, int length, Coord at) {
   DrawingGate gate;
   COORD start;
   DWORD written = 0;
+  if (gate.open()) ShowHeldInGate();
   return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length), start,
                                        &written) != FALSE;
@@ -279,6 +352,7 @@ bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
   DrawingGate gate;
   COORD start;
   DWORD written = 0;
+  if (gate.open()) ShowHeldInGate();
   return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputAttribute(output_, attribute, static_cast<DWORD>(length), start,
                                       &written) != FALSE;
@@ -291,6 +365,12 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
   DrawingGate gate;
   if (!gate.open() || length < 0 || !FitsShort(length)) return false;
   if (length == 0) return true;
+  if (InfoKnown() && at.x >= 0 && at.y >= 0 && at.y < info_.size.y &&
+      at.x <= info_.size.x - length) {
+    HoldCells(characters, length, attribute, at);
+    return true;
+  }
+  ShowHeldInGate();
   SMALL_RECT region;
   if (!ToNative(Rect{at.x, at.y, at.x + length - 1, at.y}, &region)) return false;
   const SMALL_RECT wanted = region;
@@ -302,10 +382,29 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
          region.Bottom == wanted.Bottom;
 }
 
+// Cells inside the buffer, as the last query found it: held, joined to the
+// held ones when they meet them on their row.
+void Win32Device::HoldCells(const char* characters, int length, uint16_t attribute, Coord at) {
+  const int held_end = held_at_.x + static_cast<int>(held_.size());
+  if (!held_.empty() && (at.y != held_at_.y || at.x > held_end || at.x + length < held_at_.x)) {
+    ShowHeldInGate();
+  }
+  if (held_.empty()) held_at_ = at;
+  const int first = std::min(at.x, held_at_.x);
+  const int end = std::max(at.x + length, held_at_.x + static_cast<int>(held_.size()));
+  held_.insert(held_.begin(), static_cast<size_t>(held_at_.x - first), CHAR_INFO{});
+  held_.resize(static_cast<size_t>(end - first));
+  held_at_.x = first;
+  for (int i = 0; i < length; ++i) {
+    held_[static_cast<size_t>(at.x - first + i)] = MakeCell(characters[i], attribute);
+  }
+}
+
 bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
   DrawingGate gate;
   SMALL_RECT native_source;
   COORD native_destination;
+  if (gate.open()) ShowHeldInGate();
   if (!gate.open() || !ToNative(source, &native_source) ||
       !ToNative(destination, &native_destination)) {
     return false;
@@ -326,14 +425,25 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
 bool Win32Device::FeedLines(int last_row, int count) {
   DrawingGate gate;
   COORD start;
+  if (LineFeedsScroll()) cursor_held_ = false;  // the feeds move it anyway
+  if (gate.open()) ShowHeldInGate();
+  const bool known = InfoKnown();
+  info_known_ = false;
   if (!gate.open() || count <= 0 || !LineFeedsScroll() || !ToNative(Coord{0, last_row}, &start) ||
       !::SetConsoleCursorPosition(output_, start)) {
     return false;
   }
   const std::wstring feeds(static_cast<size_t>(count), L'\n');
   DWORD written = 0;
-  return ::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
-                         nullptr) != FALSE;
+  if (!::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
+                       nullptr)) {
+    return false;
+  }
+  // The cursor stays at the start of the last row; a window that showed
+  // that row already did not move.
+  info_.cursor = Coord{0, last_row};
+  info_known_ = known && last_row >= info_.window.top && last_row <= info_.window.bottom;
+  return true;
 }
 
 // The output mode is read once: the program never changes it, and a scroll
@@ -351,15 +461,28 @@ bool Win32Device::LineFeedsScroll() {
 bool Win32Device::SetWindow(Rect window) {
   DrawingGate gate;
   SMALL_RECT native;
+  if (gate.open()) ShowHeldInGate();
+  info_known_ = false;
   return gate.open() && ToNative(window, &native) &&
          ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
 }
 
+// A move inside the window, which the console makes without moving the
+// window, is held; any other goes at once, and the window may follow it.
 bool Win32Device::SetCursorPosition(Coord at) {
   DrawingGate gate;
+  if (!gate.open()) return false;
+  const Rect& window = info_.window;
+  if (InfoKnown() && at.x >= 0 && at.x < info_.size.x && at.x >= window.left &&
+      at.x <= window.right && at.y >= window.top && at.y <= window.bottom) {
+    info_.cursor = at;
+    cursor_held_ = true;
+    return true;
+  }
+  ShowHeldInGate();
+  info_known_ = false;
   COORD native;
-  return gate.open() && ToNative(at, &native) &&
-         ::SetConsoleCursorPosition(output_, native) != FALSE;
+  return ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
 }
 
 bool Win32Device::GetCursorVisible(bool* visible) {
@@ -373,6 +496,7 @@ bool Win32Device::GetCursorVisible(bool* visible) {
 bool Win32Device::SetCursorVisible(bool visible) {
   DrawingGate gate;
   CONSOLE_CURSOR_INFO cursor{};
+  if (gate.open()) ShowHeldInGate();
   if (!gate.open() || !::GetConsoleCursorInfo(output_, &cursor)) return false;
   cursor.bVisible = visible ? TRUE : FALSE;
   return ::SetConsoleCursorInfo(output_, &cursor) != FALSE;
@@ -396,6 +520,8 @@ bool Win32Device::ErrorLinesWait() {
 }
 
 void Win32Device::WriteErrorLine(const std::string& line) {
+  ShowHeld();
+  info_known_ = false;
   if (ErrorLinesWait()) {
     HoldErrorLine(error_, line);
     return;
@@ -427,6 +553,8 @@ bool Win32Device::WindowClosesAtEnd() { return WindowGoesWithProgram(input_, out
 
 // Below everything: the held lines first, then this one, at its start.
 void Win32Device::WaitForKeyAtEnd(const std::string& line) {
+  ShowHeld();
+  info_known_ = false;
   RemoveControlHandler();
   WriteHeldErrorLines(false);
   CONSOLE_SCREEN_BUFFER_INFO info{};
@@ -456,10 +584,12 @@ void Win32Device::RemoveControlHandler() {
 }
 
 void Win32Device::Beep(int frequency, int milliseconds) {
+  ShowHeld();
   ::Beep(static_cast<DWORD>(std::max(frequency, 0)), static_cast<DWORD>(std::max(milliseconds, 0)));
 }
 
 void Win32Device::Sleep(int milliseconds) {
+  ShowHeld();
   ::Sleep(static_cast<DWORD>(std::max(milliseconds, 0)));
 }
 
