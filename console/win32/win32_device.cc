@@ -185,10 +185,6 @@ class Win32Device final : public Device {
   void RemoveControlHandler() override;
   void Beep(int frequency, int milliseconds) override;
   void Sleep(int milliseconds) override;
-  void WaitForInput(int poll_ms) override {
-    ShowHeld();
-    Sleep(poll_ms);
-  }
   const KeyMap& key_map() const override { return key_map_; }
   // UTF-8, which the file calls turn into the names' UTF-16 (TextOrigin).
   std::string TypedLineToNative(const std::string& line) const override {
@@ -462,9 +458,15 @@ bool Win32Device::SetWindow(Rect window) {
   DrawingGate gate;
   SMALL_RECT native;
   if (gate.open()) ShowHeldInGate();
+  const bool known = InfoKnown();
   info_known_ = false;
-  return gate.open() && ToNative(window, &native) &&
-         ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
+  if (!gate.open() || !ToNative(window, &native) ||
+      !::SetConsoleWindowInfo(output_, TRUE, &native)) {
+    return false;
+  }
+  info_.window = window;  // as asked: a window the buffer cannot hold fails
+  info_known_ = known;
+  return true;
 }
 
 // A move inside the window, which the console makes without moving the
