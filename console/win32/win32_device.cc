@@ -2,16 +2,10 @@
 // named after, on the standard handles.  Nothing is emulated here; the
 // engine above decides what every result means.
 //
-// The echo of a long conversion prints seven pieces a row, and each console
-// call costs a round trip to the console host (a third of a millisecond
-// under wine): what the calls would tell again is remembered, and what they
-// draw is held back a moment and gathered.  The buffer query is answered
-// from the last one while it is fresh (kHoldMs) and no input event has come
-// (a resize comes as one), and the cursor moves and cell writes it vouches
-// for are kept: cells written next to each other on one row go in one call,
-// a cursor move only its last.  They reach the console before every other
-// call, at the first print complete after kHoldMs, before any wait for
-// input, and before the lines written as the process ends.
+// The buffer query's answer is remembered while it is fresh, and the cell
+// writes and cursor moves it vouches for are held back and gathered
+// (held_output): the echo of a long conversion would cost some thirty calls
+// a row, each a round trip to the console host.
 //
 // Text goes through the Unicode (W) calls and the program's one Windows-1251
 // table, never through the console's code pages, which are never changed:
@@ -24,7 +18,8 @@
 // Library console_win32, Windows builds only: this device, and the console
 // window as the program's end sees it (console_window), the lines for
 // standard error and the control handler that writes them as the process
-// ends (error_lines).
+// ends (error_lines), the buffer's remembered answer and held drawing
+// (held_output), and the key records and the keyboard layout (key_records).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -41,6 +36,8 @@
 #include "console/device.h"
 #include "console/win32/console_window.h"
 #include "console/win32/error_lines.h"
+#include "console/win32/held_output.h"
+#include "console/win32/key_records.h"
 
 namespace console {
 namespace {
@@ -80,49 +77,6 @@ CHAR_INFO MakeCell(char character, uint16_t attribute) {
   return cell;
 }
 
-// --- Key events --------------------------------------------------------------------
-
-// A KEY_EVENT_RECORD as it is, field by field, but for its character:
-// key decoding is the engine's.  A character that Windows-1251 lacks is
-// marked so, to be refused; of a character beyond the Basic Multilingual
-// Plane, which comes as two records, the first is marked and the second
-// types nothing.
-KeyEvent ToKeyEvent(const KEY_EVENT_RECORD& record) {
-  KeyEvent key;
-  key.key_down = record.bKeyDown != FALSE;
-  key.repeat_count = record.wRepeatCount;
-  key.virtual_key = record.wVirtualKeyCode;
-  key.scan_code = record.wVirtualScanCode;
-  key.control_state = record.dwControlKeyState;
-  const WCHAR typed = record.uChar.UnicodeChar;
-  if (typed != 0 && !IS_LOW_SURROGATE(typed)) {
-    const int byte = UnicodeToCp1251(typed);
-    key.character = byte < 0 ? 0 : static_cast<uint8_t>(byte);
-    key.outside_cp1251 = byte < 0;
-  }
-  return key;
-}
-
-/// The keyboard layout of the console's user, through USER32's Unicode
-/// calls and the Windows-1251 table, so that the layout's characters are
-/// those of the key records.
-class Win32KeyMap final : public KeyMap {
- public:
-  // A character the table lacks is none; the dead-key flag is kept.
-  uint32_t VirtualKeyToChar(uint32_t virtual_key) const override {
-    const UINT mapped = ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_CHAR);
-    const int byte = UnicodeToCp1251(mapped & 0xFFFFu);
-    if (byte <= 0) return 0;
-    return (mapped & 0x80000000u) | static_cast<uint32_t>(byte);
-  }
-  uint32_t VirtualKeyToScan(uint32_t virtual_key) const override {
-    return ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
-  }
-  int16_t CharToVirtualKey(uint8_t character) const override {
-    return ::VkKeyScanW(static_cast<WCHAR>(Cp1251ToUnicode(character)));
-  }
-};
-
 // --- Control events ------------------------------------------------------------------
 // SetConsoleCtrlHandler takes a bare function without a context, so the
 // engine's handler and its context wait here.  The system calls the
@@ -146,8 +100,9 @@ class Win32Device final : public Device {
   Win32Device()
       : input_(::GetStdHandle(STD_INPUT_HANDLE)),
         output_(::GetStdHandle(STD_OUTPUT_HANDLE)),
-        error_(::GetStdHandle(STD_ERROR_HANDLE)) {
-    SetHeldDrawing(ShowHeldAtEnd, this);
+        error_(::GetStdHandle(STD_ERROR_HANDLE)),
+        held_(output_) {
+    SetHeldDrawing(ShowHeldAtEnd, &held_);
   }
   // The console is let go: the lines for standard error that waited for it
   // come last.
@@ -169,7 +124,6 @@ class Win32Device final : public Device {
   bool FillCharacter(char character, int length, Coord at) override;
   bool FillAttribute(uint16_t attribute, int length, Coord at) override;
   bool WriteCells(const char* characters, int length, uint16_t attribute, Coord at) override;
-  void HoldCells(const char* characters, int length, uint16_t attribute, Coord at);
   bool ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) override;
   bool FeedLines(int last_row, int count) override;
   bool SetWindow(Rect window) override;
@@ -205,20 +159,13 @@ class Win32Device final : public Device {
   // One call of _read or WriteFile moves at most this many bytes.
   static constexpr size_t kLargestTransfer = 1u << 30;
 
-  // How long a buffer query's answer is trusted, and drawing held back.
-  static constexpr ULONGLONG kHoldMs = 40;
-
   bool ErrorLinesWait();
   bool LineFeedsScroll();
-  /// The last buffer query's answer is fresh.
-  bool InfoKnown() const { return info_known_ && ::GetTickCount64() - info_time_ < kHoldMs; }
-  /// Carries out what is held back; the caller holds a DrawingGate.
-  void ShowHeldInGate();
   void ShowHeld() {
     DrawingGate gate;
-    if (gate.open()) ShowHeldInGate();
+    if (gate.open()) held_.Show();
   }
-  static void ShowHeldAtEnd(void* device) { static_cast<Win32Device*>(device)->ShowHeldInGate(); }
+  static void ShowHeldAtEnd(void* held) { static_cast<HeldOutput*>(held)->Show(); }
 
   HANDLE input_;
   HANDLE output_;
@@ -227,13 +174,7 @@ class Win32Device final : public Device {
   bool handler_added_ = false;
   int line_feeds_scroll_ = -1;    // -1: the output mode not read yet
   std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
-  BufferInfo info_;               // the last buffer query, the held cursor in it
-  bool info_known_ = false;
-  ULONGLONG info_time_ = 0;
-  bool cursor_held_ = false;     // info_.cursor is still to be set
-  std::vector<CHAR_INFO> held_;  // cells held for row held_at_.y from held_at_.x
-  Coord held_at_;
-  ULONGLONG shown_time_ = 0;
+  HeldOutput held_;
   Win32KeyMap key_map_;
 };
 
@@ -267,7 +208,7 @@ bool Win32Device::NextInputEvent(InputEvent* event) {
   ShowHeld();
   if (!::PeekConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
   if (!::ReadConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
-  info_known_ = false;  // a resize, for one, comes as an event
+  held_.Forget();  // a resize, for one, comes as an event
   *event = InputEvent{};
   if (record.EventType == KEY_EVENT) {
     event->type = InputEvent::Type::kKey;
@@ -293,12 +234,15 @@ long Win32Device::ReadStdin(char* data, size_t size) {
 // --- Screen buffer of standard output -----------------------------------------------------
 
 bool Win32Device::GetBufferInfo(BufferInfo* info) {
-  if (InfoKnown()) {
-    *info = info_;
+  if (held_.Known()) {
+    *info = held_.info();
     return true;
   }
-  ShowHeld();
-  info_known_ = false;
+  // In the gate: the lines written as the process ends may show what is
+  // held meanwhile, from another thread.
+  DrawingGate gate;
+  if (gate.open()) held_.Show();
+  held_.Forget();
   CONSOLE_SCREEN_BUFFER_INFO native{};
   if (!::GetConsoleScreenBufferInfo(output_, &native)) return false;
   info->size = Coord{native.dwSize.X, native.dwSize.Y};
@@ -306,39 +250,19 @@ bool Win32Device::GetBufferInfo(BufferInfo* info) {
   info->attribute = native.wAttributes;
   info->window = Rect{native.srWindow.Left, native.srWindow.Top, native.srWindow.Right,
                       native.srWindow.Bottom};
-  info_ = *info;
-  info_known_ = true;
-  info_time_ = ::GetTickCount64();
+  held_.Remember(*info);
   return true;
 }
 
-void Win32Device::ShowHeldInGate() {
-  if (!held_.empty()) {
-    SMALL_RECT region{static_cast<SHORT>(held_at_.x), static_cast<SHORT>(held_at_.y),
-                      static_cast<SHORT>(held_at_.x + static_cast<int>(held_.size()) - 1),
-                      static_cast<SHORT>(held_at_.y)};
-    const COORD shape{static_cast<SHORT>(held_.size()), 1};
-    ::WriteConsoleOutputW(output_, held_.data(), shape, COORD{0, 0}, &region);
-    held_.clear();
-  }
-  if (cursor_held_) {
-    cursor_held_ = false;
-    const COORD at{static_cast<SHORT>(info_.cursor.x), static_cast<SHORT>(info_.cursor.y)};
-    if (!::SetConsoleCursorPosition(output_, at)) info_known_ = false;
-  }
-  shown_time_ = ::GetTickCount64();
-}
-
 void Win32Device::Flush() {
-  if ((held_.empty() && !cursor_held_) || ::GetTickCount64() - shown_time_ < kHoldMs) return;
-  ShowHeld();
+  if (held_.ShowDue()) ShowHeld();
 }
 
 bool Win32Device::FillCharacter(char character, int length, Coord at) {
   DrawingGate gate;
   COORD start;
   DWORD written = 0;
-  if (gate.open()) ShowHeldInGate();
+  if (gate.open()) held_.Show();
   return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length), start,
                                        &written) != FALSE;
@@ -348,7 +272,7 @@ bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
   DrawingGate gate;
   COORD start;
   DWORD written = 0;
-  if (gate.open()) ShowHeldInGate();
+  if (gate.open()) held_.Show();
   return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputAttribute(output_, attribute, static_cast<DWORD>(length), start,
                                       &written) != FALSE;
@@ -361,46 +285,24 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
   DrawingGate gate;
   if (!gate.open() || length < 0 || !FitsShort(length)) return false;
   if (length == 0) return true;
-  if (InfoKnown() && at.x >= 0 && at.y >= 0 && at.y < info_.size.y &&
-      at.x <= info_.size.x - length) {
-    HoldCells(characters, length, attribute, at);
-    return true;
-  }
-  ShowHeldInGate();
+  cells_.resize(static_cast<size_t>(length));
+  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
+  if (held_.HoldCells(cells_.data(), length, at)) return true;
+  held_.Show();
   SMALL_RECT region;
   if (!ToNative(Rect{at.x, at.y, at.x + length - 1, at.y}, &region)) return false;
   const SMALL_RECT wanted = region;
-  cells_.resize(static_cast<size_t>(length));
-  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
   const COORD shape{static_cast<SHORT>(length), 1};
   if (!::WriteConsoleOutputW(output_, cells_.data(), shape, COORD{0, 0}, &region)) return false;
   return region.Left == wanted.Left && region.Top == wanted.Top && region.Right == wanted.Right &&
          region.Bottom == wanted.Bottom;
 }
 
-// Cells inside the buffer, as the last query found it: held, joined to the
-// held ones when they meet them on their row.
-void Win32Device::HoldCells(const char* characters, int length, uint16_t attribute, Coord at) {
-  const int held_end = held_at_.x + static_cast<int>(held_.size());
-  if (!held_.empty() && (at.y != held_at_.y || at.x > held_end || at.x + length < held_at_.x)) {
-    ShowHeldInGate();
-  }
-  if (held_.empty()) held_at_ = at;
-  const int first = std::min(at.x, held_at_.x);
-  const int end = std::max(at.x + length, held_at_.x + static_cast<int>(held_.size()));
-  held_.insert(held_.begin(), static_cast<size_t>(held_at_.x - first), CHAR_INFO{});
-  held_.resize(static_cast<size_t>(end - first));
-  held_at_.x = first;
-  for (int i = 0; i < length; ++i) {
-    held_[static_cast<size_t>(at.x - first + i)] = MakeCell(characters[i], attribute);
-  }
-}
-
 bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t attribute) {
   DrawingGate gate;
   SMALL_RECT native_source;
   COORD native_destination;
-  if (gate.open()) ShowHeldInGate();
+  if (gate.open()) held_.Show();
   if (!gate.open() || !ToNative(source, &native_source) ||
       !ToNative(destination, &native_destination)) {
     return false;
@@ -421,14 +323,14 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
 bool Win32Device::FeedLines(int last_row, int count) {
   DrawingGate gate;
   COORD start;
-  if (LineFeedsScroll()) cursor_held_ = false;  // the feeds move it anyway
-  if (gate.open()) ShowHeldInGate();
-  const bool known = InfoKnown();
-  info_known_ = false;
-  if (!gate.open() || count <= 0 || !LineFeedsScroll() || !ToNative(Coord{0, last_row}, &start) ||
-      !::SetConsoleCursorPosition(output_, start)) {
+  if (!gate.open() || count <= 0 || !LineFeedsScroll() || !ToNative(Coord{0, last_row}, &start)) {
     return false;
   }
+  held_.DropCursor();  // the feeds move it anyway
+  held_.Show();
+  const bool known = held_.Known();
+  held_.Forget();
+  if (!::SetConsoleCursorPosition(output_, start)) return false;
   const std::wstring feeds(static_cast<size_t>(count), L'\n');
   DWORD written = 0;
   if (!::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
@@ -437,8 +339,7 @@ bool Win32Device::FeedLines(int last_row, int count) {
   }
   // The cursor stays at the start of the last row; a window that showed
   // that row already did not move.
-  info_.cursor = Coord{0, last_row};
-  info_known_ = known && last_row >= info_.window.top && last_row <= info_.window.bottom;
+  held_.FedLines(last_row, known);
   return true;
 }
 
@@ -457,15 +358,14 @@ bool Win32Device::LineFeedsScroll() {
 bool Win32Device::SetWindow(Rect window) {
   DrawingGate gate;
   SMALL_RECT native;
-  if (gate.open()) ShowHeldInGate();
-  const bool known = InfoKnown();
-  info_known_ = false;
+  if (gate.open()) held_.Show();
+  const bool known = held_.Known();
+  held_.Forget();
   if (!gate.open() || !ToNative(window, &native) ||
       !::SetConsoleWindowInfo(output_, TRUE, &native)) {
     return false;
   }
-  info_.window = window;  // as asked: a window the buffer cannot hold fails
-  info_known_ = known;
+  held_.WindowSet(window, known);
   return true;
 }
 
@@ -474,15 +374,9 @@ bool Win32Device::SetWindow(Rect window) {
 bool Win32Device::SetCursorPosition(Coord at) {
   DrawingGate gate;
   if (!gate.open()) return false;
-  const Rect& window = info_.window;
-  if (InfoKnown() && at.x >= 0 && at.x < info_.size.x && at.x >= window.left &&
-      at.x <= window.right && at.y >= window.top && at.y <= window.bottom) {
-    info_.cursor = at;
-    cursor_held_ = true;
-    return true;
-  }
-  ShowHeldInGate();
-  info_known_ = false;
+  if (held_.HoldCursor(at)) return true;
+  held_.Show();
+  held_.Forget();
   COORD native;
   return ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
 }
@@ -498,7 +392,7 @@ bool Win32Device::GetCursorVisible(bool* visible) {
 bool Win32Device::SetCursorVisible(bool visible) {
   DrawingGate gate;
   CONSOLE_CURSOR_INFO cursor{};
-  if (gate.open()) ShowHeldInGate();
+  if (gate.open()) held_.Show();
   if (!gate.open() || !::GetConsoleCursorInfo(output_, &cursor)) return false;
   cursor.bVisible = visible ? TRUE : FALSE;
   return ::SetConsoleCursorInfo(output_, &cursor) != FALSE;
@@ -523,7 +417,7 @@ bool Win32Device::ErrorLinesWait() {
 
 void Win32Device::WriteErrorLine(const std::string& line) {
   ShowHeld();
-  info_known_ = false;
+  held_.Forget();
   if (ErrorLinesWait()) {
     HoldErrorLine(error_, line);
     return;
@@ -556,7 +450,7 @@ bool Win32Device::WindowClosesAtEnd() { return WindowGoesWithProgram(input_, out
 // Below everything: the held lines first, then this one, at its start.
 void Win32Device::WaitForKeyAtEnd(const std::string& line) {
   ShowHeld();
-  info_known_ = false;
+  held_.Forget();
   RemoveControlHandler();
   WriteHeldErrorLines(false);
   CONSOLE_SCREEN_BUFFER_INFO info{};
