@@ -220,8 +220,10 @@ bool Win32Device::NextInputEvent(InputEvent* event) {
 }
 
 // The bytes as they are: the engine does its own text translation, so the
-// runtime's (CR LF to LF, Ctrl+Z as the end) is switched off first.
+// runtime's (CR LF to LF, Ctrl+Z as the end) is switched off first.  A
+// read may wait: the rows echoed so far show first.
 long Win32Device::ReadStdin(char* data, size_t size) {
+  ShowHeld();
   if (!stdin_binary_) {
     stdin_binary_ = true;
     ::_setmode(0, _O_BINARY);
