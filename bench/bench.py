@@ -277,7 +277,8 @@ def console_bench(args):
             f.write(text)
         typed = min(in_pane("type", "type echo.txt") for _ in range(args.runs))
         print("%d rows echoed on wine's console (80x25 tmux pane), wine and cmd included" % rows)
-        print("%-28s %8.3f s   (target: at most 3 s)" % ("patconv.exe", ours))
+        print("%-28s %8.3f s%s" % ("patconv.exe", ours,
+                                     "   (target: at most 3 s)" if rows == 2000 else ""))
         print("%-28s %8.3f s" % ("type of the same rows", typed))
     finally:
         subprocess.run(prefix_tool + ["cleanup"], env=env, stdout=subprocess.DEVNULL)

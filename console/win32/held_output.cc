@@ -9,6 +9,8 @@ void HeldOutput::Remember(const BufferInfo& info) {
   info_ = info;
   known_ = true;
   cursor_held_ = false;
+  cursor_shown_ = info.cursor;
+  cursor_shown_known_ = true;
   answered_at_ = ::GetTickCount64();
 }
 
@@ -46,6 +48,8 @@ bool HeldOutput::HoldCursor(Coord at) {
 void HeldOutput::FedLines(int last_row, bool was_known) {
   info_.cursor = Coord{0, last_row};
   known_ = was_known && last_row >= info_.window.top && last_row <= info_.window.bottom;
+  cursor_shown_ = info_.cursor;
+  cursor_shown_known_ = true;
 }
 
 // As asked: a window the buffer cannot hold fails instead.
@@ -66,7 +70,9 @@ void HeldOutput::Show() {
   if (cursor_held_) {
     cursor_held_ = false;
     const COORD at{static_cast<SHORT>(info_.cursor.x), static_cast<SHORT>(info_.cursor.y)};
-    if (!::SetConsoleCursorPosition(output_, at)) known_ = false;
+    cursor_shown_ = info_.cursor;
+    cursor_shown_known_ = ::SetConsoleCursorPosition(output_, at) != FALSE;
+    known_ = known_ && cursor_shown_known_;
   }
   shown_at_ = ::GetTickCount64();
 }

@@ -35,7 +35,13 @@ class HeldOutput {
   /// A query's answer, fresh from now on.
   void Remember(const BufferInfo& info);
   /// The console may have changed: the next query goes to it.
-  void Forget() { known_ = false; }
+  void Forget() {
+    known_ = false;
+    cursor_shown_known_ = false;
+  }
+  /// The console's cursor is known to stand at `at` already: no call of
+  /// the program's has moved it since it was put there.
+  bool CursorShownAt(Coord at) const { return cursor_shown_known_ && cursor_shown_ == at; }
 
   /// Holds a row of cells that lies inside the buffer as the fresh answer
   /// has it; false, holding nothing, otherwise.
@@ -46,7 +52,8 @@ class HeldOutput {
   /// The held cursor move is no longer wanted (a call moves the cursor).
   void DropCursor() { cursor_held_ = false; }
   /// Line feeds have left the cursor at the start of `last_row`: the answer
-  /// stays fresh, if it was, when the window showed that row.
+  /// stays fresh, if it was, when the window showed that row, and the
+  /// cursor is known to stand there.
   void FedLines(int last_row, bool was_known);
   /// The window is now `window`: the answer stays fresh, if it was.
   void WindowSet(Rect window, bool was_known);
@@ -63,7 +70,9 @@ class HeldOutput {
   BufferInfo info_;
   bool known_ = false;
   ULONGLONG answered_at_ = 0;
-  bool cursor_held_ = false;      // info_.cursor is still to be set
+  bool cursor_held_ = false;  // info_.cursor is still to be set
+  bool cursor_shown_known_ = false;
+  Coord cursor_shown_;            // where the console's cursor stands, when known
   std::vector<CHAR_INFO> cells_;  // held for row cells_at_.y from cells_at_.x
   Coord cells_at_;
   ULONGLONG shown_at_ = 0;

@@ -331,8 +331,10 @@ bool Win32Device::FeedLines(int last_row, int count) {
   held_.DropCursor();  // the feeds move it anyway
   held_.Show();
   const bool known = held_.Known();
+  // After a feed, the next one starts where the cursor stands.
+  const bool in_place = held_.CursorShownAt(Coord{0, last_row});
   held_.Forget();
-  if (!::SetConsoleCursorPosition(output_, start)) return false;
+  if (!in_place && !::SetConsoleCursorPosition(output_, start)) return false;
   const std::wstring feeds(static_cast<size_t>(count), L'\n');
   DWORD written = 0;
   if (!::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
