@@ -12,7 +12,7 @@ Console::Console(Device& device, textio::Channels& channels)
       screen_(device),
       keyboard_(device),
       stdin_source_(device),
-      stdin_marks_(&stdin_source_, textio::DecodingSource::Marks::kSkipUtf8),
+      stdin_marks_(&stdin_source_, textio::DecodingSource::Marks::kAnswers),
       stdin_input_(&stdin_marks_),
       held_output_(new char[kStdoutBufferSize]) {}
 

@@ -116,7 +116,8 @@ class Console final : public textio::ChannelKind, public LineConsole {
   Screen screen_;
   Keyboard keyboard_;
   StdinSource stdin_source_;
-  // A UTF-8 byte-order mark (Notepad's) is no part of the first answer.
+  // A byte-order mark (Notepad's) is no part of the first answer; answers
+  // in UTF-16 come as UTF-8.
   textio::DecodingSource stdin_marks_;
   textio::TextInput stdin_input_;
   bool set_up_ = false;

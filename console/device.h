@@ -130,7 +130,8 @@ class Device {
   /// SetConsoleCursorInfo, the visible flag; the cursor size is kept.
   virtual bool SetCursorVisible(bool visible) = 0;
   /// Says that one console print is complete.  A device that gathers its
-  /// output may show it now; the Win32 console has nothing to do.
+  /// output may show it now; the Win32 device shows what it holds back
+  /// once it has held it 40 ms, and before any wait.
   virtual void Flush() = 0;
   /// Writes raw bytes to a redirected standard output (WriteFile): the count
   /// written, -1 when the write fails.

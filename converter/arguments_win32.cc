@@ -30,7 +30,13 @@ std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/) {
   int count = 0;
   LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (wide == nullptr) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(ToUtf8(wide[i]));
+  bool options_end = false;
+  for (int i = 1; i < count; ++i) {
+    arguments.push_back(ToUtf8(wide[i]));
+    // "/?" asks for the help, as of every Windows tool; no file is so named.
+    if (!options_end && arguments.back() == "/?") arguments.back() = "--help";
+    options_end = options_end || arguments.back() == "--";
+  }
   ::LocalFree(wide);
   return arguments;
 }

@@ -100,11 +100,16 @@ class Dialogue(E2ETest):
             except UnicodeDecodeError:
                 return name.decode("cp1252").encode() if under_wine() else name
         names = [b"\xe4\xf6\xfc.txt", b"\xc2\xfb\xe2\xee\xe4.txt", "вывод.txt".encode()]
-        pairs = list(zip(names, names[1:] + names[:1]))
-        pairs.append(("\ufeffпример.txt".encode(), "sortie_é.txt".encode()))
-        for input_name, output_name in pairs:
-            with self.subTest(input=input_name, output=output_name):
+        pairs = [(i, o, None) for i, o in zip(names, names[1:] + names[:1])]
+        pairs.append(("\ufeffпример.txt".encode(), "sortie_é.txt".encode(), None))
+        # Answers saved as UTF-16 (Notepad's "Unicode") name files as UTF-8 does.
+        pairs += [("пример.txt".encode(), "名前_é.txt".encode(), c) for c in ("utf-16-le",
+                                                                          "utf-16-be")]
+        for input_name, output_name, codec in pairs:
+            with self.subTest(input=input_name, output=output_name, codec=codec):
                 answers = input_name + b"\n" + output_name + b"\n"
+                if codec:
+                    answers = ("\ufeff" + answers.decode()).encode(codec)
                 input_name = input_name.replace(b"\xef\xbb\xbf", b"")
                 for name in os.listdir(self.directory.encode()):
                     os.remove(os.path.join(self.directory.encode(), name))
@@ -372,6 +377,8 @@ class Arguments(E2ETest):
             (["", "-"], b"in.txt\n", b"", 2, [b"patconv: an empty SOURCE names no file" + hint],
              {}),
         ]
+        if under_wine():  # as every Windows tool, not a name
+            cases.append((["/?"], b"", usage, 0, [], {}))
         self.write("in.txt", SOURCE)
         self.write("-x.txt", SOURCE)
         for arguments, answers, stdout, status, errors, files in cases:

@@ -117,6 +117,14 @@ TEST_F(ChannelsTest, ReservedDeviceNamesAreNeverOpened) {
   }
 }
 
+TEST(WindowsNames, LongPathForm) {
+  EXPECT_EQ(LongPathForm(L"C:\\d\\x.txt"), L"\\\\?\\C:\\d\\x.txt");
+  EXPECT_EQ(LongPathForm(L"\\\\srv\\share\\x"), L"\\\\?\\UNC\\srv\\share\\x");
+  for (const wchar_t* kept : {L"\\\\?\\C:\\x", L"\\\\.\\pipe\\x", L"x.txt", L"C:x"}) {
+    EXPECT_EQ(LongPathForm(kept), kept);
+  }
+}
+
 // A marked file ends where its text ends, the mark not counted: no field is
 // lost or made up, and what the file grows by after the open is not read.
 TEST_F(ChannelsTest, MarkedFilesEndWhereTheirTextEnds) {

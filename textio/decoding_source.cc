@@ -20,11 +20,6 @@ constexpr Mark kMarks[] = {
     {{0xFE, 0xFF, 0x00}, 2, SourceEncoding::kUtf16Be},
 };
 
-// The marks looked for: the UTF-8 one alone, or all.
-size_t MarksLookedFor(DecodingSource::Marks marks) {
-  return marks == DecodingSource::Marks::kSkipUtf8 ? 1 : 3;
-}
-
 // The Windows-1251 byte of a character; '?' when the code page lacks it.
 unsigned char Narrowed(uint32_t code_point) {
   const int byte = UnicodeToCp1251(code_point);
@@ -42,7 +37,7 @@ void DecodingSource::Start(int64_t raw_limit) {
 void DecodingSource::ReadMark(int64_t raw_limit) {
   started_ = true;
   raw_limit_ = raw_limit;
-  const size_t looked_for = MarksLookedFor(marks_);
+  const size_t looked_for = sizeof(kMarks) / sizeof(kMarks[0]);
   const Mark* found = nullptr;
   for (;;) {
     bool possible = false;
@@ -100,53 +95,73 @@ long DecodingSource::Read(char* data, size_t size, int* error) {
 long DecodingSource::ReadConverted(char* data, size_t size, int* error) {
   size_t out = 0;
   while (out < size) {
-    unsigned char byte = 0;
-    const size_t used = DecodeOne(&byte);
+    if (spill_next_ < spill_end_) {  // a character's bytes, as many as fit
+      data[out++] = static_cast<char>(spill_[spill_next_++]);
+      continue;
+    }
+    const size_t used = DecodeOne();
     if (used == 0) {
       if (raw_done_ || out > 0) break;  // the end, or hand over what there is
       if (FillRaw(error) < 0) return -1;
       continue;
     }
-    if (byte == 0x1A && stop_raw_end_ < 0) {
+    if (spill_[0] == 0x1A && stop_raw_end_ < 0) {
       stop_raw_end_ = raw_base_ + static_cast<int64_t>(raw_next_ + used);
     }
     raw_next_ += used;
-    data[out++] = static_cast<char>(byte);
   }
   text_size_ += static_cast<int64_t>(out);
   return static_cast<long>(out);
 }
 
-size_t DecodingSource::DecodeOne(unsigned char* byte) const {
+// Answers keep their UTF-16 characters, as UTF-8 (the form of the names of
+// answers saved as UTF-8); anything else gets its Windows-1251 byte.
+size_t DecodingSource::DecodeOne() {
   const size_t held = raw_end_ - raw_next_;
   if (held == 0) return 0;
-  return encoding_ == SourceEncoding::kUtf8 ? DecodeUtf8(held, byte) : DecodeUtf16(held, byte);
+  spill_next_ = 0;
+  spill_end_ = 1;
+  if (encoding_ == SourceEncoding::kUtf8) {
+    const size_t used = DecodeUtf8(held, spill_);
+    if (used == 0) spill_end_ = 0;
+    return used;
+  }
+  uint32_t code_point = kNoCharacter;
+  const size_t used = DecodeUtf16(held, &code_point);
+  if (code_point == kNoCharacter) {
+    spill_[0] = '?';
+  } else if (marks_ == Marks::kConvert) {
+    spill_[0] = Narrowed(code_point);
+  } else {
+    std::string bytes;
+    AppendUtf8(&bytes, code_point);
+    spill_end_ = bytes.size();
+    std::memcpy(spill_, bytes.data(), spill_end_);
+  }
+  if (used == 0) spill_end_ = 0;
+  return used;
 }
 
-size_t DecodingSource::DecodeUtf16(size_t held, unsigned char* byte) const {
+size_t DecodingSource::DecodeUtf16(size_t held, uint32_t* code_point) const {
   const unsigned char* at = raw_bytes_.get() + raw_next_;
   const bool little = encoding_ == SourceEncoding::kUtf16Le;
   auto unit = [at, little](size_t i) {
     return little ? uint32_t{at[i]} | uint32_t{at[i + 1]} << 8
                   : uint32_t{at[i]} << 8 | uint32_t{at[i + 1]};
   };
-  if (held < 2) {
-    if (!raw_done_) return 0;
-    *byte = '?';  // an odd byte at the end
-    return held;
-  }
+  if (held < 2) return raw_done_ ? held : 0;  // an odd byte at the end: no character
   const uint32_t first = unit(0);
   if (first < 0xD800 || first > 0xDFFF) {
-    *byte = Narrowed(first);
+    *code_point = first;
     return 2;
   }
-  // A surrogate: Windows-1251 has no character beyond U+FFFF, and an
-  // unpaired one is no character at all.
-  *byte = '?';
+  // A surrogate: an unpaired one is no character at all.
   if (first >= 0xDC00) return 2;
   if (held < 4) return raw_done_ ? 2 : 0;
   const uint32_t second = unit(2);
-  return second >= 0xDC00 && second <= 0xDFFF ? 4 : 2;
+  if (second < 0xDC00 || second > 0xDFFF) return 2;
+  *code_point = 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
+  return 4;
 }
 
 size_t DecodingSource::DecodeUtf8(size_t held, unsigned char* byte) const {
@@ -190,7 +205,7 @@ long DecodingSource::FillRaw(int* error) {
 
 int64_t DecodingSource::TextSize(int64_t raw_size) const {
   if (!converting()) return raw_size - mark_size_;
-  return raw_done_ && raw_next_ == raw_end_ ? text_size_ : kNoLimit;
+  return raw_done_ && raw_next_ == raw_end_ && spill_next_ == spill_end_ ? text_size_ : kNoLimit;
 }
 
 int64_t DecodingSource::RawOffsetAfter(int64_t text_offset) const {

@@ -31,9 +31,10 @@ class DecodingSource final : public ByteSource {
  public:
   /// What is made of a byte-order mark.
   enum class Marks : uint8_t {
-    /// A UTF-8 mark is skipped, nothing else changes: the answers on a
-    /// redirected standard input, whose names stay the bytes they are.
-    kSkipUtf8,
+    /// A UTF-8 mark is skipped, and the bytes after it stay as they are;
+    /// a text marked as UTF-16 is delivered as UTF-8: the answers on a
+    /// redirected standard input, whose names are bytes or UTF-8 text.
+    kAnswers,
     /// UTF-8 and UTF-16 marks are skipped and the text after them
     /// converted: source files.
     kConvert,
@@ -66,16 +67,21 @@ class DecodingSource final : public ByteSource {
  private:
   static constexpr int64_t kNoLimit = INT64_MAX;
 
+  static constexpr uint32_t kNoCharacter = UINT32_MAX;
+
   bool converting() const {
-    return encoding_ != SourceEncoding::kBytes && marks_ == Marks::kConvert;
+    return encoding_ != SourceEncoding::kBytes &&
+           (marks_ == Marks::kConvert || encoding_ != SourceEncoding::kUtf8);
   }
   /// Reads the first bytes, up to 3, while they may still be a mark.
   void ReadMark(int64_t raw_limit);
   long ReadConverted(char* data, size_t size, int* error);
-  /// Decodes the character at raw_next_ into *byte: the raw bytes it takes,
-  /// or 0 when more raw bytes are needed (or none are left).
-  size_t DecodeOne(unsigned char* byte) const;
-  size_t DecodeUtf16(size_t held, unsigned char* byte) const;
+  /// Decodes the character at raw_next_ into the bytes it is delivered as
+  /// (spill_): the raw bytes it takes, or 0 when more raw bytes are needed
+  /// (or none are left).
+  size_t DecodeOne();
+  /// kNoCharacter stays in *code_point for bytes that are none.
+  size_t DecodeUtf16(size_t held, uint32_t* code_point) const;
   size_t DecodeUtf8(size_t held, unsigned char* byte) const;
   /// Reads more raw bytes after those not yet decoded; -1 when the read
   /// fails.
@@ -105,6 +111,10 @@ class DecodingSource final : public ByteSource {
   bool raw_done_ = false;      // no further raw byte will come
   int64_t text_size_ = 0;      // text bytes delivered
   int64_t stop_raw_end_ = -1;  // just past the first 0x1A delivered
+  // The bytes of the character decoded last not delivered yet.
+  unsigned char spill_[4] = {};
+  size_t spill_next_ = 0;
+  size_t spill_end_ = 0;
 };
 
 }  // namespace textio

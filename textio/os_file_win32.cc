@@ -38,20 +38,53 @@ bool Widen(const std::string& text, std::wstring* wide) {
                                length) == length;
 }
 
+// Bytes in the ANSI code page as UTF-16, as its file calls take them.
+bool WidenAnsi(const std::string& text, std::wstring* wide) {
+  wide->clear();
+  if (text.empty() || text.size() > 0x3FFFFFFF) return false;
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  wide->resize(static_cast<size_t>(length));
+  return ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &(*wide)[0], length) == length;
+}
+
+// The name the system's calls take for `name`: as it is, unless its full
+// path is longer than MAX_PATH - 1 characters, which Windows 10 and later
+// open only where the long-path policy is on; such a path goes in its
+// `\\?\` form, which every Windows takes up to 32,767 characters.  Empty
+// when it is as it is.
+std::wstring LongName(const std::wstring& name) {
+  const DWORD size = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size <= MAX_PATH) return {};
+  std::wstring full(size, L'\0');
+  const DWORD length = ::GetFullPathNameW(name.c_str(), size, &full[0], nullptr);
+  if (length == 0 || length >= size) return {};
+  full.resize(length);
+  return LongPathForm(full);
+}
+
 // A name from a stream goes to the system's ANSI call as the bytes it is,
 // unless it is UTF-8 text beyond ASCII (an answers file saved as UTF-8,
 // Notepad's default); a typed one, UTF-8 text, to the Unicode call, so that
-// the file gets exactly the name the user saw, whatever the code pages.
+// the file gets exactly the name the user saw, whatever the code pages.  A
+// long one goes to the Unicode call in its long form either way.
 int OpenName(const std::string& name, TextOrigin origin, int flags) {
-  if (origin == TextOrigin::kStream && !IsUtf8BeyondAscii(name)) {
-    return ::_open(NativeName(name).c_str(), flags, _S_IREAD | _S_IWRITE);
-  }
   std::wstring wide;
-  if (!Widen(name, &wide)) {
+  if (origin == TextOrigin::kStream && !IsUtf8BeyondAscii(name)) {
+    const std::string native = NativeName(name);
+    if (!WidenAnsi(native, &wide) || (wide = LongName(wide)).empty()) {
+      return ::_open(native.c_str(), flags, _S_IREAD | _S_IWRITE);
+    }
+  } else if (!Widen(name, &wide)) {
     errno = EILSEQ;
     return -1;
+  } else {
+    wide = NativeName(wide);
+    const std::wstring long_name = LongName(wide);
+    if (!long_name.empty()) wide = long_name;
   }
-  return ::_wopen(NativeName(wide).c_str(), flags, _S_IREAD | _S_IWRITE);
+  return ::_wopen(wide.c_str(), flags, _S_IREAD | _S_IWRITE);
 }
 
 // Only a disk file or a pipe is read or written: what else a name reaches

@@ -99,8 +99,11 @@ TEST(TextInput, MarkedTextArrivesAsWindows1251) {
       {Marks::kConvert, be + std::string("\0a\xD8\x3C\xDF\xB5\xDC\0\xD8\0\0b\0", 13), "a???b?", -1},
       {Marks::kConvert, le, "", -1},
       {Marks::kConvert, "\xEF\xBBx\x1A", "\xEF\xBBx", 4},  // no mark: bytes as they are
-      {Marks::kSkipUtf8, utf8 + "\xC3\xA9\x1A", "\xC3\xA9", 6},
-      {Marks::kSkipUtf8, le + "ab", le + "ab", -1},
+      {Marks::kAnswers, utf8 + "\xC3\xA9\x1A", "\xC3\xA9", 6},
+      // UTF-16 answers as UTF-8: e-acute, a note emoji; Zhe, a low surrogate alone.
+      {Marks::kAnswers, le + std::string("\xE9\0\r\0\n\0\x3C\xD8\xB5\xDF", 10),
+       "\xC3\xA9\n\xF0\x9F\x8E\xB5", -1},
+      {Marks::kAnswers, be + std::string("\x04\x16\xDC\0", 4), "\xD0\x96?", -1},
   };
   for (size_t piece : {1u, 2u, 3u, 8192u}) {
     for (const Case& c : cases) {

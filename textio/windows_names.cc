@@ -98,4 +98,15 @@ bool IsWindowsDeviceName(std::string_view name) {
   return IsReservedComponent(LastComponent(view));
 }
 
+std::wstring LongPathForm(std::wstring_view full_path) {
+  const std::wstring path(full_path);
+  const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+                     ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+  if (drive) return L"\\\\?\\" + path;
+  const bool device = path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0;
+  const bool share = path.size() > 2 && path.compare(0, 2, L"\\\\") == 0 && !device;
+  if (share) return L"\\\\?\\UNC\\" + path.substr(2);
+  return path;
+}
+
 }  // namespace textio

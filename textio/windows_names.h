@@ -5,6 +5,7 @@
 #ifndef PATCONV_TEXTIO_WINDOWS_NAMES_H_
 #define PATCONV_TEXTIO_WINDOWS_NAMES_H_
 
+#include <string>
 #include <string_view>
 
 namespace textio {
@@ -27,6 +28,14 @@ bool IsReservedDeviceName(std::string_view name);
 ///     components count as Windows resolves them, and a drive ("C:CON")
 ///     does not hide the name.
 bool IsWindowsDeviceName(std::string_view name);
+
+/// The form of a full path (as GetFullPathNameW makes it, backslashes
+/// only) that the system's file calls take beyond MAX_PATH - 1 characters
+/// even where the long-path policy is off: `\\?\` before a path on a
+/// drive, `\\?\UNC\` in place of the `\\` of a share.  A path already in
+/// the device namespace (`\\?\`, `\\.\`, `\??\`) or that is neither
+/// stays as it is.
+std::wstring LongPathForm(std::wstring_view full_path);
 
 }  // namespace textio
 

@@ -22,6 +22,8 @@ struct HeldErrorLines {
   HANDLE console = nullptr;
   std::vector<std::string> lines;
   bool drawing_ended = false;
+  void (*show_held)(void*) = nullptr;
+  void* held_drawing = nullptr;
 };
 HeldErrorLines g_held;
 
@@ -139,6 +141,9 @@ void HoldErrorLine(HANDLE console, const std::string& line) {
 
 void WriteHeldErrorLines(bool end_drawing) {
   ::AcquireSRWLockExclusive(&g_held.lock);
+  if (end_drawing && !g_held.drawing_ended && g_held.show_held != nullptr) {
+    g_held.show_held(g_held.held_drawing);
+  }
   if (end_drawing) g_held.drawing_ended = true;
   if (!g_held.lines.empty()) {
     std::string text;
@@ -146,6 +151,13 @@ void WriteHeldErrorLines(bool end_drawing) {
     WriteAtCursorLineStart(g_held.console, text);
     g_held.lines.clear();
   }
+  ::ReleaseSRWLockExclusive(&g_held.lock);
+}
+
+void SetHeldDrawing(void (*show)(void* context), void* context) {
+  ::AcquireSRWLockExclusive(&g_held.lock);
+  g_held.show_held = show;
+  g_held.held_drawing = context;
   ::ReleaseSRWLockExclusive(&g_held.lock);
 }
 

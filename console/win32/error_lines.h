@@ -35,6 +35,11 @@ class DrawingGate {
   bool open() const;
 };
 
+/// The drawing a device holds back, carried out by `show(context)` before
+/// the lines written as the process ends (with the drawing lock held, so it
+/// opens no DrawingGate); a null `show` when there is none.
+void SetHeldDrawing(void (*show)(void* context), void* context);
+
 /// Holds `line` for the console `console` until WriteHeldErrorLines.
 void HoldErrorLine(HANDLE console, const std::string& line);
 

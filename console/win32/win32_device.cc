@@ -2,6 +2,10 @@
 // named after, on the standard handles.  Nothing is emulated here; the
 // engine above decides what every result means.
 //
+// The buffer query's answer is remembered while it is fresh, and the cell
+// writes and cursor moves it vouches for are held back and gathered
+// (held_output): each call is a round trip to the console host.
+//
 // Text goes through the Unicode (W) calls and the program's one Windows-1251
 // table, never through the console's code pages, which are never changed:
 // a cell shows the Unicode form of its byte (control bytes as the console's
@@ -13,7 +17,8 @@
 // Library console_win32, Windows builds only: this device, and the console
 // window as the program's end sees it (console_window), the lines for
 // standard error and the control handler that writes them as the process
-// ends (error_lines).
+// ends (error_lines), the buffer's remembered answer and held drawing
+// (held_output), and the key records and the keyboard layout (key_records).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -30,6 +35,8 @@
 #include "console/device.h"
 #include "console/win32/console_window.h"
 #include "console/win32/error_lines.h"
+#include "console/win32/held_output.h"
+#include "console/win32/key_records.h"
 #include "textio/cp1251.h"
 
 namespace console {
@@ -70,49 +77,6 @@ CHAR_INFO MakeCell(char character, uint16_t attribute) {
   return cell;
 }
 
-// --- Key events --------------------------------------------------------------------
-
-// A KEY_EVENT_RECORD as it is, field by field, but for its character:
-// key decoding is the engine's.  A character that Windows-1251 lacks is
-// marked so, to be refused; of a character beyond the Basic Multilingual
-// Plane, which comes as two records, the first is marked and the second
-// types nothing.
-KeyEvent ToKeyEvent(const KEY_EVENT_RECORD& record) {
-  KeyEvent key;
-  key.key_down = record.bKeyDown != FALSE;
-  key.repeat_count = record.wRepeatCount;
-  key.virtual_key = record.wVirtualKeyCode;
-  key.scan_code = record.wVirtualScanCode;
-  key.control_state = record.dwControlKeyState;
-  const WCHAR typed = record.uChar.UnicodeChar;
-  if (typed != 0 && !IS_LOW_SURROGATE(typed)) {
-    const int byte = textio::UnicodeToCp1251(typed);
-    key.character = byte < 0 ? 0 : static_cast<uint8_t>(byte);
-    key.outside_cp1251 = byte < 0;
-  }
-  return key;
-}
-
-/// The keyboard layout of the console's user, through USER32's Unicode
-/// calls and the Windows-1251 table, so that the layout's characters are
-/// those of the key records.
-class Win32KeyMap final : public KeyMap {
- public:
-  // A character the table lacks is none; the dead-key flag is kept.
-  uint32_t VirtualKeyToChar(uint32_t virtual_key) const override {
-    const UINT mapped = ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_CHAR);
-    const int byte = textio::UnicodeToCp1251(mapped & 0xFFFFu);
-    if (byte <= 0) return 0;
-    return (mapped & 0x80000000u) | static_cast<uint32_t>(byte);
-  }
-  uint32_t VirtualKeyToScan(uint32_t virtual_key) const override {
-    return ::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
-  }
-  int16_t CharToVirtualKey(uint8_t character) const override {
-    return ::VkKeyScanW(static_cast<WCHAR>(textio::Cp1251ToUnicode(character)));
-  }
-};
-
 // --- Control events ------------------------------------------------------------------
 // SetConsoleCtrlHandler takes a bare function without a context, so the
 // engine's handler and its context wait here.  The system calls the
@@ -136,10 +100,15 @@ class Win32Device final : public Device {
   Win32Device()
       : input_(::GetStdHandle(STD_INPUT_HANDLE)),
         output_(::GetStdHandle(STD_OUTPUT_HANDLE)),
-        error_(::GetStdHandle(STD_ERROR_HANDLE)) {}
+        error_(::GetStdHandle(STD_ERROR_HANDLE)),
+        held_(output_) {
+    SetHeldDrawing(ShowHeldAtEnd, &held_);
+  }
   // The console is let go: the lines for standard error that waited for it
   // come last.
   ~Win32Device() override {
+    ShowHeld();
+    SetHeldDrawing(nullptr, nullptr);
     RemoveControlHandler();
     WriteHeldErrorLines(false);
   }
@@ -161,7 +130,7 @@ class Win32Device final : public Device {
   bool SetCursorPosition(Coord at) override;
   bool GetCursorVisible(bool* visible) override;
   bool SetCursorVisible(bool visible) override;
-  void Flush() override {}  // every call above has already reached the console
+  void Flush() override;
   long WriteStdout(const char* data, size_t size) override;
   void WriteErrorLine(const std::string& line) override;
   void SetInterruptLine(LineComposer compose, const void* context) override;
@@ -192,6 +161,11 @@ class Win32Device final : public Device {
 
   bool ErrorLinesWait();
   bool LineFeedsScroll();
+  void ShowHeld() {
+    DrawingGate gate;
+    if (gate.open()) held_.Show();
+  }
+  static void ShowHeldAtEnd(void* held) { static_cast<HeldOutput*>(held)->Show(); }
 
   HANDLE input_;
   HANDLE output_;
@@ -200,6 +174,7 @@ class Win32Device final : public Device {
   bool handler_added_ = false;
   int line_feeds_scroll_ = -1;    // -1: the output mode not read yet
   std::vector<CHAR_INFO> cells_;  // one row for WriteConsoleOutputW, reused
+  HeldOutput held_;
   Win32KeyMap key_map_;
 };
 
@@ -230,8 +205,10 @@ bool Win32Device::SetInputMode(uint32_t mode) {
 bool Win32Device::NextInputEvent(InputEvent* event) {
   INPUT_RECORD record{};
   DWORD count = 0;
+  ShowHeld();
   if (!::PeekConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
   if (!::ReadConsoleInputW(input_, &record, 1, &count) || count == 0) return false;
+  held_.Forget();  // a resize, for one, comes as an event
   *event = InputEvent{};
   if (record.EventType == KEY_EVENT) {
     event->type = InputEvent::Type::kKey;
@@ -243,8 +220,10 @@ bool Win32Device::NextInputEvent(InputEvent* event) {
 }
 
 // The bytes as they are: the engine does its own text translation, so the
-// runtime's (CR LF to LF, Ctrl+Z as the end) is switched off first.
+// runtime's (CR LF to LF, Ctrl+Z as the end) is switched off first.  A
+// read may wait: the rows echoed so far show first.
 long Win32Device::ReadStdin(char* data, size_t size) {
+  ShowHeld();
   if (!stdin_binary_) {
     stdin_binary_ = true;
     ::_setmode(0, _O_BINARY);
@@ -257,6 +236,15 @@ long Win32Device::ReadStdin(char* data, size_t size) {
 // --- Screen buffer of standard output -----------------------------------------------------
 
 bool Win32Device::GetBufferInfo(BufferInfo* info) {
+  if (held_.Known()) {
+    *info = held_.info();
+    return true;
+  }
+  // In the gate: the lines written as the process ends may show what is
+  // held meanwhile, from another thread.
+  DrawingGate gate;
+  if (gate.open()) held_.Show();
+  held_.Forget();
   CONSOLE_SCREEN_BUFFER_INFO native{};
   if (!::GetConsoleScreenBufferInfo(output_, &native)) return false;
   info->size = Coord{native.dwSize.X, native.dwSize.Y};
@@ -264,13 +252,19 @@ bool Win32Device::GetBufferInfo(BufferInfo* info) {
   info->attribute = native.wAttributes;
   info->window = Rect{native.srWindow.Left, native.srWindow.Top, native.srWindow.Right,
                       native.srWindow.Bottom};
+  held_.Remember(*info);
   return true;
+}
+
+void Win32Device::Flush() {
+  if (held_.ShowDue()) ShowHeld();
 }
 
 bool Win32Device::FillCharacter(char character, int length, Coord at) {
   DrawingGate gate;
   COORD start;
   DWORD written = 0;
+  if (gate.open()) held_.Show();
   return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputCharacterW(output_, Glyph(character), static_cast<DWORD>(length), start,
                                        &written) != FALSE;
@@ -280,6 +274,7 @@ bool Win32Device::FillAttribute(uint16_t attribute, int length, Coord at) {
   DrawingGate gate;
   COORD start;
   DWORD written = 0;
+  if (gate.open()) held_.Show();
   return gate.open() && length >= 0 && ToNative(at, &start) &&
          ::FillConsoleOutputAttribute(output_, attribute, static_cast<DWORD>(length), start,
                                       &written) != FALSE;
@@ -292,11 +287,13 @@ bool Win32Device::WriteCells(const char* characters, int length, uint16_t attrib
   DrawingGate gate;
   if (!gate.open() || length < 0 || !FitsShort(length)) return false;
   if (length == 0) return true;
+  cells_.resize(static_cast<size_t>(length));
+  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
+  if (held_.HoldCells(cells_.data(), length, at)) return true;
+  held_.Show();
   SMALL_RECT region;
   if (!ToNative(Rect{at.x, at.y, at.x + length - 1, at.y}, &region)) return false;
   const SMALL_RECT wanted = region;
-  cells_.resize(static_cast<size_t>(length));
-  for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = MakeCell(characters[i], attribute);
   const COORD shape{static_cast<SHORT>(length), 1};
   if (!::WriteConsoleOutputW(output_, cells_.data(), shape, COORD{0, 0}, &region)) return false;
   return region.Left == wanted.Left && region.Top == wanted.Top && region.Right == wanted.Right &&
@@ -307,6 +304,7 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
   DrawingGate gate;
   SMALL_RECT native_source;
   COORD native_destination;
+  if (gate.open()) held_.Show();
   if (!gate.open() || !ToNative(source, &native_source) ||
       !ToNative(destination, &native_destination)) {
     return false;
@@ -327,14 +325,26 @@ bool Win32Device::ScrollRect(Rect source, Coord destination, char fill, uint16_t
 bool Win32Device::FeedLines(int last_row, int count) {
   DrawingGate gate;
   COORD start;
-  if (!gate.open() || count <= 0 || !LineFeedsScroll() || !ToNative(Coord{0, last_row}, &start) ||
-      !::SetConsoleCursorPosition(output_, start)) {
+  if (!gate.open() || count <= 0 || !LineFeedsScroll() || !ToNative(Coord{0, last_row}, &start)) {
     return false;
   }
+  held_.DropCursor();  // the feeds move it anyway
+  held_.Show();
+  const bool known = held_.Known();
+  // After a feed, the next one starts where the cursor stands.
+  const bool in_place = held_.CursorShownAt(Coord{0, last_row});
+  held_.Forget();
+  if (!in_place && !::SetConsoleCursorPosition(output_, start)) return false;
   const std::wstring feeds(static_cast<size_t>(count), L'\n');
   DWORD written = 0;
-  return ::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
-                         nullptr) != FALSE;
+  if (!::WriteConsoleW(output_, feeds.data(), static_cast<DWORD>(feeds.size()), &written,
+                       nullptr)) {
+    return false;
+  }
+  // The cursor stays at the start of the last row; a window that showed
+  // that row already did not move.
+  held_.FedLines(last_row, known);
+  return true;
 }
 
 // The output mode is read once: the program never changes it, and a scroll
@@ -352,15 +362,27 @@ bool Win32Device::LineFeedsScroll() {
 bool Win32Device::SetWindow(Rect window) {
   DrawingGate gate;
   SMALL_RECT native;
-  return gate.open() && ToNative(window, &native) &&
-         ::SetConsoleWindowInfo(output_, TRUE, &native) != FALSE;
+  if (gate.open()) held_.Show();
+  const bool known = held_.Known();
+  held_.Forget();
+  if (!gate.open() || !ToNative(window, &native) ||
+      !::SetConsoleWindowInfo(output_, TRUE, &native)) {
+    return false;
+  }
+  held_.WindowSet(window, known);
+  return true;
 }
 
+// A move inside the window, which the console makes without moving the
+// window, is held; any other goes at once, and the window may follow it.
 bool Win32Device::SetCursorPosition(Coord at) {
   DrawingGate gate;
+  if (!gate.open()) return false;
+  if (held_.HoldCursor(at)) return true;
+  held_.Show();
+  held_.Forget();
   COORD native;
-  return gate.open() && ToNative(at, &native) &&
-         ::SetConsoleCursorPosition(output_, native) != FALSE;
+  return ToNative(at, &native) && ::SetConsoleCursorPosition(output_, native) != FALSE;
 }
 
 bool Win32Device::GetCursorVisible(bool* visible) {
@@ -374,6 +396,7 @@ bool Win32Device::GetCursorVisible(bool* visible) {
 bool Win32Device::SetCursorVisible(bool visible) {
   DrawingGate gate;
   CONSOLE_CURSOR_INFO cursor{};
+  if (gate.open()) held_.Show();
   if (!gate.open() || !::GetConsoleCursorInfo(output_, &cursor)) return false;
   cursor.bVisible = visible ? TRUE : FALSE;
   return ::SetConsoleCursorInfo(output_, &cursor) != FALSE;
@@ -397,6 +420,8 @@ bool Win32Device::ErrorLinesWait() {
 }
 
 void Win32Device::WriteErrorLine(const std::string& line) {
+  ShowHeld();
+  held_.Forget();
   if (ErrorLinesWait()) {
     HoldErrorLine(error_, line);
     return;
@@ -428,6 +453,8 @@ bool Win32Device::WindowClosesAtEnd() { return WindowGoesWithProgram(input_, out
 
 // Below everything: the held lines first, then this one, at its start.
 void Win32Device::WaitForKeyAtEnd(const std::string& line) {
+  ShowHeld();
+  held_.Forget();
   RemoveControlHandler();
   WriteHeldErrorLines(false);
   CONSOLE_SCREEN_BUFFER_INFO info{};
@@ -457,10 +484,12 @@ void Win32Device::RemoveControlHandler() {
 }
 
 void Win32Device::Beep(int frequency, int milliseconds) {
+  ShowHeld();
   ::Beep(static_cast<DWORD>(std::max(frequency, 0)), static_cast<DWORD>(std::max(milliseconds, 0)));
 }
 
 void Win32Device::Sleep(int milliseconds) {
+  ShowHeld();
   ::Sleep(static_cast<DWORD>(std::max(milliseconds, 0)));
 }
 
