@@ -120,10 +120,13 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
       last_error_ = SystemErrorText(error);
       return kStatusCannotOpen;
     }
-    if (!file->MeasureSize(&size, &error)) {
-      last_error_ = "cannot measure its size: " + SystemErrorText(error);
-      return kStatusBadCall;
+    // A terminal is the console's, never a source; what has no size to
+    // measure (a FIFO, a pipe) is read as standard input is.
+    if (file->IsTerminal()) {
+      last_error_ = SystemErrorText(kErrorNotAFile);
+      return kStatusCannotOpen;
     }
+    if (!file->MeasureSize(&size, &error)) size = kUnmeasured;
   } else {
     file = OsFile::OpenForWriting(name, origin, &error);
     if (!file) {
@@ -224,8 +227,7 @@ bool Channels::NextField(int number, std::string* storage, std::string_view* fie
   // nothing put back, is taken in one piece.
   ChannelRecord* record = selected_;
   TextInput* input = record->kind->input();
-  if (record->put_back_count == 0 && input != nullptr && input->position() < record->size &&
-      input->TakeLine(kFieldLimit, field)) {
+  if (record->put_back_count == 0 && input != nullptr && input->TakeLine(kFieldLimit, field)) {
     ++record->line_ends;  // a whole line, with its line end
     return true;
   }
@@ -237,9 +239,10 @@ bool Channels::NextField(int number, std::string* storage, std::string_view* fie
 bool Channels::TextCutShort(int number, int64_t* line, int64_t* bytes_after) const {
   if (number < 1 || number > kLastChannel) return false;
   const ChannelRecord& record = records_[static_cast<size_t>(number)];
-  const auto* disk = dynamic_cast<const DiskFile*>(record.kind);
-  const int64_t after = disk != nullptr ? disk->BytesAfterEndMark(record.size) : 0;
-  if (after == 0) return false;
+  int64_t after = 0;
+  if (record.kind == nullptr || record.mode != kModeInput || !record.kind->TextCutShort(&after)) {
+    return false;
+  }
   *line = record.line_ends + 1;
   *bytes_after = after;
   return true;

@@ -102,4 +102,32 @@ bool TextInput::TakeLine(size_t limit, std::string_view* line) {
   return true;
 }
 
+bool TextInput::CutShort(int64_t* bytes_after) {
+  if (!ended_at_mark_) return false;
+  if (after_mark_ < 0) {
+    // From the byte after the mark to the source's end (read into a buffer
+    // of its own: this one still holds the mark at the read position); only
+    // more marks leave the text whole.
+    const auto only_marks = [](const unsigned char* bytes, size_t size) {
+      for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] != 0x1A) return false;
+      }
+      return true;
+    };
+    bool whole = only_marks(buffer_ + next_ + 1, end_ - next_ - 1);
+    int64_t count = static_cast<int64_t>(end_ - next_ - 1);
+    unsigned char rest[kBufferSize];
+    while (!source_done_) {
+      const long n = source_->Read(reinterpret_cast<char*>(rest), sizeof rest, &error_);
+      if (n <= 0) break;
+      whole = whole && only_marks(rest, static_cast<size_t>(n));
+      count += n;
+    }
+    source_done_ = true;
+    after_mark_ = whole ? 0 : source_->BytesAfterMark(count);
+  }
+  *bytes_after = after_mark_;
+  return after_mark_ > 0;
+}
+
 }  // namespace textio

@@ -17,6 +17,10 @@ inline constexpr int kEnd = -1;
 /// full buffering of file streams).
 inline constexpr size_t kFileBufferSize = 8192;
 
+/// The size of a source that has none to measure (a pipe, a FIFO): it is
+/// read to its end.
+inline constexpr int64_t kUnmeasured = INT64_MAX;
+
 /// Raw bytes below a text input: a disk file, a redirected standard input,
 /// or a test's string.
 class ByteSource {
@@ -25,6 +29,10 @@ class ByteSource {
   /// Reads up to `size` bytes: the count, 0 at the end, -1 on failure with
   /// an errno value in *error.
   virtual long Read(char* data, size_t size, int* error) = 0;
+  /// Once the source has been read to its end: how many of its own bytes
+  /// came after the first 0x1A it delivered, `delivered_after` bytes having
+  /// been delivered after it.  The same count unless the source converts.
+  virtual int64_t BytesAfterMark(int64_t delivered_after) const { return delivered_after; }
 };
 
 /// Delivers the bytes of a source through a buffer of kFileBufferSize bytes
@@ -70,10 +78,22 @@ class TextInput {
   /// one field and consume its line end, and read nothing more.
   bool TakeLine(size_t limit, std::string_view* line);
 
-  /// No byte of the source is left: every one has been delivered or skipped,
-  /// or the data has ended.  Reads on first when the buffer is used up, so
-  /// it serves a stream, which has no size to compare position() with.
-  bool AtSourceEnd() { return ended_ || (next_ == end_ && !Refill()); }
+  /// No byte can be delivered any more: every one has been delivered or
+  /// skipped, or the data has ended (the next byte is a 0x1A, after which
+  /// nothing is delivered).  Reads on first when the buffer is used up, so
+  /// it serves every source alike, measured or not.
+  bool AtSourceEnd() {
+    if (ended_ || (next_ == end_ && !Refill())) return true;
+    if (buffer_[next_] != 0x1A) return false;
+    ended_ = ended_at_mark_ = true;
+    return true;
+  }
+
+  /// When a 0x1A byte ended the data and bytes other than 0x1A come after
+  /// it: true, with how many bytes of the source come after it (the rest
+  /// of the source is read, once, to count them).  False otherwise: a 0x1A
+  /// with nothing after it but more of them ends the text as its end does.
+  bool CutShort(int64_t* bytes_after);
 
   /// The offset in the source just past the last byte delivered.
   int64_t position() const { return base_ + static_cast<int64_t>(next_); }
@@ -99,6 +119,7 @@ class TextInput {
   bool ended_ = false;
   bool ended_at_mark_ = false;
   int error_ = 0;
+  int64_t after_mark_ = -1;  // the source's bytes after the mark; -1 not read yet
 };
 
 }  // namespace textio

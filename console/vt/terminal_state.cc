@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "console/vt/terminal_output.h"
+#include "textio/os_file.h"
 #include "textio/write_gate.h"
 
 namespace console {
@@ -201,7 +202,10 @@ void LeaveTerminal(bool interrupted) {
   const bool drawing = g_term.drawing_active;
   RestoreTerminal();
   WriteHeldErrorLines();
-  if (interrupted) WriteInterruptLine();
+  if (interrupted) {
+    textio::CutCountedOutput();  // the line then names what the file holds
+    WriteInterruptLine();
+  }
   if (drawing) StartFreshLine(STDOUT_FILENO);
 }
 
