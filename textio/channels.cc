@@ -82,11 +82,6 @@ size_t ChannelKind::WriteThroughBuffer(const char* data, size_t size) {
   return accepted;
 }
 
-ChannelRecord* Channels::Lookup(int number) {
-  if (number < 0 || number > kLastChannel) return nullptr;
-  return &records_[static_cast<size_t>(number)];
-}
-
 int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock*/, int number,
                    int /*record_length*/, TextOrigin origin) {
   last_error_.clear();
@@ -192,15 +187,6 @@ int Channels::EndTest(int number) {
   return record->kind->EndTest(*record);
 }
 
-int Channels::SelectInput(int number) {
-  ChannelRecord* record = Lookup(number);
-  if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
-  selected_ = record;
-  answer_line_.clear();
-  answer_index_ = 0;
-  return SetStatus(kStatusOk);
-}
-
 void Channels::SetAnswerLine(std::string line) {
   selected_ = nullptr;
   answer_line_ = std::move(line);
@@ -221,16 +207,21 @@ int Channels::ReadField(std::string* destination, TextOrigin* origin) {
 }
 
 bool Channels::NextField(int number, std::string* storage, std::string_view* field) {
+  // A whole line that the field reader would take as one field, leaving
+  // nothing put back, is taken in one piece; one taken says the channel is
+  // not at its end, so the end test is left for the other lines.
+  ChannelRecord* record = Lookup(number);
+  if (record != nullptr && record->is_open() && record->put_back_count == 0) {
+    TextInput* input = record->kind->input();
+    if (input != nullptr && (input->TakeLine(kFieldLimit, field) ||
+                             (!input->AtSourceEnd() && input->TakeLine(kFieldLimit, field)))) {
+      SelectInput(number);
+      ++record->line_ends;  // a whole line, with its line end
+      return true;
+    }
+  }
   if (EndTest(number) != 0) return false;
   SelectInput(number);
-  // A whole line that the field reader would take as one field, leaving
-  // nothing put back, is taken in one piece.
-  ChannelRecord* record = selected_;
-  TextInput* input = record->kind->input();
-  if (record->put_back_count == 0 && input != nullptr && input->TakeLine(kFieldLimit, field)) {
-    ++record->line_ends;  // a whole line, with its line end
-    return true;
-  }
   ReadField(storage);
   *field = *storage;
   return true;

@@ -160,7 +160,14 @@ class Channels {
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.
-  int SelectInput(int number);
+  int SelectInput(int number) {
+    ChannelRecord* record = Lookup(number);
+    if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
+    selected_ = record;
+    if (!answer_line_.empty()) answer_line_.clear();
+    answer_index_ = 0;
+    return SetStatus(kStatusOk);
+  }
   /// Reads the next field of the input selection into *destination; when
   /// `origin` is given, tells there whether the field was typed (the answer
   /// line) or read from a channel.
@@ -226,7 +233,10 @@ class Channels {
   const std::string& last_error() const { return last_error_; }
 
   /// The record of a channel number, null when the number names none.
-  ChannelRecord* Lookup(int number);
+  ChannelRecord* Lookup(int number) {
+    if (number < 0 || number > kLastChannel) return nullptr;
+    return &records_[static_cast<size_t>(number)];
+  }
 
  private:
   int SetStatus(int status) { return status_ = status; }
