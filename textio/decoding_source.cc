@@ -98,7 +98,8 @@ long DecodingSource::Read(char* data, size_t size, int* error) {
 }
 
 long DecodingSource::ReadRaw(char* data, size_t size, int* error) {
-  const auto room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), raw_limit_ - raw_read_));
+  const auto room =
+      static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), raw_limit_ - raw_read_));
   if (room == 0) return 0;
   const long n = raw_->Read(data, room, error);
   if (n > 0) raw_read_ += n;

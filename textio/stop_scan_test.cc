@@ -1,11 +1,12 @@
 #include "textio/stop_scan.h"
-#include "textio/line_count.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <string>
+
+#include "textio/line_count.h"
 
 namespace textio {
 namespace {

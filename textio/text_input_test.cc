@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "textio/decoding_source.h"

@@ -22,10 +22,14 @@ namespace {
 bool g_process_hooks_installed = false;
 std::terminate_handler g_previous_terminate = nullptr;
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
-                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT};
-// The first four: sent from outside, not by a fault of the program's.
-constexpr int kOutsideSignals = 4;
+// Every signal whose default action ends the process, but SIGPIPE (ignored:
+// a closed pipe is a failed write) and SIGKILL, which no handler sees.
+constexpr int kEndingSignals[] = {SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGSEGV, SIGBUS,
+                                  SIGFPE,    SIGILL,  SIGABRT, SIGTRAP, SIGSYS};
+// The first twelve: sent from outside (or by a limit), not by a fault of
+// the program's.
+constexpr int kOutsideSignals = 12;
 
 void Wake() {
   if (g_term.wake_write < 0) return;
@@ -126,9 +130,8 @@ void ResumeTerminal() {
 // all of them blocked, so that they never interleave.
 void SetHandledSignals(sigset_t* set) {
   sigemptyset(set);
-  for (int handled : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH}) {
-    sigaddset(set, handled);
-  }
+  for (int i = 0; i < kOutsideSignals; ++i) sigaddset(set, kEndingSignals[i]);
+  for (int handled : {SIGTSTP, SIGCONT, SIGWINCH}) sigaddset(set, handled);
 }
 
 void SetDisposition(int signal_number, void (*handler)(int)) {
