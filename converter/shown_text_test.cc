@@ -51,7 +51,7 @@ TEST(InterruptedLine, SaysHowManyRowsTheOutputHoldsBelowItsHeader) {
   console::MemoryDevice device;
   textio::LineCount lines;
   InterruptedLine line(device, "out.txt", &lines);
-  char text[80];
+  char text[96];
   const auto composed = [&] {
     return std::string(text, InterruptedLine::Compose(&line, text, sizeof text));
   };
