@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "textio/channels.h"
+#include "textio/line_count.h"
 #include "textio/os_file.h"
 #include "textio/test_support.h"
 
@@ -81,6 +82,30 @@ TEST(OsFileFifo, WithAReaderIsWrittenThroughBlockingWrites) {
   char bytes[16] = {};
   EXPECT_EQ(::read(reader, bytes, sizeof bytes), 8);
   EXPECT_EQ(std::string(bytes, 8), "Vortex\r\n");
+  ::close(reader);
+}
+
+// A FIFO takes a counted buffer in pieces, none ending on a line end: the
+// count stays the complete lines that went through, and their bytes.
+TEST(OsFileFifo, CountsTheCompleteLinesOfEachPieceWritten) {
+  ScopedTempDir directory;
+  const std::string path = directory.File("fifo");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  Channels channels;
+  ASSERT_EQ(channels.Open(path, kModeOutput, 0, 0, 2, 0), kStatusOk);
+  LineCount lines;
+  channels.CountLinesWritten(2, &lines);
+  const std::string row(48, '.');  // 50 bytes a line: 8192 bytes end mid-line
+  for (int i = 0; i < 200; ++i) channels.Print(2, row, kFlagLast | kFlagLineEnd);
+  EXPECT_EQ(lines.lines, 163);  // the first buffer, written when full
+  EXPECT_EQ(lines.line_bytes, 163 * 50);
+  EXPECT_EQ(lines.bytes, 8192);
+  EXPECT_TRUE(lines.EndsMidLine());
+  EXPECT_EQ(channels.Close(2), kStatusOk);
+  EXPECT_EQ(lines.lines, 200);
+  EXPECT_FALSE(lines.EndsMidLine());
   ::close(reader);
 }
 
