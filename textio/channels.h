@@ -99,8 +99,9 @@ class ChannelKind {
   /// The line ends waiting in the output buffer that begins at `start`, now
   /// handed on to its stream, and forgotten.
   LineEnds TakeLineEnds(const char* start) {
-    const LineEnds ends{buffered_line_ends_,
-                        buffered_line_ends_ > 0 ? size_t(buffered_line_end_ - start) : 0};
+    const LineEnds ends{buffered_line_ends_, buffered_line_ends_ > 0
+                                                 ? static_cast<size_t>(buffered_line_end_ - start)
+                                                 : 0};
     buffered_line_ends_ = 0;
     return ends;
   }

@@ -33,11 +33,14 @@ bool OsFile::WriteAll(const char* data, size_t size, int* error, LineEnds ends) 
   return true;
 }
 
-// The line ends known beforehand count a write that takes the last of them;
-// a write that stops short of it (a pipe's piece) is counted byte by byte.
+// The line ends known beforehand count a write that takes the last of them
+// (or follows it); a write that stops short of it (a pipe's piece) is
+// counted byte by byte.
 void OsFile::CountWritten(const char* data, size_t done, size_t written, LineEnds* ends) {
   const size_t end = done + written;
-  if (ends->count > 0 && end >= ends->after_last) {
+  if (ends->count == 0) {
+    lines_->Add(written, 0, 0);
+  } else if (end >= ends->after_last) {
     lines_->Add(written, ends->count, end - ends->after_last);
     ends->count = 0;
   } else {
