@@ -6,22 +6,6 @@
 #include "textio/stop_scan.h"
 
 namespace textio {
-namespace {
-
-// Bytes that a field's first byte must not be for TakeLine: blanks, '"'
-// and the stops of a line.
-struct FirstByteTable {
-  bool refused[256] = {};
-  constexpr FirstByteTable() {
-    for (char c : {' ', '\t', '"', '\n', '\r', ',', '\x1A'}) {
-      refused[static_cast<unsigned char>(c)] = true;
-    }
-  }
-};
-constexpr FirstByteTable kFirstBytes;
-
-}  // namespace
-
 bool TextInput::Refill() {
   if (source_done_) return false;
   size_t kept = end_ - next_;
@@ -80,26 +64,6 @@ size_t TextInput::TakePlain(std::string* out, size_t room) {
     if (i < limit || i < end_) break;  // met a byte that needs attention
   }
   return taken;
-}
-
-bool TextInput::TakeLine(size_t limit, std::string_view* line) {
-  if (ended_ || next_ == end_ || kFirstBytes.refused[buffer_[next_]]) return false;
-  // The line end must lie within the buffer, at most limit bytes on.
-  size_t reach = next_ + limit + 1;
-  if (reach > end_) reach = end_;
-  size_t stop = FindStop<Stops::kLine>(buffer_, next_, reach, end_);
-  size_t after;  // just past the line end
-  if (stop == reach) return false;
-  if (buffer_[stop] == '\n') {
-    after = stop + 1;
-  } else if (buffer_[stop] == '\r' && stop + 1 < end_ && buffer_[stop + 1] == '\n') {
-    after = stop + 2;
-  } else {
-    return false;  // a comma, a lone CR, a 0x1A, or a CR at the buffer's end
-  }
-  *line = std::string_view(reinterpret_cast<const char*>(buffer_) + next_, stop - next_);
-  next_ = after;  // the line end is consumed here, and only here
-  return true;
 }
 
 bool TextInput::CutShort(int64_t* bytes_after) {

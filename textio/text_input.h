@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "textio/stop_scan.h"
+
 namespace textio {
 
 /// The mark that no further character can be had; distinct from every byte.
@@ -34,6 +36,22 @@ class ByteSource {
   /// been delivered after it.  The same count unless the source converts.
   virtual int64_t BytesAfterMark(int64_t delivered_after) const { return delivered_after; }
 };
+
+namespace text_input_detail {
+
+// Bytes that a field's first byte must not be for TakeLine: blanks, '"'
+// and the stops of a line.
+struct FirstByteTable {
+  bool refused[256] = {};
+  constexpr FirstByteTable() {
+    for (char c : {' ', '\t', '"', '\n', '\r', ',', '\x1A'}) {
+      refused[static_cast<unsigned char>(c)] = true;
+    }
+  }
+};
+inline constexpr FirstByteTable kFirstBytes;
+
+}  // namespace text_input_detail
 
 /// Delivers the bytes of a source through a buffer of kFileBufferSize bytes
 /// with the text translation of input files:
@@ -76,7 +94,27 @@ class TextInput {
   /// buffer until the next read; true.  Otherwise nothing is delivered and
   /// nothing is read: false.  The field reader would take such a line as
   /// one field and consume its line end, and read nothing more.
-  bool TakeLine(size_t limit, std::string_view* line);
+  /// Inline: every row of a source is taken through here.
+  bool TakeLine(size_t limit, std::string_view* line) {
+    if (ended_ || next_ == end_ || text_input_detail::kFirstBytes.refused[buffer_[next_]])
+      return false;
+    // The line end must lie within the buffer, at most limit bytes on.
+    size_t reach = next_ + limit + 1;
+    if (reach > end_) reach = end_;
+    const size_t stop = FindStop<Stops::kLine>(buffer_, next_, reach, end_);
+    size_t after;  // just past the line end
+    if (stop == reach) return false;
+    if (buffer_[stop] == '\n') {
+      after = stop + 1;
+    } else if (buffer_[stop] == '\r' && stop + 1 < end_ && buffer_[stop + 1] == '\n') {
+      after = stop + 2;
+    } else {
+      return false;  // a comma, a lone CR, a 0x1A, or a CR at the buffer's end
+    }
+    *line = std::string_view(reinterpret_cast<const char*>(buffer_) + next_, stop - next_);
+    next_ = after;  // the line end is consumed here, and only here
+    return true;
+  }
 
   /// No byte can be delivered any more: every one has been delivered or
   /// skipped, or the data has ended (the next byte is a 0x1A, after which
