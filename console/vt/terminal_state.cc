@@ -22,8 +22,10 @@ namespace {
 bool g_process_hooks_installed = false;
 std::terminate_handler g_previous_terminate = nullptr;
 
-// Every signal whose default action ends the process, but SIGPIPE (ignored:
-// a closed pipe is a failed write) and SIGKILL, which no handler sees.
+// Every signal whose default action ends the process, the real-time ones
+// (SIGRTMIN to SIGRTMAX, numbers known only at run time) aside, but SIGPIPE
+// (ignored: a closed pipe is a failed write) and SIGKILL, which no handler
+// sees.
 constexpr int kEndingSignals[] = {SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
                                   SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGSEGV, SIGBUS,
                                   SIGFPE,    SIGILL,  SIGABRT, SIGTRAP, SIGSYS};
@@ -131,6 +133,7 @@ void ResumeTerminal() {
 void SetHandledSignals(sigset_t* set) {
   sigemptyset(set);
   for (int i = 0; i < kOutsideSignals; ++i) sigaddset(set, kEndingSignals[i]);
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) sigaddset(set, rt);
   for (int handled : {SIGTSTP, SIGCONT, SIGWINCH}) sigaddset(set, handled);
 }
 
@@ -175,7 +178,9 @@ void DieBy(int signal_number) {
 
 namespace {
 
+// The real-time signals too, which end the process unless handled.
 bool FromOutside(int signal_number) {
+  if (signal_number >= SIGRTMIN && signal_number <= SIGRTMAX) return true;
   return std::find(kEndingSignals, kEndingSignals + kOutsideSignals, signal_number) !=
          kEndingSignals + kOutsideSignals;
 }
@@ -306,6 +311,7 @@ void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
 
 void InstallEndingHandlers() {
   for (int i = 0; i < kOutsideSignals; ++i) InstallHandler(kEndingSignals[i], OnEndingSignal);
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) InstallHandler(rt, OnEndingSignal);
 }
 
 void InstallProcessHooks(const std::string& start, const std::string& restore, void (*on_exit)()) {
@@ -323,6 +329,7 @@ void InstallProcessHooks(const std::string& start, const std::string& restore, v
     g_term.wake_write = fds[1];
   }
   for (int signal_number : kEndingSignals) InstallHandler(signal_number, OnEndingSignal);
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) InstallHandler(rt, OnEndingSignal);
   InstallHandler(SIGTSTP, OnStopSignal);
   InstallHandler(SIGCONT, OnContinueSignal);
   InstallHandler(SIGWINCH, OnResizeSignal);
