@@ -65,8 +65,9 @@ size_t InterruptedLine::Compose(const void* line, char* out, size_t capacity) {
   }
   // An output that could not be cut back to its last complete line (a
   // standard output) also holds the start of the next.
-  if (self->lines_->EndsMidLine())
+  if (self->lines_->EndsMidLine()) {
     text.Add(rows == 0 ? " and part of the first" : " and part of the next");
+  }
   return text.size();
 }
 
