@@ -1,6 +1,7 @@
 #include "converter/clipboard_run.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,9 @@ std::string RowsOnClipboard(int64_t rows, bool all_paste) {
 }
 
 // The dialogue's screen without the questions, and the conversion pass from
-// `source` into *result.
+// `source` into *result; *end_mark is the warning for a 0x1A that cut it.
 PasteTally Convert(console::Console& console, textio::Channels& channels, std::string_view source,
-                   std::string* result) {
+                   std::string* result, std::optional<std::string>* end_mark) {
   console.ClearScreen();
   channels.Print(textio::kConsoleChannel, kTitle, kPrintLine);
   console.PlaceCursor(5, 1, -1);
@@ -52,6 +53,7 @@ PasteTally Convert(console::Console& console, textio::Channels& channels, std::s
   channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
   PasteTally tally;
   ConvertRows(console, channels, &tally);
+  *end_mark = EndMarkWarning(channels, "the clipboard");
   channels.Close(kInputChannel);
   channels.Close(kOutputChannel);
   console.FlushOutput();  // the rows come before the lines below them
@@ -75,7 +77,8 @@ ClipboardOutcome RunClipboard(console::Console& console, textio::Channels& chann
     return failed;
   }
   std::string result;
-  const PasteTally tally = Convert(console, channels, source, &result);
+  std::optional<std::string> end_mark;
+  const PasteTally tally = Convert(console, channels, source, &result, &end_mark);
   if (tally.rows() == 0) {  // every pattern row dropped
     report(std::string(kNoPatternRows));
     return failed;
@@ -85,9 +88,10 @@ ClipboardOutcome RunClipboard(console::Console& console, textio::Channels& chann
     return failed;
   }
   const std::vector<std::string> warnings = tally.ClipboardWarnings();
-  report(RowsOnClipboard(tally.rows(), warnings.empty()));
+  report(RowsOnClipboard(tally.rows(), warnings.empty() && !end_mark));
+  if (end_mark) report("patconv: warning: " + *end_mark);
   for (const std::string& line : warnings) report("patconv: warning: " + line);
-  return {0, !warnings.empty()};
+  return {0, !warnings.empty() || end_mark.has_value()};
 }
 
 ClipboardOutcome RunClipboardProgram(console::Device& device, clipboard::Clipboard& board,

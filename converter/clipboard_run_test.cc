@@ -68,6 +68,11 @@ TEST(ClipboardRun, SetOnlyWithConvertedRows) {
        "tracker refuses the whole paste)\n"
        "patconv: warning:   row 1 (source line 1): note '^^^' in channel 1 is not C-1...B-8, --- "
        "or R--\n"},
+      {"marked text", Found::kText, "\xEF\xBB\xBF" + kSource, false, 0, kConverted,
+       "patconv: 2 rows are on the clipboard, ready to paste into Vortex Tracker II\n"},
+      {"0x1A", Found::kText, kSource + "\x1A|C-5\r\n", false, 0, kConverted,
+       "patconv: 2 rows are on the clipboard\npatconv: warning: the clipboard: a 0x1A byte on "
+       "line 4 ends the text; 6 bytes after it were not read\n"},
       {"nothing", Found::kNoText, "", false, 1, "", no_rows},
       {"empty text", Found::kText, "", false, 1, "", no_rows},
       {"header only", Found::kText, "ModPlug Tracker MOD\r\n", false, 1, "ModPlug Tracker MOD\r\n",

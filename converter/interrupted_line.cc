@@ -48,7 +48,7 @@ InterruptedLine::~InterruptedLine() { device_.SetInterruptLine(nullptr, nullptr)
 
 size_t InterruptedLine::Compose(const void* line, char* out, size_t capacity) {
   const auto* self = static_cast<const InterruptedLine*>(line);
-  const int64_t lines = self->lines_->load(std::memory_order_relaxed);
+  const int64_t lines = self->lines_->lines.load(std::memory_order_relaxed);
   const int64_t finished = self->finished_rows_.load(std::memory_order_relaxed);
   if (finished >= 0 && lines >= finished + 1) return 0;  // whole: the header and every row
   const int64_t rows = std::max<int64_t>(lines - 1, 0);
@@ -62,6 +62,11 @@ size_t InterruptedLine::Compose(const void* line, char* out, size_t capacity) {
     text.Add("only the first ");
     text.AddCount(rows);
     text.Add(" rows");
+  }
+  // An output that could not be cut back to its last complete line (a
+  // standard output) also holds the start of the next.
+  if (self->lines_->EndsMidLine()) {
+    text.Add(rows == 0 ? " and part of the first" : " and part of the next");
   }
   return text.size();
 }

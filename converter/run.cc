@@ -52,19 +52,17 @@ void ConvertRows(console::Console& console, textio::Channels& channels, PasteTal
   }
 }
 
-namespace {
-
-// The warning for a source whose text a 0x1A byte ended before the end of
-// the file, or nothing.  Asked before the input channel is closed.
 std::optional<std::string> EndMarkWarning(const textio::Channels& channels,
-                                          const std::string& input_name) {
+                                          const std::string& source) {
   int64_t line = 0;
   int64_t after = 0;
   if (!channels.TextCutShort(kInputChannel, &line, &after)) return std::nullopt;
-  return "'" + ShownName(input_name) + "': a 0x1A byte on line " + std::to_string(line) +
-         " ends the text; " + ShownCount(after) +
+  return source + ": a 0x1A byte on line " + std::to_string(line) + " ends the text; " +
+         ShownCount(after) +
          (after == 1 ? " byte after it was not read" : " bytes after it were not read");
 }
+
+namespace {
 
 // One answer of the dialogue.  A typed name is opened as the user saw it,
 // one from standard input as the bytes it is: the field reader tells which.
@@ -168,7 +166,8 @@ int Run(console::Device& device, console::Console& console, textio::Channels& ch
   PasteTally tally;
   ConvertRows(console, channels, &tally);
   if (interrupted) interrupted->Finished(tally.rows());
-  const std::optional<std::string> end_mark = EndMarkWarning(channels, input_name);
+  const std::optional<std::string> end_mark =
+      EndMarkWarning(channels, "'" + ShownName(input_name) + "'");
 
   if (channels.Close(kInputChannel) == textio::kStatusOk && !channels.last_error().empty()) {
     fail("input file '" + ShownName(input_name) + "': " + channels.last_error());

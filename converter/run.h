@@ -6,6 +6,7 @@
 #define PATCONV_CONVERTER_RUN_H_
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,12 @@ int Run(console::Device& device, console::Console& console, textio::Channels& ch
 /// channel translated, each kept row written to the output channel, shown on
 /// the console and added to *tally.
 void ConvertRows(console::Console& console, textio::Channels& channels, PasteTally* tally);
+
+/// The warning for a source (`source`, as the line names it) whose text a
+/// 0x1A byte ended with more text after it, or nothing.  Asked before the
+/// input channel is closed.
+std::optional<std::string> EndMarkWarning(const textio::Channels& channels,
+                                          const std::string& source);
 
 /// The whole program on a device: builds the channels and the console,
 /// runs, and closes everything.  Failure lines go to `report`.

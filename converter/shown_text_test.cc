@@ -49,9 +49,9 @@ TEST(ShownName, ControlsAndBytesThatAreNoCharacterAppearAsHex) {
 
 TEST(InterruptedLine, SaysHowManyRowsTheOutputHoldsBelowItsHeader) {
   console::MemoryDevice device;
-  textio::LineCount lines{0};
+  textio::LineCount lines;
   InterruptedLine line(device, "out.txt", &lines);
-  char text[80];
+  char text[96];
   const auto composed = [&] {
     return std::string(text, InterruptedLine::Compose(&line, text, sizeof text));
   };
@@ -64,13 +64,15 @@ TEST(InterruptedLine, SaysHowManyRowsTheOutputHoldsBelowItsHeader) {
       {1000001, "only the first 1,000,000 rows"},
   };
   for (const auto& [held, said] : cases) {
-    lines = held;
+    lines.lines = held;
     EXPECT_EQ(composed(), head + said);
   }
   line.Finished(1000000);  // whole: no line
   EXPECT_EQ(composed(), "");
-  lines = 1000000;  // the last row did not reach it
+  lines.lines = 1000000;  // the last row did not reach it
   EXPECT_EQ(composed(), head + "only the first 999,999 rows");
+  lines.bytes = 1;  // nor did it reach it whole
+  EXPECT_EQ(composed(), head + "only the first 999,999 rows and part of the next");
   EXPECT_EQ(InterruptedLine::Compose(&line, text, 12), 12u);
 }
 

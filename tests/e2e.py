@@ -89,6 +89,8 @@ def ansi_text(source):
     if cut >= 0:
         after = len(source) - len(mark) - len(chars[:cut + 1].encode(codec) if codec else
                                                chars[:cut + 1])
+        if not chars[cut:].strip("\x1a" if codec else b"\x1a"):
+            after = 0  # only more of them: the text's end, nothing cut
     return (chars.encode("cp1251", "replace") if codec else chars), after
 
 
@@ -98,7 +100,6 @@ def field_reader(data, lines=None, end_line=None):
     quotes protect, 4096 bytes at most.  Returns the list of fields; when
     `lines` is a list, the line each field starts on is appended to it, and
     the line the reader ends on to `end_line`."""
-    size_marker = len(data)  # the size measured at open counts every byte
     data = data.split(b"\x1a")[0]
     # Translate, remembering the source position after each delivered byte.
     chars, positions, i = [], [], 0
@@ -124,9 +125,7 @@ def field_reader(data, lines=None, end_line=None):
     def at_end():
         if put_back:
             return False
-        if ended:
-            return True
-        return (positions[k - 1] if k else 0) >= size_marker
+        return ended or k >= len(chars)  # a 0x1A next is the end too
 
     line = 1
     while not at_end():

@@ -163,11 +163,17 @@ class Conversion(E2ETest):
 
     def test_eof_mark_ends_the_source(self):
         # It still ends the text, but no longer in silence.
-        r = self.check(b"|C-5\r\n\x1a" + b"|D-5\r\n" * 1010, [target_row(b"|C-5"), target_row(b"")])
-        self.assertEqual(stderr_lines(r.stderr)[0], b"patconv: warning: 'in.txt': a 0x1A byte on "
-                         b"line 2 ends the text; 6,060 bytes after it were not read")
+        # Standard input and a FIFO say it as a file does.
+        source = b"|C-5\r\n\x1a" + b"|D-5\r\n" * 1010
+        r = self.check(source, [target_row(b"|C-5")])
+        warning = (b"a 0x1A byte on line 2 ends the text; 6,060 bytes after it were not read")
+        self.assertEqual(stderr_lines(r.stderr)[0], b"patconv: warning: 'in.txt': " + warning)
+        r = self.run_patconv(source, arguments=["-", "out.txt"])
+        self.assertEqual(stderr_lines(r.stderr)[0], b"patconv: warning: '-': " + warning)
         self.check(b"|C-5\x1a|D-5\r\n", [target_row(b"|C-5")])
-        self.check(b"|C-5\r\n\x1a", [target_row(b"|C-5"), target_row(b"")])  # at the end: no word
+        # At the end, alone or with more of them after it: no row, no word.
+        self.check(b"|C-5\r\n\x1a", [target_row(b"|C-5")])
+        self.check(b"|C-5\r\n\x1a\x1a\x1a", [target_row(b"|C-5")])
 
     def test_marked_sources_convert_as_their_ansi_text(self):
         # Notepad's "UTF-8" and "Unicode", PowerShell's `>`: the rows of the

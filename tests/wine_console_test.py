@@ -295,6 +295,7 @@ class WineConsoleTest(unittest.TestCase):
         self.pane.wait_exit(20)
         rows = self.output().count(b"\r\n") - 1
         self.assertLess(rows, 200000)
+        self.assertTrue(self.output().endswith(b"\r\n"))  # cut back to its whole rows
         self.assertEqual([r for r in self.pane.screen() if r][-1],
                          "patconv: interrupted: 'out.txt' holds only the first %s rows"
                          % format(rows, ","), self.screen_text())

@@ -82,11 +82,6 @@ size_t ChannelKind::WriteThroughBuffer(const char* data, size_t size) {
   return accepted;
 }
 
-ChannelRecord* Channels::Lookup(int number) {
-  if (number < 0 || number > kLastChannel) return nullptr;
-  return &records_[static_cast<size_t>(number)];
-}
-
 int Channels::Open(const std::string& name, int mode, int /*access*/, int /*lock*/, int number,
                    int /*record_length*/, TextOrigin origin) {
   last_error_.clear();
@@ -120,10 +115,13 @@ int Channels::OpenDiskFile(const std::string& name, int mode, TextOrigin origin,
       last_error_ = SystemErrorText(error);
       return kStatusCannotOpen;
     }
-    if (!file->MeasureSize(&size, &error)) {
-      last_error_ = "cannot measure its size: " + SystemErrorText(error);
-      return kStatusBadCall;
+    // A terminal is the console's, never a source; what has no size to
+    // measure (a FIFO, a pipe) is read as standard input is.
+    if (file->IsTerminal()) {
+      last_error_ = SystemErrorText(kErrorNotAFile);
+      return kStatusCannotOpen;
     }
+    if (!file->MeasureSize(&size, &error)) size = kUnmeasured;
   } else {
     file = OsFile::OpenForWriting(name, origin, &error);
     if (!file) {
@@ -189,15 +187,6 @@ int Channels::EndTest(int number) {
   return record->kind->EndTest(*record);
 }
 
-int Channels::SelectInput(int number) {
-  ChannelRecord* record = Lookup(number);
-  if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
-  selected_ = record;
-  answer_line_.clear();
-  answer_index_ = 0;
-  return SetStatus(kStatusOk);
-}
-
 void Channels::SetAnswerLine(std::string line) {
   selected_ = nullptr;
   answer_line_ = std::move(line);
@@ -218,17 +207,21 @@ int Channels::ReadField(std::string* destination, TextOrigin* origin) {
 }
 
 bool Channels::NextField(int number, std::string* storage, std::string_view* field) {
+  // A whole line that the field reader would take as one field, leaving
+  // nothing put back, is taken in one piece; one taken says the channel is
+  // not at its end, so the end test is left for the other lines.
+  ChannelRecord* record = Lookup(number);
+  if (record != nullptr && record->is_open() && record->put_back_count == 0) {
+    TextInput* input = record->kind->input();
+    if (input != nullptr && (input->TakeLine(kFieldLimit, field) ||
+                             (!input->AtSourceEnd() && input->TakeLine(kFieldLimit, field)))) {
+      SelectInput(number);
+      ++record->line_ends;  // a whole line, with its line end
+      return true;
+    }
+  }
   if (EndTest(number) != 0) return false;
   SelectInput(number);
-  // A whole line that the field reader would take as one field, leaving
-  // nothing put back, is taken in one piece.
-  ChannelRecord* record = selected_;
-  TextInput* input = record->kind->input();
-  if (record->put_back_count == 0 && input != nullptr && input->position() < record->size &&
-      input->TakeLine(kFieldLimit, field)) {
-    ++record->line_ends;  // a whole line, with its line end
-    return true;
-  }
   ReadField(storage);
   *field = *storage;
   return true;
@@ -237,9 +230,10 @@ bool Channels::NextField(int number, std::string* storage, std::string_view* fie
 bool Channels::TextCutShort(int number, int64_t* line, int64_t* bytes_after) const {
   if (number < 1 || number > kLastChannel) return false;
   const ChannelRecord& record = records_[static_cast<size_t>(number)];
-  const auto* disk = dynamic_cast<const DiskFile*>(record.kind);
-  const int64_t after = disk != nullptr ? disk->BytesAfterEndMark(record.size) : 0;
-  if (after == 0) return false;
+  int64_t after = 0;
+  if (record.kind == nullptr || record.mode != kModeInput || !record.kind->TextCutShort(&after)) {
+    return false;
+  }
   *line = record.line_ends + 1;
   *bytes_after = after;
   return true;

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "textio/line_count.h"
 #include "textio/os_file.h"
 #include "textio/text_input.h"
 #include "textio/write_gate.h"
@@ -74,6 +75,13 @@ class ChannelKind {
   /// its count one step behind a WriteGate (write_gate.h).  A kind that
   /// writes nothing ignores it.
   virtual void CountLinesWritten(LineCount* /*lines*/) {}
+  /// When a 0x1A byte ended the channel's text with more than 0x1A bytes
+  /// after it: true, with how many bytes of the source come after it.
+  /// False otherwise, and for a kind that reads nothing.
+  virtual bool TextCutShort(int64_t* bytes_after) {
+    TextInput* text = input();
+    return text != nullptr && text->CutShort(bytes_after);
+  }
 
  protected:
   /// The free room of the kind's own output buffer, which Print fills
@@ -82,6 +90,21 @@ class ChannelKind {
   /// calls Write instead.
   char* put_ = nullptr;
   char* put_end_ = nullptr;
+  /// The line ends among the bytes waiting in the output buffer, noted by
+  /// Print as a print ends a line (a counted output's count comes from
+  /// here, not from its bytes): how many, and just past the last of them.
+  int64_t buffered_line_ends_ = 0;
+  char* buffered_line_end_ = nullptr;
+
+  /// The line ends waiting in the output buffer that begins at `start`, now
+  /// handed on to its stream, and forgotten.
+  LineEnds TakeLineEnds(const char* start) {
+    const LineEnds ends{buffered_line_ends_, buffered_line_ends_ > 0
+                                                 ? static_cast<size_t>(buffered_line_end_ - start)
+                                                 : 0};
+    buffered_line_ends_ = 0;
+    return ends;
+  }
 
   /// Write for a kind whose output buffer is the room above: the bytes are
   /// copied into it, and FlushBuffer empties it whenever it is full; the
@@ -116,7 +139,8 @@ class Channels {
   Channels& operator=(const Channels&) = delete;
 
   /// Opens a disk file on a file channel: mode 2 reads (the size measured
-  /// now), mode 3 writes (the file created or emptied).  `access`, `lock`
+  /// now; one that has none, a FIFO, is read as a stream to its end), mode
+  /// 3 writes (the file created or emptied).  `access`, `lock`
   /// and `record_length` change nothing.  `origin` is where the name came
   /// from (ReadField tells).  A failure leaves the channel not open;
   /// last_error() then tells why.
@@ -130,15 +154,21 @@ class Channels {
   /// appended to *sink, which must outlive the channel.
   int OpenOutputBytes(int number, std::string* sink);
   /// Opens a file channel on a stream of another kind than a disk file (a
-  /// standard stream, memory).  Without a `size` the stream has none to
-  /// measure (the whole-line path then never stops short of its end), and
-  /// the end test is the kind's alone.
+  /// standard stream, memory), of `size` bytes when it has one; the end
+  /// test is the kind's.
   int OpenStream(int number, int mode, std::unique_ptr<ChannelKind> kind,
-                 int64_t size = std::numeric_limits<int64_t>::max());
+                 int64_t size = kUnmeasured);
   /// -1 when the channel is at its end or not open, 0 otherwise.
   int EndTest(int number);
   /// Makes an open channel the one read field reads from.
-  int SelectInput(int number);
+  int SelectInput(int number) {
+    ChannelRecord* record = Lookup(number);
+    if (record == nullptr || !record->is_open()) return SetStatus(kStatusBadCall);
+    selected_ = record;
+    if (!answer_line_.empty()) answer_line_.clear();
+    answer_index_ = 0;
+    return SetStatus(kStatusOk);
+  }
   /// Reads the next field of the input selection into *destination; when
   /// `origin` is given, tells there whether the field was typed (the answer
   /// line) or read from a channel.
@@ -150,26 +180,35 @@ class Channels {
     if (number < 0 || number > kLastChannel) return 0;
     return records_[static_cast<size_t>(number)].line_ends;
   }
-  /// When a 0x1A byte ended the text of input channel `number` before the
-  /// end of its file: true, with the line the byte stands on as the field
-  /// reader counts them, and how many bytes of the file (of its size
-  /// measured at open) come after it.  False otherwise.
+  /// When a 0x1A byte ended the text of input channel `number` (a file, a
+  /// stream or bytes in memory) with more than 0x1A bytes after it: true,
+  /// with the line the byte stands on as the field reader counts them, and
+  /// how many bytes of the source come after it (a stream is read to its
+  /// end to count them).  False otherwise.
   bool TextCutShort(int number, int64_t* line, int64_t* bytes_after) const;
   /// The converter's loop step in one call: the end test on channel
   /// `number`; unless it is at its end, select for input on it and read
   /// field.  *field then views the field: in *storage, or in the channel's
   /// read buffer until the next read.  False, with nothing done, at the end.
   bool NextField(int number, std::string* storage, std::string_view* field);
-  /// Writes the text, then CR LF when the flags ask for a line end.
+  /// Writes the text, then CR LF when the flags ask for a line end.  A
+  /// print ends a line when its text ends in a line feed or it adds a line
+  /// end; a counted output counts its lines by that (a line feed inside a
+  /// print's text is not counted: the texts printed to one, rows and
+  /// headers, hold none).
   int Print(int number, std::string_view text, int flags) {
     // Inline: every converted row is printed through here.
     if (number < 0 || number > kLastChannel) return SetStatus(kStatusBadCall);
     ChannelKind* kind = records_[static_cast<size_t>(number)].kind;
     if (kind == nullptr) return SetStatus(kStatusBadCall);
     int status = kStatusOk;
-    if (!text.empty() && !Put(kind, text.data(), text.size())) status = kStatusWriteCut;
-    if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0 && !Put(kind, "\r\n", 2)) {
-      status = kStatusWriteCut;
+    if (!text.empty()) {
+      if (!Put(kind, text.data(), text.size())) status = kStatusWriteCut;
+      if (text.back() == '\n') NoteLineEnd(kind);
+    }
+    if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0) {
+      if (!Put(kind, "\r\n", 2)) status = kStatusWriteCut;
+      NoteLineEnd(kind);
     }
     return SetStatus(status);
   }
@@ -195,7 +234,10 @@ class Channels {
   const std::string& last_error() const { return last_error_; }
 
   /// The record of a channel number, null when the number names none.
-  ChannelRecord* Lookup(int number);
+  ChannelRecord* Lookup(int number) {
+    if (number < 0 || number > kLastChannel) return nullptr;
+    return &records_[static_cast<size_t>(number)];
+  }
 
  private:
   int SetStatus(int status) { return status_ = status; }
@@ -218,6 +260,11 @@ class Channels {
     std::memcpy(to + second, b, 16);
     std::memcpy(to + size - 16 - second, c, 16);
     std::memcpy(to + size - 16, d, 16);
+  }
+  /// The byte last put into the kind's output buffer ends a line.
+  static void NoteLineEnd(ChannelKind* kind) {
+    ++kind->buffered_line_ends_;
+    kind->buffered_line_end_ = kind->put_;
   }
   /// Hands bytes to a channel's write operation; true when it took them all.
   static bool Put(ChannelKind* kind, const char* data, size_t size) {

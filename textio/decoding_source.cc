@@ -82,14 +82,23 @@ long DecodingSource::Read(char* data, size_t size, int* error) {
     if (!fill_after_head_ || n == size || head_error_ != 0) return static_cast<long>(n);
     // A file: the first read fills as much as it would without the look at
     // its first bytes.  A failure waits for the next read.
-    const long more = raw_->Read(data + n, size - n, &head_error_);
+    const long more = ReadRaw(data + n, size - n, &head_error_);
     return static_cast<long>(n) + std::max(0L, more);
   }
   if (head_error_ != 0) {
     *error = head_error_;
     return -1;
   }
-  return raw_->Read(data, size, error);
+  return ReadRaw(data, size, error);
+}
+
+long DecodingSource::ReadRaw(char* data, size_t size, int* error) {
+  const auto room =
+      static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), raw_limit_ - raw_read_));
+  if (room == 0) return 0;
+  const long n = raw_->Read(data, room, error);
+  if (n > 0) raw_read_ += n;
+  return n;
 }
 
 long DecodingSource::ReadConverted(char* data, size_t size, int* error) {
@@ -191,25 +200,11 @@ long DecodingSource::FillRaw(int* error) {
   raw_base_ += static_cast<int64_t>(raw_next_);
   raw_next_ = 0;
   raw_end_ = kept;
-  const auto room = static_cast<size_t>(
-      std::min<int64_t>(static_cast<int64_t>(kFileBufferSize - kept), raw_limit_ - raw_read_));
   const long n =
-      room == 0 ? 0 : raw_->Read(reinterpret_cast<char*>(raw_bytes_.get()) + kept, room, error);
-  if (n > 0) {
-    raw_end_ += static_cast<size_t>(n);
-    raw_read_ += n;
-  }
+      ReadRaw(reinterpret_cast<char*>(raw_bytes_.get()) + kept, kFileBufferSize - kept, error);
+  if (n > 0) raw_end_ += static_cast<size_t>(n);
   if (n <= 0 || raw_read_ >= raw_limit_) raw_done_ = true;
   return n;
-}
-
-int64_t DecodingSource::TextSize(int64_t raw_size) const {
-  if (!converting()) return raw_size - mark_size_;
-  return raw_done_ && raw_next_ == raw_end_ && spill_next_ == spill_end_ ? text_size_ : kNoLimit;
-}
-
-int64_t DecodingSource::RawOffsetAfter(int64_t text_offset) const {
-  return converting() ? stop_raw_end_ : text_offset + mark_size_ + 1;
 }
 
 }  // namespace textio

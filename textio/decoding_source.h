@@ -45,24 +45,21 @@ class DecodingSource final : public ByteSource {
   DecodingSource& operator=(const DecodingSource&) = delete;
 
   /// Looks for a mark now rather than at the first read (a file, when it
-  /// is opened).  A converted text is then read up to `raw_limit` bytes of
-  /// the raw source (its size measured at open) and no further.
+  /// is opened).  The source is then read up to `raw_limit` bytes (its size
+  /// measured at open) and no further.
   void Start(int64_t raw_limit);
   /// From now on a mark is taken as Marks::kConvert takes it; before the
   /// first read (standard input, when it holds a source rather than answers).
   void ConvertMarkedText() { marks_ = Marks::kConvert; }
   long Read(char* data, size_t size, int* error) override;
+  /// The raw bytes after the first 0x1A delivered, once the source has been
+  /// read to its end.
+  int64_t BytesAfterMark(int64_t delivered_after) const override {
+    return converting() ? raw_read_ - stop_raw_end_ : delivered_after;
+  }
 
   /// What the mark said; kBytes before the first read or Start.
   SourceEncoding encoding() const { return encoding_; }
-  /// The size of the text delivered from a raw source of `raw_size` bytes
-  /// (after Start).  Unconverted: raw_size less the mark.  Converted: exact
-  /// once the last raw byte has been decoded, and until then larger than
-  /// every text offset delivered so far.
-  int64_t TextSize(int64_t raw_size) const;
-  /// The offset in the raw source just past the text byte at `text_offset`,
-  /// which must be the first 0x1A delivered when the text is converted.
-  int64_t RawOffsetAfter(int64_t text_offset) const;
 
  private:
   static constexpr int64_t kNoLimit = INT64_MAX;
@@ -83,6 +80,8 @@ class DecodingSource final : public ByteSource {
   /// kNoCharacter stays in *code_point for bytes that are none.
   size_t DecodeUtf16(size_t held, uint32_t* code_point) const;
   size_t DecodeUtf8(size_t held, unsigned char* byte) const;
+  /// Reads up to `size` raw bytes, never past the limit.
+  long ReadRaw(char* data, size_t size, int* error);
   /// Reads more raw bytes after those not yet decoded; -1 when the read
   /// fails.
   long FillRaw(int* error);
@@ -106,7 +105,7 @@ class DecodingSource final : public ByteSource {
   size_t raw_next_ = 0;
   size_t raw_end_ = 0;
   int64_t raw_base_ = 0;
-  int64_t raw_read_ = 0;  // raw bytes read in all
+  int64_t raw_read_ = 0;  // raw bytes read in all, the mark's too
   int64_t raw_limit_ = kNoLimit;
   bool raw_done_ = false;      // no further raw byte will come
   int64_t text_size_ = 0;      // text bytes delivered

@@ -9,9 +9,9 @@ DiskFile::DiskFile(std::unique_ptr<OsFile> file, int mode, int64_t size)
     : file_(std::move(file)), mode_(mode), identity_(file_->Identity()) {
   if (mode_ == kModeInput) {
     source_ = std::make_unique<DecodingSource>(file_.get(), DecodingSource::Marks::kConvert);
-    // Whether the text is converted tells what its end is: known before
-    // the first end test.
-    source_->Start(size);
+    // The mark of a file is looked for at once, and nothing past the size
+    // measured now is read; a stream's at its first read, which may wait.
+    if (size != kUnmeasured) source_->Start(size);
     input_ = std::make_unique<TextInput>(source_.get());
   } else {
     buffer_ = std::make_unique<char[]>(kBufferSize);
@@ -24,15 +24,9 @@ DiskFile::~DiskFile() {
   if (file_) Close();
 }
 
-int DiskFile::EndTest(const ChannelRecord& record) {
+int DiskFile::EndTest(const ChannelRecord& /*record*/) {
   if (mode_ != kModeInput) return 0;  // a channel open for writing never ends
-  if (input_->ended()) return -1;
-  return input_->position() >= source_->TextSize(record.size) ? -1 : 0;
-}
-
-int64_t DiskFile::BytesAfterEndMark(int64_t size) const {
-  if (!input_ || !input_->ended_at_mark()) return 0;
-  return std::max<int64_t>(0, size - source_->RawOffsetAfter(input_->position()));
+  return input_->AtSourceEnd() ? -1 : 0;
 }
 
 size_t DiskFile::Write(const char* data, size_t size) {
@@ -44,7 +38,8 @@ bool DiskFile::FlushBuffer() {
   char* start = buffer_.get();
   size_t waiting = static_cast<size_t>(put_ - start);
   put_ = start;
-  if (write_error_ == 0 && waiting > 0) file_->WriteAll(start, waiting, &write_error_);
+  const LineEnds ends = TakeLineEnds(start);
+  if (write_error_ == 0 && waiting > 0) file_->WriteAll(start, waiting, &write_error_, ends);
   // After a failed write nothing more is taken.
   put_end_ = write_error_ == 0 ? start + kBufferSize : start;
   return write_error_ == 0;

@@ -19,9 +19,10 @@ class DiskFile final : public ChannelKind {
  public:
   static constexpr size_t kBufferSize = kFileBufferSize;
 
-  /// A file open for input (read with text translation; `size` is its size
-  /// measured at open, and its byte-order mark is looked for now) or output
-  /// (written byte for byte through the buffer).
+  /// A file open for input (read with text translation up to `size`
+  /// bytes, its size measured at open or kUnmeasured for a stream, and its
+  /// byte-order mark looked for now) or output (written byte for byte
+  /// through the buffer).
   DiskFile(std::unique_ptr<OsFile> file, int mode, int64_t size = 0);
   ~DiskFile() override;
 
@@ -35,10 +36,6 @@ class DiskFile final : public ChannelKind {
   void CountLinesWritten(LineCount* lines) override {
     if (buffer_ && file_) file_->CountLinesIn(lines);
   }
-
-  /// How many of the file's `size` bytes come after the 0x1A byte that
-  /// ended its text; 0 when none did.
-  int64_t BytesAfterEndMark(int64_t size) const;
 
   FileIdentity identity() const { return identity_; }
   int mode() const { return mode_; }

@@ -83,7 +83,7 @@ TEST(FieldReader, FindsTheEndOfAFile) {
       {"last_line_without_end", "a\r\nb", {"a", "b"}},
       {"empty_last_line", "a\r\n\r\n", {"a", ""}},
       {"lone_cr_at_end", "a\r", {"a"}},
-      {"eof_mark_after_line_end", "a\r\n\x1A", {"a", ""}},
+      {"eof_mark_after_line_end", "a\r\n\x1A", {"a"}},
       {"eof_mark_mid_line",
        "ab\x1A"
        "cd\r\nef\r\n",
@@ -91,7 +91,7 @@ TEST(FieldReader, FindsTheEndOfAFile) {
       {"eof_mark_first",
        "\x1A"
        "abc\r\n",
-       {""}},
+       {}},
       {"blanks_after_last_line", "a\r\n  ", {"a", ""}},
       {"only_blanks", "   ", {""}},
       {"cr_before_eof_mark", "a\r\x1A", {"a"}},
@@ -166,37 +166,37 @@ TEST(FieldReader, WholeLinesReadAtOnceAsTheGeneralReaderReadsThem) {
     std::string appended;  // after the size was measured at open
     size_t fast;
   } cases[] = {
-      {"line_of_4095", "a\r\n" + x4095 + "\r\nb\r\n", "", 2},
-      {"line_of_4096", "a\r\n" + x4096 + "\r\nb\r\n", "", 2},
-      {"line_of_4097", "a\r\n" + x4097 + "\r\nb\r\n", "", 1},
-      {"lf_lines", "a\n" + x4096 + "\nb\nc", "", 2},
+      {"line_of_4095", "a\r\n" + x4095 + "\r\nb\r\n", "", 3},
+      {"line_of_4096", "a\r\n" + x4096 + "\r\nb\r\n", "", 3},
+      {"line_of_4097", "a\r\n" + x4097 + "\r\nb\r\n", "", 2},
+      {"lf_lines", "a\n" + x4096 + "\nb\nc", "", 3},
       // The line of the CR is read byte by byte when its line end is not
       // all in the buffer; "b" then comes after a refill.
-      {"cr_lf_split_at_buffer_end", CrAt(kEnd - 1) + "b\r\n", "", kFillers + 1},
-      {"cr_lf_at_buffer_end", CrAt(kEnd - 2) + "b\r\n", "", kFillers + 1},
-      {"cr_lf_in_next_buffer", CrAt(kEnd) + "b\r\n", "", kFillers + 1},
-      {"quotes_after_the_first_byte", "a\r\nb\"c\"\r\nd\"\r\n", "", 2},
-      {"quote_first", "a\r\n\"b,c\"\r\nd\r\n", "", 1},
-      {"put_back_after_a_quote", "a\r\n\"b\"c\r\nd\r\n", "", 1},
-      {"blanks_first", "a\r\n  b\r\n\tc\r\nd \r\n", "", 1},
-      {"blanks_and_tabs_inside", "a\r\nb c\td \r\n", "", 1},
-      {"commas", "a\r\nb,c\r\n,d\r\ne,\r\n", "", 2},
-      {"lone_cr", "a\r\nb\rc\r\nd\r\r\ne\r\n", "", 1},
+      {"cr_lf_split_at_buffer_end", CrAt(kEnd - 1) + "b\r\n", "", kFillers + 2},
+      {"cr_lf_at_buffer_end", CrAt(kEnd - 2) + "b\r\n", "", kFillers + 3},
+      {"cr_lf_in_next_buffer", CrAt(kEnd) + "b\r\n", "", kFillers + 2},
+      {"quotes_after_the_first_byte", "a\r\nb\"c\"\r\nd\"\r\n", "", 3},
+      {"quote_first", "a\r\n\"b,c\"\r\nd\r\n", "", 2},
+      {"put_back_after_a_quote", "a\r\n\"b\"c\r\nd\r\n", "", 2},
+      {"blanks_first", "a\r\n  b\r\n\tc\r\nd \r\n", "", 2},
+      {"blanks_and_tabs_inside", "a\r\nb c\td \r\n", "", 2},
+      {"commas", "a\r\nb,c\r\n,d\r\ne,\r\n", "", 3},
+      {"lone_cr", "a\r\nb\rc\r\nd\r\r\ne\r\n", "", 2},
       {"stops_past_the_first_blocks",
-       "a\r\n" + x40 + "\r" + x40 + "\r\n" + x40 + "," + x40 + "\r\n" + x40 + "\x1A\r\n", "", 1},
-      {"empty_lines", "a\r\n\r\n\nb\r\n", "", 1},
+       "a\r\n" + x40 + "\r" + x40 + "\r\n" + x40 + "," + x40 + "\r\n" + x40 + "\x1A\r\n", "", 2},
+      {"empty_lines", "a\r\n\r\n\nb\r\n", "", 2},
       {"eof_mark_mid_line",
        "a\r\nb\x1A"
        "c\r\nd\r\n",
-       "", 0},
+       "", 1},
       {"eof_mark_after_line_end",
        "a\r\nb\r\n\x1A"
        "c\r\n",
-       "", 1},
-      {"last_line_without_end", "a\r\nbc\r\nde", "", 1},
-      {"nul_bytes", std::string("a\r\nb\0c\r\n\0\r\n", 11), "", 2},
+       "", 2},
+      {"last_line_without_end", "a\r\nbc\r\nde", "", 2},
+      {"nul_bytes", std::string("a\r\nb\0c\r\n\0\r\n", 11), "", 3},
       {"size_reached_mid_line", "a\r\nbc", "de\r\nfg\r\n", 1},
-      {"size_reached_at_line_end", "a\r\nbc\r\n", "de\r\n", 1},
+      {"size_reached_at_line_end", "a\r\nbc\r\n", "de\r\n", 2},
   };
   ScopedTempDir dir;
   for (const Case& c : cases) {

@@ -1,6 +1,7 @@
 // Names that lead to FIFOs: opening one never waits for its other end.  A
-// FIFO has no size to measure, so as an input it is refused; as an output
-// without a reader it cannot be opened.  POSIX only (the source list
+// FIFO has no size to measure, so as an input it is read as a stream, its
+// first read waiting for a writer; as an output without a reader it cannot
+// be opened.  POSIX only (the source list
 // leaves it out elsewhere).
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,9 +9,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "textio/channels.h"
+#include "textio/line_count.h"
 #include "textio/os_file.h"
 #include "textio/test_support.h"
 
@@ -40,10 +45,18 @@ TEST_F(OsFileLonelyFifo, OpensForReadingAtOnceAndHasNoSize) {
   EXPECT_EQ(error, ESPIPE);
 }
 
-TEST_F(OsFileLonelyFifo, IsRefusedAsAnInputChannel) {
+// Opened before its writer, it is read as a stream once the writer comes.
+TEST_F(OsFileLonelyFifo, IsReadAsAStreamFromTheWriterThatComesLater) {
   Channels channels;
-  EXPECT_EQ(channels.Open(path_, kModeInput, 0, 0, 1, 0), kStatusBadCall);
-  EXPECT_NE(channels.last_error().find("size"), std::string::npos) << channels.last_error();
+  ASSERT_EQ(channels.Open(path_, kModeInput, 0, 0, 1, 0), kStatusOk);
+  std::thread writer([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int fd = ::open(path_.c_str(), O_WRONLY);
+    EXPECT_EQ(::write(fd, "a\r\nb\r\n", 6), 6);
+    ::close(fd);
+  });
+  EXPECT_EQ(ReadAllFields(channels), (std::vector<std::string>{"a", "b"}));
+  writer.join();
   EXPECT_EQ(channels.EndTest(1), -1);
 }
 
@@ -69,6 +82,30 @@ TEST(OsFileFifo, WithAReaderIsWrittenThroughBlockingWrites) {
   char bytes[16] = {};
   EXPECT_EQ(::read(reader, bytes, sizeof bytes), 8);
   EXPECT_EQ(std::string(bytes, 8), "Vortex\r\n");
+  ::close(reader);
+}
+
+// A FIFO takes a counted buffer in pieces, none ending on a line end: the
+// count stays the complete lines that went through, and their bytes.
+TEST(OsFileFifo, CountsTheCompleteLinesOfEachPieceWritten) {
+  ScopedTempDir directory;
+  const std::string path = directory.File("fifo");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  Channels channels;
+  ASSERT_EQ(channels.Open(path, kModeOutput, 0, 0, 2, 0), kStatusOk);
+  LineCount lines;
+  channels.CountLinesWritten(2, &lines);
+  const std::string row(48, '.');  // 50 bytes a line: 8192 bytes end mid-line
+  for (int i = 0; i < 200; ++i) channels.Print(2, row, kFlagLast | kFlagLineEnd);
+  EXPECT_EQ(lines.lines, 163);  // the first buffer, written when full
+  EXPECT_EQ(lines.line_bytes, 163 * 50);
+  EXPECT_EQ(lines.bytes, 8192);
+  EXPECT_TRUE(lines.EndsMidLine());
+  EXPECT_EQ(channels.Close(2), kStatusOk);
+  EXPECT_EQ(lines.lines, 200);
+  EXPECT_FALSE(lines.EndsMidLine());
   ::close(reader);
 }
 

@@ -13,12 +13,15 @@ long MemorySource::Read(char* data, size_t size, int* /*error*/) {
 }
 
 MemoryChannel::MemoryChannel(std::string_view bytes)
-    : source_(bytes), input_(std::make_unique<TextInput>(&source_)) {}
+    : source_(bytes),
+      decoding_(std::make_unique<DecodingSource>(&source_, DecodingSource::Marks::kConvert)) {
+  decoding_->Start(static_cast<int64_t>(bytes.size()));
+  input_ = std::make_unique<TextInput>(decoding_.get());
+}
 
-int MemoryChannel::EndTest(const ChannelRecord& record) {
+int MemoryChannel::EndTest(const ChannelRecord& /*record*/) {
   if (!input_) return 0;  // a channel open for writing never ends
-  if (input_->ended()) return -1;
-  return input_->position() >= record.size ? -1 : 0;
+  return input_->AtSourceEnd() ? -1 : 0;
 }
 
 size_t MemoryChannel::Write(const char* data, size_t size) {

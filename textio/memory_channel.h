@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "textio/channels.h"
+#include "textio/decoding_source.h"
 #include "textio/text_input.h"
 
 namespace textio {
@@ -24,9 +25,9 @@ class MemorySource final : public ByteSource {
   std::string_view bytes_;
 };
 
-/// A channel on memory: for input, bytes read through a TextInput, with the
-/// text translation of input files; for output, what is printed appended to
-/// a string.
+/// A channel on memory: for input, bytes read by the rules of an input
+/// file (its byte-order mark and the text translation); for output, what is
+/// printed appended to a string.
 class MemoryChannel final : public ChannelKind {
  public:
   /// Input from `bytes`, which must outlive the channel.
@@ -41,6 +42,7 @@ class MemoryChannel final : public ChannelKind {
 
  private:
   MemorySource source_;
+  std::unique_ptr<DecodingSource> decoding_;
   std::unique_ptr<TextInput> input_;
   std::string* sink_ = nullptr;
 };

@@ -8,15 +8,16 @@ namespace textio {
 
 OsFile::~OsFile() { Close(); }
 
-bool OsFile::WriteAll(const char* data, size_t size, int* error) {
-  while (size > 0) {
+bool OsFile::WriteAll(const char* data, size_t size, int* error, LineEnds ends) {
+  size_t done = 0;  // of the `size` bytes at `data`
+  while (done < size) {
     long n;
     if (lines_ == nullptr) {
-      n = WriteSome(data, size);
+      n = WriteSome(data + done, size - done);
     } else {
       const WriteGate gate;
-      n = WriteSome(data, size);
-      if (n > 0) CountLines(data, static_cast<size_t>(n), lines_);
+      n = WriteSome(data + done, size - done);
+      if (n > 0) CountWritten(data, done, static_cast<size_t>(n), &ends);
     }
     if (n < 0 && errno == EINTR) continue;  // a signal came first: again
     if (n < 0) {
@@ -27,10 +28,24 @@ bool OsFile::WriteAll(const char* data, size_t size, int* error) {
       *error = kNothingWrittenError;
       return false;
     }
-    data += n;
-    size -= static_cast<size_t>(n);
+    done += static_cast<size_t>(n);
   }
   return true;
+}
+
+// The line ends known beforehand count a write that takes the last of them
+// (or follows it); a write that stops short of it (a pipe's piece) is
+// counted byte by byte.
+void OsFile::CountWritten(const char* data, size_t done, size_t written, LineEnds* ends) {
+  const size_t end = done + written;
+  if (ends->count == 0) {
+    lines_->Add(written, 0, 0);
+  } else if (end >= ends->after_last) {
+    lines_->Add(written, ends->count, end - ends->after_last);
+    ends->count = 0;
+  } else {
+    ends->count -= CountLines(data + done, written, lines_);
+  }
 }
 
 std::string SystemErrorText(int error) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "textio/line_count.h"
 #include "textio/text_input.h"
 #include "textio/write_gate.h"
 
@@ -69,13 +70,15 @@ class OsFile final : public ByteSource {
 
   long Read(char* data, size_t size, int* error) override;
   /// Writes every byte, retrying partial writes; false with *error when the
-  /// system refuses the rest.
-  bool WriteAll(const char* data, size_t size, int* error);
+  /// system refuses the rest.  `ends` are the line ends among the bytes,
+  /// which a counted file counts.
+  bool WriteAll(const char* data, size_t size, int* error, LineEnds ends = {});
   /// Counts the complete lines that reach the file from now on in *lines:
   /// each write and its count one step behind a WriteGate, and a file that
   /// may wait on its reader (a FIFO) written a piece at a time once it has
-  /// room (AwaitRoom).
-  void CountLinesIn(LineCount* lines) { lines_ = lines; }
+  /// room (AwaitRoom).  A regular file becomes the one CutCountedOutput
+  /// cuts, until it is closed.
+  void CountLinesIn(LineCount* lines);
   /// The position of the file's end; the file is then positioned at its
   /// first byte again.
   bool MeasureSize(int64_t* size, int* error);
@@ -95,11 +98,22 @@ class OsFile final : public ByteSource {
   long WriteSome(const char* data, size_t size);
   /// The errno value of a write that took nothing.
   static const int kNothingWrittenError;
+  /// Counts `written` bytes at data + done, with the line ends not yet
+  /// counted in *ends (from `data`).
+  void CountWritten(const char* data, size_t done, size_t written, LineEnds* ends);
 
   int descriptor_;
   LineCount* lines_ = nullptr;
   int may_wait_ = -1;  // the file is no regular file; -1 not looked at yet
 };
+
+/// On the way out after an ending signal (POSIX systems, async-signal-safe)
+/// or a console's control event (Windows, on the handler's thread once
+/// EndWrites has stopped the writes): cuts the counted regular file being
+/// written back to the end of its last complete line, so that it holds
+/// exactly the lines its LineCount counts, and makes the count say so.
+/// Nothing when no such file is open.
+void CutCountedOutput();
 
 /// The identity of the file standard input reads; not valid when it reads
 /// none (a terminal or a pipe may still have one).

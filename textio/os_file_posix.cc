@@ -1,6 +1,8 @@
 // Files on POSIX systems.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,8 +14,8 @@ namespace {
 
 // Opens without waiting: a FIFO would otherwise block the open until its
 // other end is opened, possibly forever.  Reads and writes then block as
-// usual (a FIFO that opens for input is refused at once anyway: it has no
-// size to measure; one without a reader cannot be opened for output).
+// usual (a FIFO read waits for its writer at the first read; one without
+// a reader cannot be opened for output).
 int OpenNoWait(const std::string& name, int flags) {
   int fd;
   do {
@@ -34,7 +36,34 @@ FileIdentity IdentityOf(int descriptor) {
   return id;
 }
 
+// The counted regular file that CutCountedOutput cuts: its descriptor (-1
+// for none), its offset when the count began and its count.
+volatile sig_atomic_t g_cut_descriptor = -1;
+volatile off_t g_cut_base = 0;
+LineCount* volatile g_cut_lines = nullptr;
+
 }  // namespace
+
+void OsFile::CountLinesIn(LineCount* lines) {
+  lines_ = lines;
+  struct stat st;
+  if (lines == nullptr || ::fstat(descriptor_, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const off_t base = ::lseek(descriptor_, 0, SEEK_CUR);
+  if (base < 0) return;
+  g_cut_base = base;
+  g_cut_lines = lines;
+  g_cut_descriptor = descriptor_;
+}
+
+void CutCountedOutput() {
+  const int descriptor = g_cut_descriptor;
+  LineCount* lines = g_cut_lines;
+  if (descriptor < 0 || lines == nullptr || !lines->EndsMidLine()) return;
+  const int64_t kept = lines->line_bytes.load(std::memory_order_relaxed);
+  if (::ftruncate(descriptor, g_cut_base + static_cast<off_t>(kept)) == 0) {
+    lines->bytes.store(kept, std::memory_order_relaxed);
+  }
+}
 
 // Devices are files in /dev here, opened and then judged like any file.
 bool OsFile::NamesDevice(const std::string& /*name*/) { return false; }
@@ -67,6 +96,18 @@ std::unique_ptr<OsFile> OsFile::OpenForWriting(const std::string& name, TextOrig
 }
 
 long OsFile::Read(char* data, size_t size, int* error) {
+  if (may_wait_ < 0) {
+    // A FIFO opened before its writer would read as empty: the first read
+    // waits for a writer, as a read of a pipe waits for its bytes.
+    struct stat st;
+    const bool known = ::fstat(descriptor_, &st) == 0;
+    may_wait_ = known && S_ISREG(st.st_mode) ? 0 : 1;
+    if (known && S_ISFIFO(st.st_mode)) {
+      pollfd in{descriptor_, POLLIN, 0};
+      while (::poll(&in, 1, -1) < 0 && errno == EINTR) {
+      }
+    }
+  }
   for (;;) {
     ssize_t n = ::read(descriptor_, data, size);
     if (n >= 0) return static_cast<long>(n);
@@ -122,6 +163,7 @@ bool OsFile::IsTerminal() const { return ::isatty(descriptor_) == 1; }
 
 int OsFile::Close() {
   if (descriptor_ < 0) return 0;
+  if (g_cut_descriptor == descriptor_) g_cut_descriptor = -1;
   int result = ::close(descriptor_) == 0 || errno == EINTR ? 0 : errno;
   descriptor_ = -1;
   return result;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "textio/os_file.h"
@@ -113,7 +114,37 @@ FileIdentity IdentityOf(HANDLE handle) {
   return id;
 }
 
+// The counted disk file that CutCountedOutput cuts: its handle (none when
+// INVALID_HANDLE_VALUE), its offset when the count began and its count.
+// The control handler's thread reads them once the writes have stopped.
+std::atomic<HANDLE> g_cut_handle{INVALID_HANDLE_VALUE};
+int64_t g_cut_base = 0;
+LineCount* g_cut_lines = nullptr;
+
 }  // namespace
+
+void OsFile::CountLinesIn(LineCount* lines) {
+  lines_ = lines;
+  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
+  if (lines == nullptr || ::GetFileType(handle) != FILE_TYPE_DISK) return;
+  const __int64 base = ::_lseeki64(descriptor_, 0, SEEK_CUR);
+  if (base < 0) return;
+  g_cut_base = base;
+  g_cut_lines = lines;
+  g_cut_handle.store(handle);
+}
+
+void CutCountedOutput() {
+  HANDLE handle = g_cut_handle.load();
+  LineCount* lines = g_cut_lines;
+  if (handle == INVALID_HANDLE_VALUE || lines == nullptr || !lines->EndsMidLine()) return;
+  const int64_t kept = lines->line_bytes.load(std::memory_order_relaxed);
+  LARGE_INTEGER end;
+  end.QuadPart = g_cut_base + kept;
+  if (::SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle)) {
+    lines->bytes.store(kept, std::memory_order_relaxed);
+  }
+}
 
 bool OsFile::NamesDevice(const std::string& name) { return IsWindowsDeviceName(name); }
 
@@ -196,6 +227,8 @@ bool OsFile::IsTerminal() const {
 
 int OsFile::Close() {
   if (descriptor_ < 0) return 0;
+  HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
+  g_cut_handle.compare_exchange_strong(handle, INVALID_HANDLE_VALUE);
   int result = ::_close(descriptor_) == 0 ? 0 : errno;
   descriptor_ = -1;
   return result;

@@ -87,44 +87,6 @@ inline size_t FindStop(const unsigned char* bytes, size_t from, size_t limit, si
   return FindStopPortable<kStops>(bytes, i, limit);
 }
 
-/// The line feeds among bytes[0, size): the portable count.
-inline size_t CountFeedsPortable(const unsigned char* bytes, size_t size) {
-  size_t feeds = 0;
-  for (size_t i = 0; i < size; ++i) feeds += bytes[i] == '\n';
-  return feeds;
-}
-
-/// The same, the fastest way the build has.  An output file's count of
-/// complete lines runs it over every byte written: the SSE2 path takes a
-/// third of the instructions of the compiler's best for the portable loop.
-inline size_t CountFeeds(const unsigned char* bytes, size_t size) {
-  size_t feeds = 0;
-  size_t i = 0;
-#if defined(__SSE2__)
-  // Sixty-four bytes at a time into 16 byte-wide counters, which are
-  // summed before they can overflow.
-  constexpr size_t kBlock = 64;
-  const __m128i feed = _mm_set1_epi8('\n');
-  const auto hits = [&](size_t at) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
-    return _mm_cmpeq_epi8(block, feed);  // -1 for each line feed
-  };
-  while (size - i >= kBlock) {
-    const size_t blocks = std::min<size_t>((size - i) / kBlock, 63);
-    __m128i counters = _mm_setzero_si128();
-    for (size_t b = 0; b < blocks; ++b, i += kBlock) {
-      const __m128i pair = _mm_add_epi8(hits(i), hits(i + 16));
-      counters =
-          _mm_sub_epi8(counters, _mm_add_epi8(pair, _mm_add_epi8(hits(i + 32), hits(i + 48))));
-    }
-    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-    feeds += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
-             static_cast<size_t>(_mm_extract_epi16(sums, 4));
-  }
-#endif
-  return feeds + CountFeedsPortable(bytes + i, size - i);
-}
-
 }  // namespace textio
 
 #endif  // PATCONV_TEXTIO_STOP_SCAN_H_

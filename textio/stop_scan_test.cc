@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "textio/line_count.h"
+
 namespace textio {
 namespace {
 
@@ -35,18 +37,21 @@ TEST(StopScan, BothScansFindTheFirstStopBeforeTheLimit) {
   }
 }
 
-// Lengths around the 64-byte blocks, and long runs of nothing but line
-// feeds, where a byte-wide counter overflows unless summed in time.
-TEST(StopScan, BothCountsCountEveryLineFeed) {
+// Every line feed counted, and the complete lines' bytes end after the last.
+TEST(LineCount, CountsEveryLineFeedAndTheBytesOfCompleteLines) {
   std::mt19937 random(20261208);
-  for (const size_t size : {0, 63, 64, 65, 200, 4096, 70001}) {
-    for (const unsigned percent : {0u, 2u, 50u, 100u}) {
+  for (const size_t size : {0, 1, 64, 4096}) {
+    for (const unsigned percent : {0u, 2u, 100u}) {
       std::string text(size, '.');
       for (char& c : text) c = random() % 100 < percent ? '\n' : '\r';
-      const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-      const auto feeds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-      EXPECT_EQ(CountFeedsPortable(bytes, size), feeds) << size << " " << percent;
-      EXPECT_EQ(CountFeeds(bytes, size), feeds) << size << " " << percent;
+      LineCount lines;
+      lines.Add(3, 1, 1);  // "ab\nc" before
+      const auto feeds = std::count(text.begin(), text.end(), '\n');
+      EXPECT_EQ(CountLines(text.data(), size, &lines), feeds);
+      EXPECT_EQ(lines.lines, feeds + 1) << size << " " << percent;
+      EXPECT_EQ(lines.bytes, static_cast<int64_t>(size) + 3);
+      const size_t last = text.rfind('\n');
+      EXPECT_EQ(lines.line_bytes, last == std::string::npos ? 2 : static_cast<int64_t>(last) + 4);
     }
   }
 }

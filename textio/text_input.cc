@@ -6,22 +6,6 @@
 #include "textio/stop_scan.h"
 
 namespace textio {
-namespace {
-
-// Bytes that a field's first byte must not be for TakeLine: blanks, '"'
-// and the stops of a line.
-struct FirstByteTable {
-  bool refused[256] = {};
-  constexpr FirstByteTable() {
-    for (char c : {' ', '\t', '"', '\n', '\r', ',', '\x1A'}) {
-      refused[static_cast<unsigned char>(c)] = true;
-    }
-  }
-};
-constexpr FirstByteTable kFirstBytes;
-
-}  // namespace
-
 bool TextInput::Refill() {
   if (source_done_) return false;
   size_t kept = end_ - next_;
@@ -82,24 +66,32 @@ size_t TextInput::TakePlain(std::string* out, size_t room) {
   return taken;
 }
 
-bool TextInput::TakeLine(size_t limit, std::string_view* line) {
-  if (ended_ || next_ == end_ || kFirstBytes.refused[buffer_[next_]]) return false;
-  // The line end must lie within the buffer, at most limit bytes on.
-  size_t reach = next_ + limit + 1;
-  if (reach > end_) reach = end_;
-  size_t stop = FindStop<Stops::kLine>(buffer_, next_, reach, end_);
-  size_t after;  // just past the line end
-  if (stop == reach) return false;
-  if (buffer_[stop] == '\n') {
-    after = stop + 1;
-  } else if (buffer_[stop] == '\r' && stop + 1 < end_ && buffer_[stop + 1] == '\n') {
-    after = stop + 2;
-  } else {
-    return false;  // a comma, a lone CR, a 0x1A, or a CR at the buffer's end
+bool TextInput::CutShort(int64_t* bytes_after) {
+  if (!ended_at_mark_) return false;
+  if (after_mark_ < 0) {
+    // From the byte after the mark to the source's end (read into a buffer
+    // of its own: this one still holds the mark at the read position); only
+    // more marks leave the text whole.
+    const auto only_marks = [](const unsigned char* bytes, size_t size) {
+      for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] != 0x1A) return false;
+      }
+      return true;
+    };
+    bool whole = only_marks(buffer_ + next_ + 1, end_ - next_ - 1);
+    int64_t count = static_cast<int64_t>(end_ - next_ - 1);
+    unsigned char rest[kBufferSize];
+    while (!source_done_) {
+      const long n = source_->Read(reinterpret_cast<char*>(rest), sizeof rest, &error_);
+      if (n <= 0) break;
+      whole = whole && only_marks(rest, static_cast<size_t>(n));
+      count += n;
+    }
+    source_done_ = true;
+    after_mark_ = whole ? 0 : source_->BytesAfterMark(count);
   }
-  *line = std::string_view(reinterpret_cast<const char*>(buffer_) + next_, stop - next_);
-  next_ = after;  // the line end is consumed here, and only here
-  return true;
+  *bytes_after = after_mark_;
+  return after_mark_ > 0;
 }
 
 }  // namespace textio

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "textio/stop_scan.h"
+
 namespace textio {
 
 /// The mark that no further character can be had; distinct from every byte.
@@ -17,6 +19,10 @@ inline constexpr int kEnd = -1;
 /// full buffering of file streams).
 inline constexpr size_t kFileBufferSize = 8192;
 
+/// The size of a source that has none to measure (a pipe, a FIFO): it is
+/// read to its end.
+inline constexpr int64_t kUnmeasured = INT64_MAX;
+
 /// Raw bytes below a text input: a disk file, a redirected standard input,
 /// or a test's string.
 class ByteSource {
@@ -25,7 +31,27 @@ class ByteSource {
   /// Reads up to `size` bytes: the count, 0 at the end, -1 on failure with
   /// an errno value in *error.
   virtual long Read(char* data, size_t size, int* error) = 0;
+  /// Once the source has been read to its end: how many of its own bytes
+  /// came after the first 0x1A it delivered, `delivered_after` bytes having
+  /// been delivered after it.  The same count unless the source converts.
+  virtual int64_t BytesAfterMark(int64_t delivered_after) const { return delivered_after; }
 };
+
+namespace text_input_detail {
+
+// Bytes that a field's first byte must not be for TakeLine: blanks, '"'
+// and the stops of a line.
+struct FirstByteTable {
+  bool refused[256] = {};
+  constexpr FirstByteTable() {
+    for (char c : {' ', '\t', '"', '\n', '\r', ',', '\x1A'}) {
+      refused[static_cast<unsigned char>(c)] = true;
+    }
+  }
+};
+inline constexpr FirstByteTable kFirstBytes;
+
+}  // namespace text_input_detail
 
 /// Delivers the bytes of a source through a buffer of kFileBufferSize bytes
 /// with the text translation of input files:
@@ -68,12 +94,44 @@ class TextInput {
   /// buffer until the next read; true.  Otherwise nothing is delivered and
   /// nothing is read: false.  The field reader would take such a line as
   /// one field and consume its line end, and read nothing more.
-  bool TakeLine(size_t limit, std::string_view* line);
+  /// Inline: every row of a source is taken through here.
+  bool TakeLine(size_t limit, std::string_view* line) {
+    if (ended_ || next_ == end_ || text_input_detail::kFirstBytes.refused[buffer_[next_]])
+      return false;
+    // The line end must lie within the buffer, at most limit bytes on.
+    size_t reach = next_ + limit + 1;
+    if (reach > end_) reach = end_;
+    const size_t stop = FindStop<Stops::kLine>(buffer_, next_, reach, end_);
+    size_t after;  // just past the line end
+    if (stop == reach) return false;
+    if (buffer_[stop] == '\n') {
+      after = stop + 1;
+    } else if (buffer_[stop] == '\r' && stop + 1 < end_ && buffer_[stop + 1] == '\n') {
+      after = stop + 2;
+    } else {
+      return false;  // a comma, a lone CR, a 0x1A, or a CR at the buffer's end
+    }
+    *line = std::string_view(reinterpret_cast<const char*>(buffer_) + next_, stop - next_);
+    next_ = after;  // the line end is consumed here, and only here
+    return true;
+  }
 
-  /// No byte of the source is left: every one has been delivered or skipped,
-  /// or the data has ended.  Reads on first when the buffer is used up, so
-  /// it serves a stream, which has no size to compare position() with.
-  bool AtSourceEnd() { return ended_ || (next_ == end_ && !Refill()); }
+  /// No byte can be delivered any more: every one has been delivered or
+  /// skipped, or the data has ended (the next byte is a 0x1A, after which
+  /// nothing is delivered).  Reads on first when the buffer is used up, so
+  /// it serves every source alike, measured or not.
+  bool AtSourceEnd() {
+    if (ended_ || (next_ == end_ && !Refill())) return true;
+    if (buffer_[next_] != 0x1A) return false;
+    ended_ = ended_at_mark_ = true;
+    return true;
+  }
+
+  /// When a 0x1A byte ended the data and bytes other than 0x1A come after
+  /// it: true, with how many bytes of the source come after it (the rest
+  /// of the source is read, once, to count them).  False otherwise: a 0x1A
+  /// with nothing after it but more of them ends the text as its end does.
+  bool CutShort(int64_t* bytes_after);
 
   /// The offset in the source just past the last byte delivered.
   int64_t position() const { return base_ + static_cast<int64_t>(next_); }
@@ -99,6 +157,7 @@ class TextInput {
   bool ended_ = false;
   bool ended_at_mark_ = false;
   int error_ = 0;
+  int64_t after_mark_ = -1;  // the source's bytes after the mark; -1 not read yet
 };
 
 }  // namespace textio

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -87,19 +88,21 @@ TEST(TextInput, MarkedTextArrivesAsWindows1251) {
     Marks marks;
     std::string data;
     std::string delivered;
-    int64_t stop_end;  // RawOffsetAfter the 0x1A that ends the data, or -1
+    int64_t after;  // source bytes after the 0x1A that ends the data, or -1
   } cases[] = {
       {Marks::kConvert, utf8 + "a\r\nb", "a\nb", -1},
       // Zhe, the euro sign, e-acute and a note emoji; bytes that are no
       // UTF-8 (alone, cut short by a byte, cut off at the end).
       {Marks::kConvert, utf8 + "\xD0\x96\xE2\x82\xAC\xC3\xA9\xF0\x9F\x8E\xB5\xFF\xE2\x82z\xC3",
        "\xC6\x88" + std::string(4, '?') + "z?", -1},
-      {Marks::kConvert, le + std::string("\x16\x04\r\0\n\0\x1A\0x\0", 10), "\xC6\n", 10},
+      {Marks::kConvert, le + std::string("\x16\x04\r\0\n\0\x1A\0x\0", 10), "\xC6\n", 2},
       // A pair, a low and a high surrogate alone, an odd byte at the end.
       {Marks::kConvert, be + std::string("\0a\xD8\x3C\xDF\xB5\xDC\0\xD8\0\0b\0", 13), "a???b?", -1},
       {Marks::kConvert, le, "", -1},
-      {Marks::kConvert, "\xEF\xBBx\x1A", "\xEF\xBBx", 4},  // no mark: bytes as they are
-      {Marks::kAnswers, utf8 + "\xC3\xA9\x1A", "\xC3\xA9", 6},
+      {Marks::kConvert, "\xEF\xBBx\x1A", "\xEF\xBBx", 0},  // no mark: bytes as they are
+      {Marks::kConvert, le + std::string("a\0\x1A\0\x1A\0", 6), "a", 0},  // only marks after
+      {Marks::kAnswers, utf8 + "\xC3\xA9\x1A\x1A\x1A", "\xC3\xA9", 0},
+      {Marks::kAnswers, utf8 + "\xC3\x1A\x1A?\x1A", "\xC3", 3},
       // UTF-16 answers as UTF-8: e-acute, a note emoji; Zhe, a low surrogate alone.
       {Marks::kAnswers, le + std::string("\xE9\0\r\0\n\0\x3C\xD8\xB5\xDF", 10),
        "\xC3\xA9\n\xF0\x9F\x8E\xB5", -1},
@@ -113,10 +116,10 @@ TEST(TextInput, MarkedTextArrivesAsWindows1251) {
       TextInput input(&source);
       const Delivered got = DeliverAll(input);
       EXPECT_EQ(got.bytes, c.delivered);
-      EXPECT_EQ(input.ended_at_mark(), c.stop_end >= 0);
-      if (c.stop_end >= 0) {
-        EXPECT_EQ(source.RawOffsetAfter(input.position()), c.stop_end);
-      }
+      EXPECT_EQ(input.ended_at_mark(), c.after >= 0);
+      int64_t after = 0;
+      EXPECT_EQ(input.CutShort(&after), c.after > 0);
+      EXPECT_EQ(after, std::max<int64_t>(c.after, 0));
     }
   }
 }

@@ -10,28 +10,11 @@
 #ifndef PATCONV_TEXTIO_WRITE_GATE_H_
 #define PATCONV_TEXTIO_WRITE_GATE_H_
 
-#include <atomic>
 #include <cstddef>
-#include <cstdint>
 
-#include "textio/stop_scan.h"
+#include "textio/line_count.h"
 
 namespace textio {
-
-/// Complete lines (line feeds) that reached an output.  A signal handler or
-/// a control handler's thread reads it, so it is lock-free.
-using LineCount = std::atomic<int64_t>;
-static_assert(LineCount::is_always_lock_free, "read by signal handlers");
-
-/// Adds to *lines the line feeds among the `size` bytes at `data`, which
-/// have just reached the output; nothing when `lines` is null.  Only the
-/// one thread that writes the output adds.
-inline void CountLines(const char* data, size_t size, LineCount* lines) {
-  if (lines == nullptr) return;
-  const size_t feeds = CountFeeds(reinterpret_cast<const unsigned char*>(data), size);
-  lines->store(lines->load(std::memory_order_relaxed) + static_cast<int64_t>(feeds),
-               std::memory_order_relaxed);
-}
 
 /// Held around one write to a counted output and the count of what it
 /// wrote, so that the handler that ends the process sees both or neither.

@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "console/vt/terminal_output.h"
+#include "textio/os_file.h"
 #include "textio/write_gate.h"
 
 namespace console {
@@ -21,10 +22,16 @@ namespace {
 bool g_process_hooks_installed = false;
 std::terminate_handler g_previous_terminate = nullptr;
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
-                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT};
-// The first four: sent from outside, not by a fault of the program's.
-constexpr int kOutsideSignals = 4;
+// Every signal whose default action ends the process, the real-time ones
+// (SIGRTMIN to SIGRTMAX, numbers known only at run time) aside, but SIGPIPE
+// (ignored: a closed pipe is a failed write) and SIGKILL, which no handler
+// sees.
+constexpr int kEndingSignals[] = {SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGSEGV, SIGBUS,
+                                  SIGFPE,    SIGILL,  SIGABRT, SIGTRAP, SIGSYS};
+// The first twelve: sent from outside (or by a limit), not by a fault of
+// the program's.
+constexpr int kOutsideSignals = 12;
 
 void Wake() {
   if (g_term.wake_write < 0) return;
@@ -125,9 +132,9 @@ void ResumeTerminal() {
 // all of them blocked, so that they never interleave.
 void SetHandledSignals(sigset_t* set) {
   sigemptyset(set);
-  for (int handled : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH}) {
-    sigaddset(set, handled);
-  }
+  for (int i = 0; i < kOutsideSignals; ++i) sigaddset(set, kEndingSignals[i]);
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) sigaddset(set, rt);
+  for (int handled : {SIGTSTP, SIGCONT, SIGWINCH}) sigaddset(set, handled);
 }
 
 void SetDisposition(int signal_number, void (*handler)(int)) {
@@ -171,7 +178,9 @@ void DieBy(int signal_number) {
 
 namespace {
 
+// The real-time signals too, which end the process unless handled.
 bool FromOutside(int signal_number) {
+  if (signal_number >= SIGRTMIN && signal_number <= SIGRTMAX) return true;
   return std::find(kEndingSignals, kEndingSignals + kOutsideSignals, signal_number) !=
          kEndingSignals + kOutsideSignals;
 }
@@ -201,7 +210,10 @@ void LeaveTerminal(bool interrupted) {
   const bool drawing = g_term.drawing_active;
   RestoreTerminal();
   WriteHeldErrorLines();
-  if (interrupted) WriteInterruptLine();
+  if (interrupted) {
+    textio::CutCountedOutput();  // the line then names what the file holds
+    WriteInterruptLine();
+  }
   if (drawing) StartFreshLine(STDOUT_FILENO);
 }
 
@@ -299,6 +311,7 @@ void SetModes(TtyModes* modes, bool raw_input, bool raw_output) {
 
 void InstallEndingHandlers() {
   for (int i = 0; i < kOutsideSignals; ++i) InstallHandler(kEndingSignals[i], OnEndingSignal);
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) InstallHandler(rt, OnEndingSignal);
 }
 
 void InstallProcessHooks(const std::string& start, const std::string& restore, void (*on_exit)()) {
@@ -316,6 +329,7 @@ void InstallProcessHooks(const std::string& start, const std::string& restore, v
     g_term.wake_write = fds[1];
   }
   for (int signal_number : kEndingSignals) InstallHandler(signal_number, OnEndingSignal);
+  for (int rt = SIGRTMIN; rt <= SIGRTMAX; ++rt) InstallHandler(rt, OnEndingSignal);
   InstallHandler(SIGTSTP, OnStopSignal);
   InstallHandler(SIGCONT, OnContinueSignal);
   InstallHandler(SIGWINCH, OnResizeSignal);

@@ -80,7 +80,8 @@ void WriteHeldErrorLines();
 void DieBy(int signal_number);
 /// Once per process, with or without a terminal: the handlers of the
 /// signals that end the process from outside (SIGINT, SIGTERM, SIGHUP,
-/// SIGQUIT), which write the interrupt line before it ends.
+/// SIGQUIT, and every other whose default action ends it but SIGPIPE),
+/// which write the interrupt line before it ends.
 void InstallEndingHandlers();
 
 /// Once per process: the self-pipe, the signal handlers and the exit hooks.

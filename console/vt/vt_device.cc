@@ -18,6 +18,7 @@
 #include <string>
 
 #include "console/vt/terminal_state.h"
+#include "textio/os_file.h"
 #include "textio/write_gate.h"
 
 namespace console {
@@ -176,7 +177,8 @@ bool VtDevice::NextInputEvent(InputEvent* event) {
 void VtDevice::HangUp() {
   phase_ = Phase::kGone;
   batch_.Drop();
-  RestoreTerminal();  // whatever can still be put back
+  RestoreTerminal();           // whatever can still be put back
+  textio::CutCountedOutput();  // a file being written keeps whole rows only
   DieBy(SIGHUP);
   _exit(128 + SIGHUP);
 }

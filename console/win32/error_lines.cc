@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "textio/os_file.h"
 #include "textio/write_gate.h"
 
 namespace console {
@@ -92,7 +93,7 @@ BOOL WINAPI WriteLinesOnEnd(DWORD event) {
   const bool ends =
       event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || (event == CTRL_CLOSE_EVENT && armed);
   if (!ends) return FALSE;
-  if (armed) textio::EndWrites(kWriteWaitMs);
+  if (armed && textio::EndWrites(kWriteWaitMs)) textio::CutCountedOutput();
   WriteHeldErrorLines(true);
   if (armed) WriteInterruptLine();
   return FALSE;
