@@ -36,6 +36,9 @@ inline constexpr int kStatusWriteCut = 3;
 inline constexpr int kModeInput = 2;
 inline constexpr int kModeOutput = 3;
 
+/// What ends a line of every text written: the target file's, the echo's.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
 /// Print flags: either bit asks for a line end after the text; kFlagLast
 /// marks the last item of a print and changes nothing.
 inline constexpr int kFlagLineEnd = 0x01;
@@ -160,7 +163,7 @@ class Channels {
   /// field.  *field then views the field: in *storage, or in the channel's
   /// read buffer until the next read.  False, with nothing done, at the end.
   bool NextField(int number, std::string* storage, std::string_view* field);
-  /// Writes the text, then CR LF when the flags ask for a line end.
+  /// Writes the text, then kLineEnd when the flags ask for a line end.
   int Print(int number, std::string_view text, int flags) {
     // Inline: every converted row is printed through here.
     if (number < 0 || number > kLastChannel) return SetStatus(kStatusBadCall);
@@ -168,12 +171,13 @@ class Channels {
     if (kind == nullptr) return SetStatus(kStatusBadCall);
     int status = kStatusOk;
     if (!text.empty() && !Put(kind, text.data(), text.size())) status = kStatusWriteCut;
-    if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0 && !Put(kind, "\r\n", 2)) {
+    if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0 &&
+        !Put(kind, kLineEnd.data(), kLineEnd.size())) {
       status = kStatusWriteCut;
     }
     return SetStatus(status);
   }
-  /// Writes CR LF when the flags ask for a line end.
+  /// Writes kLineEnd when the flags ask for a line end.
   int PrintLineEnd(int number, int flags);
   /// Counts the complete lines that reach the stream of output channel
   /// `number` from now on in *lines (ChannelKind::CountLinesWritten).
