@@ -35,8 +35,7 @@ std::unique_ptr<Target> TargetFor(const Job& job, clipboard::Clipboard& board) {
 // Typed keys are no pattern.
 bool SourceIsTyped(console::Device& device, const Job& job) {
   uint32_t mode = 0;
-  return job.source && job.source->kind == NameKind::kStandardStream &&
-         device.GetInputMode(&mode);
+  return job.source && job.source->kind == NameKind::kStandardStream && device.GetInputMode(&mode);
 }
 
 int Convert(console::Device& device, clipboard::Clipboard& board, const Job& job,

@@ -1,14 +1,11 @@
 // patconv: converts tracker pattern text into Vortex Tracker II pattern text.
 //
-// From main() down, converter/ is one flow:
-//  1. ParseCommandLine (command_line.h) makes the arguments one Job (job.h):
-//     what to read, what to write, how to convert, or another answer.
-//  2. Dispatch (dispatch.h) answers --help, --version and refusals itself,
-//     and for a conversion picks a Source (sources.h) and a Target (targets.h).
-//  3. Convert (conversion.h) takes both through the same steps: checks, the
-//     screen and questions (dialogue.h), open, the row loop, close, delivery.
-//  4. Every line for standard error goes through Messages (messages.h), and
-//     the exit status comes back here: 0, 1 after a failure, 2 for a refusal.
+// converter/ from main() down, in five lines:
+//   ParseCommandLine (command_line.h) makes the arguments one Job (job.h).
+//   Dispatch (dispatch.h) answers --help, --version and refusals, or picks the
+//   job's Source (sources.h) and Target (targets.h) and hands both to Convert
+//   (conversion.h): checks, screen, questions (dialogue.h), open, rows, close.
+//   Messages (messages.h) writes each line for standard error; main returns the status.
 #include <memory>
 
 #include "clipboard/clipboard.h"

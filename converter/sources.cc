@@ -25,10 +25,9 @@ std::optional<std::string> EndMarkWarning(const textio::Channels& channels,
 }
 
 bool OpenStandardInput(Session& session) {
-  return session.channels.OpenStream(
-             kInputChannel, textio::kModeInput,
-             std::make_unique<StandardInputChannel>(session.console.SourceInput())) ==
-         textio::kStatusOk;
+  return session.channels.OpenStream(kInputChannel, textio::kModeInput,
+                                     std::make_unique<StandardInputChannel>(
+                                         session.console.SourceInput())) == textio::kStatusOk;
 }
 
 bool OpenFile(Session& session, const Answer& answer) {
@@ -53,7 +52,8 @@ class Named final : public Source {
     end_mark_ = EndMarkWarning(session.channels, answer_.name);
     if (session.channels.Close(kInputChannel) == textio::kStatusOk &&
         !session.channels.last_error().empty()) {
-      session.Fail("input file '" + ShownName(answer_.name) + "': " + session.channels.last_error());
+      session.Fail("input file '" + ShownName(answer_.name) +
+                   "': " + session.channels.last_error());
     }
   }
   void Warn(Session& session) override {
