@@ -38,8 +38,8 @@ bool SourceIsTyped(console::Device& device, const Job& job) {
   return job.source && job.source->kind == NameKind::kStandardStream && device.GetInputMode(&mode);
 }
 
-int Convert(console::Device& device, clipboard::Clipboard& board, const Job& job,
-            Messages& messages) {
+int ConvertJob(console::Device& device, clipboard::Clipboard& board, const Job& job,
+               Messages& messages) {
   // The pieces outlive the session, which closes what they left open.
   const std::unique_ptr<Source> source = SourceFor(job, board);
   const std::unique_ptr<Target> target = TargetFor(job, board);
@@ -60,7 +60,7 @@ int CarryOut(console::Device& device, clipboard::Clipboard& board, const Job& jo
     messages.Error("standard input is a terminal: redirect or pipe the pattern into it");
     return kUsageStatus;
   }
-  return Convert(device, board, job, messages);
+  return ConvertJob(device, board, job, messages);
 }
 
 }  // namespace

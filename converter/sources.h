@@ -18,8 +18,9 @@ namespace converter {
 class Source {
  public:
   virtual ~Source() = default;
-  /// Before the screen is set up or a question asked: false, the failure
-  /// reported, when the run stops here.
+  /// Before the screen is set up or a question asked (where a name from
+  /// the command line can be tried): false, the failure reported, when the
+  /// run stops here.
   virtual bool Check(Session& /*session*/) { return true; }
   /// The source's question in the dialogue: false, the failure reported,
   /// when the run stops here.

@@ -24,8 +24,9 @@ class Target {
   /// The converted text goes to standard output, and nothing else does:
   /// the console is never set up.
   virtual bool OnStandardOutput() const { return false; }
-  /// Before the screen is set up or a question asked: false, the failure
-  /// reported, when the run stops here.
+  /// Before the screen is set up or a question asked (where a name from
+  /// the command line can be tried): false, the failure reported, when the
+  /// run stops here.
   virtual bool Check(Session& /*session*/) { return true; }
   /// The target's question in the dialogue.
   virtual void Name(Session& /*session*/) {}
