@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/program.h"
+#include "converter/command_line.h"
 
 namespace converter {
 namespace {

@@ -1,5 +1,7 @@
 #include "converter/command_line.h"
 
+#include <utility>
+
 #include "converter/shown_text.h"
 
 #ifndef PATCONV_VERSION
@@ -57,11 +59,11 @@ const OptionName* FindOption(std::string_view argument) {
   return nullptr;
 }
 
-CommandLine Refused(const std::string& why) {
-  CommandLine line;
-  line.action = CommandLine::Action::kRefuse;
-  line.refusal = why + std::string(kHelpHint);
-  return line;
+Job Refused(const std::string& why) {
+  Job job;
+  job.action = Job::Action::kRefuse;
+  job.refusal = why + std::string(kHelpHint);
+  return job;
 }
 
 GivenName Named(const std::string& argument) {
@@ -69,10 +71,38 @@ GivenName Named(const std::string& argument) {
   return {NameKind::kFile, argument};
 }
 
+// The clipboard job: the clipboard takes the place of both names.
+Job WithClipboard(Job job, const std::vector<GivenName>& names) {
+  if (!names.empty()) {
+    return Refused("--clipboard takes no names, but '" + ShownName(names[0].text) + "' was given");
+  }
+  job.action = Job::Action::kClipboard;
+  return job;
+}
+
+// The conversion of SOURCE into TARGET, as far as they are named.
+Job WithNames(Job job, const std::vector<GivenName>& names) {
+  if (names.size() > 2)
+    return Refused("too many names, from '" + ShownName(names[2].text) + "' on");
+  if (!names.empty()) job.source = names[0];
+  if (names.size() == 2) {
+    job.target = names[1];
+  } else if (job.source && job.source->kind == NameKind::kStandardStream) {
+    job.target = job.source;
+  }
+  // The refusal of an empty name and the question that follows it belong
+  // on the screen, which standard output does not show when it carries the
+  // converted text.
+  if (job.ToStandardOutput() && job.source->text.empty()) {
+    return Refused("an empty SOURCE names no file");
+  }
+  return job;
+}
+
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
-  CommandLine line;
+Job ParseCommandLine(const std::vector<std::string>& arguments) {
+  Job job;  // the options set what they change in it
   std::vector<GivenName> names;
   bool options_ended = false;
   bool clipboard = false;
@@ -89,33 +119,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (option == nullptr) return Refused("unknown option '" + ShownName(argument) + "'");
     switch (option->option) {
       case Option::kClipboard: clipboard = true; break;
-      case Option::kHelp: line.action = CommandLine::Action::kHelp; return line;
-      case Option::kVersion: line.action = CommandLine::Action::kVersion; return line;
+      case Option::kHelp: job.action = Job::Action::kHelp; return job;
+      case Option::kVersion: job.action = Job::Action::kVersion; return job;
     }
   }
-  if (clipboard) {
-    if (!names.empty()) {
-      return Refused("--clipboard takes no names, but '" + ShownName(names[0].text) +
-                     "' was given");
-    }
-    line.action = CommandLine::Action::kClipboard;
-    return line;
-  }
-  if (names.size() > 2)
-    return Refused("too many names, from '" + ShownName(names[2].text) + "' on");
-  if (!names.empty()) line.source = names[0];
-  if (names.size() == 2) {
-    line.target = names[1];
-  } else if (line.source && line.source->kind == NameKind::kStandardStream) {
-    line.target = line.source;
-  }
-  // The refusal of an empty name and the question that follows it belong
-  // on the screen, which standard output does not show when it carries the
-  // converted text.
-  if (line.ToStandardOutput() && line.source->text.empty()) {
-    return Refused("an empty SOURCE names no file");
-  }
-  return line;
+  return clipboard ? WithClipboard(std::move(job), names) : WithNames(std::move(job), names);
 }
 
 std::string_view UsageText() { return kUsage; }

@@ -8,7 +8,7 @@
 namespace converter {
 namespace {
 
-using Action = CommandLine::Action;
+using Action = Job::Action;
 
 const GivenName kStream{NameKind::kStandardStream, "-"};
 GivenName File(const std::string& name) { return {NameKind::kFile, name}; }
@@ -53,7 +53,7 @@ TEST(CommandLineTest, ReadsOptionsAndNames) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.arguments));
-    const CommandLine line = ParseCommandLine(c.arguments);
+    const Job line = ParseCommandLine(c.arguments);
     EXPECT_EQ(line.action, c.action);
     EXPECT_EQ(line.source, c.source);
     EXPECT_EQ(line.target, c.target);

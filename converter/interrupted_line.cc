@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "converter/messages.h"
+#include "converter/shown_text.h"
+
 namespace converter {
 namespace {
 
@@ -16,17 +19,10 @@ class LineOut {
     std::memcpy(out_ + size_, text.data(), part);
     size_ += part;
   }
-  // As ShownCount writes it ("1,203"), by hand: no allocation here.
+  // As ShownCount writes it ("1,203"), without allocating.
   void AddCount(int64_t count) {
-    char digits[32];
-    size_t length = 0;
-    for (uint64_t rest = static_cast<uint64_t>(count);; rest /= 10) {
-      if (length % 4 == 3) digits[length++] = ',';
-      digits[length++] = static_cast<char>('0' + rest % 10);
-      if (rest < 10) break;
-    }
-    std::reverse(digits, digits + length);
-    Add(std::string_view(digits, length));
+    char digits[kGroupedCountSize];
+    Add(std::string_view(digits, GroupDigits(count, digits)));
   }
   size_t size() const { return size_; }
 
@@ -40,7 +36,9 @@ class LineOut {
 
 InterruptedLine::InterruptedLine(console::Device& device, const std::string& shown_name,
                                  const textio::LineCount* lines)
-    : device_(device), head_("patconv: interrupted: '" + shown_name + "' holds "), lines_(lines) {
+    : device_(device),
+      head_(MessageLine("interrupted: '" + shown_name + "' holds ")),
+      lines_(lines) {
   device_.SetInterruptLine(&InterruptedLine::Compose, this);
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "textio/channels.h"
+
 namespace converter {
 
 // --- The target row's layout ---------------------------------------------------
@@ -21,8 +23,8 @@ inline constexpr std::string_view kRowPieces[4] = {"....|..|", " .... ....|", " 
 /// The characters of a full note; a note cut from a short source row has
 /// fewer.
 inline constexpr size_t kNoteWidth = 3;
-/// What ends a target row in the file and in the echo.
-inline constexpr std::string_view kLineEnd = "\r\n";
+/// What ends a target row in the file and in the echo: the channels' own.
+using textio::kLineEnd;
 
 /// Where the notes stand in a row whose notes are full (0-based columns).
 inline constexpr std::array<size_t, 3> kNoteColumns = [] {

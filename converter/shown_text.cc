@@ -1,5 +1,6 @@
 #include "converter/shown_text.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -59,10 +60,22 @@ std::string ShownAscii(std::string_view text) {
 }
 
 std::string ShownCount(int64_t count) {
-  std::string digits = std::to_string(count);
-  const size_t first = count < 0 ? 1 : 0;  // after a minus sign
-  for (size_t at = digits.size(); at > first + 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
+  char text[kGroupedCountSize];
+  return std::string(text, GroupDigits(count, text));
+}
+
+size_t GroupDigits(int64_t count, char (&out)[kGroupedCountSize]) {
+  // Written from the last digit on, then turned round.
+  uint64_t rest = count < 0 ? 0 - static_cast<uint64_t>(count) : static_cast<uint64_t>(count);
+  size_t length = 0;
+  for (;; rest /= 10) {
+    if (length % 4 == 3) out[length++] = ',';
+    out[length++] = static_cast<char>('0' + rest % 10);
+    if (rest < 10) break;
+  }
+  if (count < 0) out[length++] = '-';
+  std::reverse(out, out + length);
+  return length;
 }
 
 }  // namespace converter

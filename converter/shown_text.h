@@ -4,6 +4,7 @@
 #ifndef PATCONV_CONVERTER_SHOWN_TEXT_H_
 #define PATCONV_CONVERTER_SHOWN_TEXT_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,13 @@ std::string ShownAscii(std::string_view text);
 
 /// A count as people read it, its digits in groups of three: "5,050".
 std::string ShownCount(int64_t count);
+
+/// The most bytes GroupDigits writes: a minus sign, 19 digits, 6 commas.
+inline constexpr size_t kGroupedCountSize = 26;
+
+/// ShownCount's text written into `out`; returns its length.  No allocation
+/// and no shared state: safe in a signal handler.
+size_t GroupDigits(int64_t count, char (&out)[kGroupedCountSize]);
 
 }  // namespace converter
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "console/testing/memory_device.h"
 #include "converter/interrupted_line.h"
@@ -45,6 +47,15 @@ TEST(ShownName, ControlsAndBytesThatAreNoCharacterAppearAsHex) {
   for (const Case& c : cases) {
     EXPECT_EQ(ShownName(c.name), c.shown) << c.shown;
   }
+}
+
+TEST(ShownCount, DigitsInGroupsOfThree) {
+  const std::pair<int64_t, std::string> cases[] = {
+      {0, "0"},          {999, "999"},
+      {1000, "1,000"},   {1234567, "1,234,567"},
+      {-1234, "-1,234"}, {INT64_MIN, "-9,223,372,036,854,775,808"},
+  };
+  for (const auto& [count, shown] : cases) EXPECT_EQ(ShownCount(count), shown);
 }
 
 TEST(InterruptedLine, SaysHowManyRowsTheOutputHoldsBelowItsHeader) {

@@ -47,8 +47,10 @@
 #include <vector>
 
 #include "console/testing/memory_device.h"
-#include "converter/clipboard_run.h"
-#include "converter/run.h"
+#include "converter/conversion.h"
+#include "converter/dialogue.h"
+#include "converter/dispatch.h"
+#include "converter/job.h"
 #include "converter/shown_text.h"
 #include "fuzz/fuzz_input.h"
 #include "textio/test_support.h"
@@ -241,20 +243,21 @@ void CheckClipboardRun(std::string_view source, std::string_view rows) {
   console::MemoryDevice device(options);
   Clipboard board;
   board.text = source;
-  const int status =
-      converter::RunClipboardProgram(device, board, [](const std::string&) {}).status;
+  converter::Job job;
+  job.action = converter::Job::Action::kClipboard;
+  const int status = converter::Dispatch(device, board, job);
   const std::string output = std::string(converter::kTargetHeader) + "\r\n" + std::string(rows);
   Check(status == (board.set ? 0 : 1) && board.text == (board.set ? output : std::string(source)),
         "the clipboard gets what the output file gets, or stays as it was");
 }
 
-// Runs the program in `directory`; the working directory is put back after.
-int RunIn(const std::string& directory, console::MemoryDevice& device,
-          std::vector<std::string>* errors) {
+// Runs the program without arguments in `directory`; the working directory
+// is put back after.
+int RunIn(const std::string& directory, console::MemoryDevice& device) {
   const int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   Check(home >= 0 && chdir(directory.c_str()) == 0, "can enter the scratch directory");
-  const int status =
-      converter::RunProgram(device, [errors](const std::string& line) { errors->push_back(line); });
+  Clipboard board;
+  const int status = converter::Dispatch(device, board, converter::Job{});
   Check(fchdir(home) == 0, "can leave the scratch directory");
   close(home);
   return status;
@@ -288,8 +291,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.stdout_console = false;
   console::MemoryDevice device(options);
   device.SetStdin(stdin_bytes);
-  std::vector<std::string> errors;
-  const int status = RunIn(directory, device, &errors);
+  const int status = RunIn(directory, device);
+  const std::vector<std::string>& errors = device.error_lines();
 
   Check(status == 0 || status == 1, "the exit status is 0 or 1");
   std::vector<std::string> warnings;

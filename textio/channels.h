@@ -37,6 +37,9 @@ inline constexpr int kStatusWriteCut = 3;
 inline constexpr int kModeInput = 2;
 inline constexpr int kModeOutput = 3;
 
+/// What ends a line of every text written: the target file's, the echo's.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
 /// Print flags: either bit asks for a line end after the text; kFlagLast
 /// marks the last item of a print and changes nothing.
 inline constexpr int kFlagLineEnd = 0x01;
@@ -191,7 +194,7 @@ class Channels {
   /// field.  *field then views the field: in *storage, or in the channel's
   /// read buffer until the next read.  False, with nothing done, at the end.
   bool NextField(int number, std::string* storage, std::string_view* field);
-  /// Writes the text, then CR LF when the flags ask for a line end.  A
+  /// Writes the text, then kLineEnd when the flags ask for a line end.  A
   /// print ends a line when its text ends in a line feed or it adds a line
   /// end; a counted output counts its lines by that (a line feed inside a
   /// print's text is not counted: the texts printed to one, rows and
@@ -207,12 +210,12 @@ class Channels {
       if (text.back() == '\n') NoteLineEnd(kind);
     }
     if ((flags & (kFlagLineEnd | kFlagLineEndToo)) != 0) {
-      if (!Put(kind, "\r\n", 2)) status = kStatusWriteCut;
+      if (!Put(kind, kLineEnd.data(), kLineEnd.size())) status = kStatusWriteCut;
       NoteLineEnd(kind);
     }
     return SetStatus(status);
   }
-  /// Writes CR LF when the flags ask for a line end.
+  /// Writes kLineEnd when the flags ask for a line end.
   int PrintLineEnd(int number, int flags);
   /// Counts the complete lines that reach the stream of output channel
   /// `number` from now on in *lines (ChannelKind::CountLinesWritten).

@@ -1,4 +1,4 @@
-#include "converter/clipboard_run.h"
+#include "converter/dispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/testing/memory_device.h"
-#include "converter/program.h"
+#include "converter/command_line.h"
 
 namespace converter {
 namespace {
@@ -92,7 +92,7 @@ TEST(ClipboardRun, SetOnlyWithConvertedRows) {
     board.refuse_set = c.refuse_set;
     console::MemoryDevice device;
     device.window_closes_at_end = true;
-    EXPECT_EQ(RunCommandLine(device, board, {"--clipboard"}), c.status);
+    EXPECT_EQ(Dispatch(device, board, ParseCommandLine({"--clipboard"})), c.status);
     EXPECT_EQ(board.text, c.after);
     EXPECT_EQ(board.found, c.status == 0 ? Found::kText : c.found);
     std::string lines;
@@ -108,7 +108,7 @@ TEST(ClipboardRun, ShowsTheRowsAsTheDialogueDoes) {
   FakeClipboard board;
   board.text = kSource;
   console::MemoryDevice device;
-  RunClipboardProgram(device, board, [](const std::string&) {});
+  Dispatch(device, board, ParseCommandLine({"--clipboard"}));
   std::vector<std::string> screen = device.WindowRows();
   screen.resize(9);
   EXPECT_EQ(screen,

@@ -1,0 +1,89 @@
+#include "converter/conversion.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "converter/dialogue.h"
+#include "converter/paste_check.h"
+#include "converter/row_translation.h"
+
+namespace converter {
+namespace {
+
+// Prints a kept row to a channel as seven items, the line end with the last.
+void PrintRow(textio::Channels& channels, int channel, const RowLine& line) {
+  const std::array<std::string_view, 7> pieces = line.Pieces();
+  for (size_t i = 0; i + 1 < pieces.size(); ++i) channels.Print(channel, pieces[i], kPrintItem);
+  channels.Print(channel, pieces.back(), kPrintLine);
+}
+
+// The conversion loop: every field of the input channel translated, each
+// kept row written to the output channel, shown on the console and added to
+// *tally.  A Translator gives `const RowLine* Translate(std::string_view
+// source_row)`, nullptr for a dropped row.
+template <typename Translator>
+void ConvertRows(Session& session, Translator& translator, PasteTally* tally) {
+  textio::Channels& channels = session.channels;
+  console::Console& console = session.console;
+  // End test, select for input and read field in one call; the row is a
+  // view that lives until the next read.
+  std::string row_storage;
+  std::string_view source_row;
+  for (;;) {
+    const int64_t source_line = channels.LineEndsRead(kInputChannel) + 1;
+    if (!channels.NextField(kInputChannel, &row_storage, &source_row)) break;
+    const RowLine* line = translator.Translate(source_row);
+    if (line == nullptr) continue;  // dropped
+    tally->Add(line->row, source_line);
+    // Built once and printed once: a file and a redirected standard output
+    // write only when their buffers are full, so the bytes are the same as
+    // for seven prints.  On a console every print shows (a pending line
+    // feed, the console check), so there the row stays seven prints.
+    channels.Print(kOutputChannel, line->text, kPrintItem);
+    if (console.screen().stdout_is_console()) {
+      PrintRow(channels, textio::kConsoleChannel, *line);
+    } else {
+      channels.Print(textio::kConsoleChannel, line->text, kPrintItem);
+    }
+  }
+}
+
+// The rows, translated as `settings` say.  Only the plain conversion
+// (settings.IsDefault()) so far: other settings take a translator of their
+// own here, the same loop made for it, and add its warnings after the run.
+PasteTally ConvertAll(Session& session, [[maybe_unused]] const Settings& settings) {
+  PasteTally tally;
+  RowLines lines;
+  ConvertRows(session, lines, &tally);
+  return tally;
+}
+
+}  // namespace
+
+int Convert(Session& session, Source& source, Target& target, const Settings& settings) {
+  session.on_screen = !target.OnStandardOutput();
+  if (!source.Check(session) || !target.Check(session)) return 1;
+  ShowTitle(session);
+  if (!source.Name(session)) return 1;
+  target.Name(session);
+  if (source.Open(session)) target.Open(session);
+  ShowStatusLine(session);
+  session.channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
+  const PasteTally tally = ConvertAll(session, settings);
+  target.RowsDone(tally.rows());
+  source.Close(session);
+  target.Close(session);
+  // After a failure (a source that could not be opened or read, a target
+  // not made or cut short) the error line has said that the result is not
+  // whole; a warning about it would only confuse.
+  if (session.failed) return 1;
+  session.console.FlushOutput();  // the rows come before the lines below them
+  std::vector<std::string> warnings;
+  source.AddWarnings(&warnings);
+  target.Deliver(session, tally, warnings);
+  return session.failed ? 1 : 0;
+}
+
+}  // namespace converter
