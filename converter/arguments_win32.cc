@@ -7,11 +7,14 @@
 #include <shellapi.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "converter/command_line.h"
 
 namespace converter {
+
+const std::string_view kDashFileName = ".\\-";
 namespace {
 
 std::string ToUtf8(const wchar_t* wide) {

@@ -20,11 +20,18 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 /// before "--"; the first of --help, --version or an unknown option decides.
 /// "-" alone is the standard stream also after "--".  A lone "-" as SOURCE
 /// makes TARGET "-" too: the program is then a filter.  --clipboard takes
-/// the place of both names: with a name it is refused.
+/// the place of both names: with a name it is refused; with --song it takes
+/// the place of SOURCE, and --song needs both names otherwise.  An option
+/// with a value takes it as the next argument or after '='; one given
+/// twice must give the same value.
 Job ParseCommandLine(const std::vector<std::string>& arguments);
 
 /// The usage text, lines ended by LF.
-std::string_view UsageText();
+std::string UsageText();
+
+/// How a file named "-" is written on this platform ("./-" or ".\\-").
+/// One platform file defines it.
+extern const std::string_view kDashFileName;
 
 /// "patconv" and the version, without a line end.
 std::string VersionLine();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,12 @@ struct Case {
   std::optional<GivenName> source;
   std::optional<GivenName> target;
   std::string refusal;
+  Settings settings = {};
 };
+
+Settings Chosen(std::array<int, 3> channels, int octave = 0, bool fit = false, bool full = false) {
+  return {channels, octave, fit, full};
+}
 
 TEST(CommandLineTest, ReadsOptionsAndNames) {
   const std::string hint = " (patconv --help lists the options)";
@@ -50,6 +56,84 @@ TEST(CommandLineTest, ReadsOptionsAndNames) {
        {},
        {},
        "--clipboard takes no names, but 'a' was given" + hint},
+      // The options of the conversion, with a value after '=' or as the next argument.
+      {{"--channels", "2,4,5", "--octave=-1", "a"},
+       Action::kConvert,
+       File("a"),
+       {},
+       "",
+       Chosen({2, 4, 5}, -1)},
+      {{"--channels=7", "--octave", "+3", "--full", "-c"},
+       Action::kClipboard,
+       {},
+       {},
+       "",
+       Chosen({7, 0, 0}, 3, false, true)},
+      {{"--octave", "2", "--octave=2", "--fit"},
+       Action::kConvert,
+       {},
+       {},
+       "",
+       Chosen({1, 2, 3}, 2, true)},
+      {{"--song", "-", "m.txt"},
+       Action::kSong,
+       kStream,
+       File("m.txt"),
+       "",
+       Chosen({1, 2, 3}, 0, true, true)},
+      {{"--song", "-c", "m.txt"},
+       Action::kSong,
+       {},
+       File("m.txt"),
+       "",
+       Chosen({1, 2, 3}, 0, true, true)},
+      {{"--channels", "1,2,3,4"},
+       Action::kRefuse,
+       {},
+       {},
+       "--channels '1,2,3,4': more than three channels" + hint},
+      {{"--channels=2,,3"},
+       Action::kRefuse,
+       {},
+       {},
+       "--channels '2,,3': a channel is a number from 1 to 127" + hint},
+      {{"--channels="},
+       Action::kRefuse,
+       {},
+       {},
+       "--channels '': a channel is a number from 1 to 127" + hint},
+      {{"--channels", "128"},
+       Action::kRefuse,
+       {},
+       {},
+       "--channels '128': a channel is a number from 1 to 127" + hint},
+      {{"--channels", "4,2,4"},
+       Action::kRefuse,
+       {},
+       {},
+       "--channels '4,2,4': channel 4 twice" + hint},
+      {{"--octave", "8"},
+       Action::kRefuse,
+       {},
+       {},
+       "--octave '8': the shift is a number from -7 to 7" + hint},
+      {{"--octave", "x", "-h"}, Action::kHelp, {}, {}, ""},
+      {{"a", "--octave"}, Action::kRefuse, {}, {}, "--octave needs a value" + hint},
+      {{"--channels", "2", "--channels=3"},
+       Action::kRefuse,
+       {},
+       {},
+       "--channels is given twice with different values" + hint},
+      {{"--song", "a"},
+       Action::kRefuse,
+       {},
+       {},
+       "--song needs SOURCE and TARGET, the copy to read and the module file to write" + hint},
+      {{"--song", "-c"},
+       Action::kRefuse,
+       {},
+       {},
+       "--song --clipboard needs TARGET, the module file to write" + hint},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.arguments));
@@ -58,6 +142,9 @@ TEST(CommandLineTest, ReadsOptionsAndNames) {
     EXPECT_EQ(line.source, c.source);
     EXPECT_EQ(line.target, c.target);
     EXPECT_EQ(line.refusal, c.refusal);
+    if (c.action != Action::kRefuse) {
+      EXPECT_EQ(line.settings, c.settings);
+    }
   }
 }
 

@@ -54,6 +54,7 @@ int CarryOut(console::Device& device, clipboard::Clipboard& board, const Job& jo
     case Job::Action::kVersion: WriteStdout(VersionLine() + "\n"); return 0;
     case Job::Action::kRefuse: messages.Error(job.refusal); return kUsageStatus;
     case Job::Action::kClipboard:
+    case Job::Action::kSong:
     case Job::Action::kConvert: break;
   }
   if (SourceIsTyped(device, job)) {

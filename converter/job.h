@@ -35,6 +35,7 @@ struct Job {
   enum class Action : uint8_t {
     kConvert,    ///< source to target, each named here or asked for
     kClipboard,  ///< the clipboard's text converted and put back on it
+    kSong,       ///< a whole song's copy written as one module to `target`
     kHelp,       ///< the usage text on standard output
     kVersion,    ///< the version line on standard output
     kRefuse,     ///< `refusal` on standard error, status kUsageStatus
@@ -45,7 +46,12 @@ struct Job {
   /// kConvert: the target, answering "Filename to SAVE Output as:"; asked
   /// when none.
   std::optional<GivenName> target;
-  /// How the rows are converted (kConvert and kClipboard).
+  /// kSong: the copy is read from the clipboard instead of `source`.
+  bool from_clipboard = false;
+  /// A named target may replace a file that holds something other than
+  /// converted text.
+  bool force = false;
+  /// How the rows are converted.
   Settings settings;
   /// kRefuse: what is wrong, without the program's name.
   std::string refusal;
