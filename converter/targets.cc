@@ -18,10 +18,10 @@
 namespace converter {
 namespace {
 
-bool OpenStandardOutput(Session& session) {
+bool OpenStandardOutput(Session& session, bool* reader_left) {
   return session.channels.OpenStream(kOutputChannel, textio::kModeOutput,
-                                     std::make_unique<StandardOutputChannel>(session.device)) ==
-         textio::kStatusOk;
+                                     std::make_unique<StandardOutputChannel>(
+                                         session.device, reader_left)) == textio::kStatusOk;
 }
 
 bool OpenFile(Session& session, const Answer& answer) {
@@ -108,8 +108,8 @@ class Named final : public Target {
   }
   void Name(Session& session) override { answer_ = AskTargetName(session, given_); }
   void Open(Session& session) override {
-    if (opened_ ||
-        (answer_.standard_stream ? OpenStandardOutput(session) : OpenFile(session, answer_))) {
+    if (opened_ || (answer_.standard_stream ? OpenStandardOutput(session, &reader_left_)
+                                            : OpenFile(session, answer_))) {
       session.channels.CountLinesWritten(kOutputChannel, &lines_written_);
       interrupted_.emplace(session.device, ShownName(answer_.name), &lines_written_);
     } else if (!answer_.name.empty()) {
@@ -126,6 +126,10 @@ class Named final : public Target {
       session.Fail("output file '" + ShownName(answer_.name) +
                    "': " + session.channels.last_error());
     }
+    // The reader of standard output left: the rows are not all delivered
+    // (status 1), but the reader chose that, and a line would only be
+    // noise after its output.
+    if (reader_left_) session.failed = true;
     interrupted_.reset();  // the output is closed: whole, or said to be cut short
   }
   void Deliver(Session& session, const PasteTally& tally,
@@ -140,14 +144,14 @@ class Named final : public Target {
   const std::optional<GivenName> given_;
   const bool force_;
   bool opened_ = false;  // the name from the command line, opened by Check
+  bool reader_left_ = false;
   Answer answer_;
   textio::LineCount lines_written_{0};
   std::optional<InterruptedLine> interrupted_;
 };
 
 std::string RowsOnClipboard(int64_t rows, bool all_paste) {
-  std::string line =
-      std::to_string(rows) + (rows == 1 ? " row is" : " rows are") + " on the clipboard";
+  std::string line = ShownCount(rows) + (rows == 1 ? " row is" : " rows are") + " on the clipboard";
   // With a warning below, the rows are not ready to paste.
   if (all_paste) line += ", ready to paste into Vortex Tracker II";
   return line;
