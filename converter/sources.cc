@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "converter/delayed_notice.h"
 #include "converter/dialogue.h"
+#include "converter/messages.h"
 #include "converter/shown_text.h"
 #include "converter/standard_streams.h"
 #include "textio/windows_names.h"
@@ -113,7 +115,13 @@ class FromClipboard final : public Source {
 
   bool Check(Session& session) override {
     std::string error;
-    const clipboard::Found found = board_.Read(&text_, &error);
+    clipboard::Found found;
+    {
+      // A program that holds the clipboard may be slow to hand it over.
+      const DelayedNotice notice(
+          MessageLine("reading the clipboard: waiting for the program that holds it..."), 500);
+      found = board_.Read(&text_, &error);
+    }
     if (found == clipboard::Found::kFailure) {
       session.Fail("cannot read the clipboard: " + ShownName(error));
       return false;
