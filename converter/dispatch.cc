@@ -29,7 +29,7 @@ std::unique_ptr<Source> SourceFor(const Job& job, clipboard::Clipboard& board) {
 
 std::unique_ptr<Target> TargetFor(const Job& job, clipboard::Clipboard& board) {
   if (job.action == Job::Action::kClipboard) return ClipboardTarget(board);
-  return NamedTarget(job.target);
+  return NamedTarget(job.target, job.force);
 }
 
 // Typed keys are no pattern.

@@ -64,7 +64,7 @@ TEST(ClipboardRun, SetOnlyWithConvertedRows) {
       {"refused row", Found::kText, "|^^^........|...........|...\r\n", false, 0,
        "Vortex Tracker II v1.0 Pattern\r\n....|..|^^^ .... ....|--- .... ....|--- .... ....\r\n",
        "patconv: 1 row is on the clipboard\n"
-       "patconv: warning: the clipboard: 1 of 1 rows will not paste into Vortex Tracker II (the "
+       "patconv: warning: the clipboard: the only row will not paste into Vortex Tracker II (the "
        "tracker refuses the whole paste)\n"
        "patconv: warning:   row 1 (source line 1): note '^^^' in channel 1 is not C-1...B-8, --- "
        "or R--\n"},

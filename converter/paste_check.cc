@@ -46,9 +46,11 @@ std::vector<std::string> PasteTally::WarningLines(const std::string& where, bool
 
 void PasteTally::AddRefusedLines(const std::string& where, bool in_file,
                                  std::vector<std::string>* lines) const {
-  lines->push_back(where + ": " + std::to_string(refused_) + " of " + std::to_string(rows_) +
-                   " rows will not paste into Vortex Tracker II (the tracker refuses the whole "
-                   "paste)");
+  // "1 of 1 rows" reads oddly: a run of one row says "the only row".
+  const std::string which =
+      rows_ == 1 ? "the only row" : ShownCount(refused_) + " of " + ShownCount(rows_) + " rows";
+  lines->push_back(where + ": " + which +
+                   " will not paste into Vortex Tracker II (the tracker refuses the whole paste)");
   for (const Refused& r : named_) {
     // In a file the header line comes first; elsewhere rows count from
     // the first row shown.

@@ -1,14 +1,18 @@
 #include "converter/sources.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "converter/delayed_notice.h"
 #include "converter/dialogue.h"
+#include "converter/messages.h"
 #include "converter/shown_text.h"
 #include "converter/standard_streams.h"
+#include "textio/windows_names.h"
 
 namespace converter {
 namespace {
@@ -37,12 +41,30 @@ bool OpenFile(Session& session, const Answer& answer) {
                                answer.origin) == textio::kStatusOk;
 }
 
+// What the system says of `path`: not_found, directory ...; none when it
+// cannot tell (or the name is no path it takes).
+std::filesystem::file_type TypeOf(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::status(path, error).type();
+}
+
 class Named final : public Source {
  public:
   explicit Named(std::optional<GivenName> given) : given_(std::move(given)) {}
 
+  bool Check(Session& session) override {
+    if (!given_ || given_->kind != NameKind::kFile || given_->text.empty()) return true;
+    opened_ = OpenFile(session, {given_->text, textio::TextOrigin::kTyped, false});
+    if (!opened_) {
+      const std::string why =
+          PlainOpenFailure(given_->text, false).value_or(session.channels.last_error());
+      session.Fail("cannot open input file '" + ShownName(given_->text) + "': " + why);
+    }
+    return opened_;
+  }
   bool Name(Session& session) override { return AskSourceName(session, given_, &answer_); }
   bool Open(Session& session) override {
+    if (opened_) return true;  // the name from the command line, opened by Check
     if (answer_.standard_stream ? OpenStandardInput(session) : OpenFile(session, answer_)) {
       return true;
     }
@@ -64,6 +86,7 @@ class Named final : public Source {
 
  private:
   const std::optional<GivenName> given_;
+  bool opened_ = false;
   Answer answer_;
   std::optional<std::string> end_mark_;
 };
@@ -92,7 +115,13 @@ class FromClipboard final : public Source {
 
   bool Check(Session& session) override {
     std::string error;
-    const clipboard::Found found = board_.Read(&text_, &error);
+    clipboard::Found found;
+    {
+      // A program that holds the clipboard may be slow to hand it over.
+      const DelayedNotice notice(
+          MessageLine("reading the clipboard: waiting for the program that holds it..."), 500);
+      found = board_.Read(&text_, &error);
+    }
     if (found == clipboard::Found::kFailure) {
       session.Fail("cannot read the clipboard: " + ShownName(error));
       return false;
@@ -122,6 +151,27 @@ class FromClipboard final : public Source {
 };
 
 }  // namespace
+
+std::optional<std::string> PlainOpenFailure(const std::string& name, bool output) {
+  if (textio::IsReservedDeviceName(name) || textio::OsFile::NamesDevice(name)) {
+    return "it is a device name";
+  }
+  std::filesystem::path path;
+  try {
+    path = std::filesystem::u8path(name);  // given names are UTF-8 on Windows
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  const std::filesystem::file_type type = TypeOf(path);
+  if (type == std::filesystem::file_type::directory) return "it is a folder";
+  if (type != std::filesystem::file_type::not_found) return std::nullopt;
+  if (!output) return "it does not exist";
+  const std::filesystem::path folder = path.parent_path();
+  if (!folder.empty() && TypeOf(folder) == std::filesystem::file_type::not_found) {
+    return "its folder does not exist";
+  }
+  return std::nullopt;
+}
 
 std::unique_ptr<Source> NamedSource(const std::optional<GivenName>& given) {
   return std::make_unique<Named>(given);

@@ -41,8 +41,16 @@ class Source {
 inline constexpr std::string_view kNoPatternRows =
     "the clipboard holds no pattern rows; it is left as it was";
 
+/// Why a file named on the command line cannot be opened, in plain words:
+/// "it is a device name", "it is a folder", "it does not exist" (for an
+/// `output`, only when its folder does not: "its folder does not exist").
+/// Nothing when it is none of these.
+std::optional<std::string> PlainOpenFailure(const std::string& name, bool output);
+
 /// A file, or standard input for "-": named by `given`, asked for when it
-/// is none.  A 0x1A byte that ends its text early is warned of.
+/// is none.  A file named on the command line is opened before the screen
+/// is set up, so that a name that cannot be read is told at once.  A 0x1A
+/// byte that ends its text early is warned of.
 std::unique_ptr<Source> NamedSource(const std::optional<GivenName>& given);
 
 /// The clipboard's text, read and checked before the screen is set up: it

@@ -1,6 +1,7 @@
 #include "converter/standard_streams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace converter {
@@ -24,10 +25,11 @@ std::string StandardInputChannel::Close() {
   return "cannot read: " + textio::SystemErrorText(input_->error());
 }
 
-StandardOutputChannel::StandardOutputChannel(console::Device& device)
+StandardOutputChannel::StandardOutputChannel(console::Device& device, bool* reader_left)
     : device_(device),
       terminal_(device.StdoutIsTerminal()),
-      buffer_(std::make_unique<char[]>(textio::kFileBufferSize)) {
+      buffer_(std::make_unique<char[]>(textio::kFileBufferSize)),
+      reader_left_(reader_left) {
   put_ = buffer_.get();
   put_end_ = put_ + textio::kFileBufferSize;
 }
@@ -45,8 +47,12 @@ bool StandardOutputChannel::FlushBuffer() {
   // wait for room, the gate open meanwhile).
   for (size_t done = 0; !failed_ && done < waiting;) {
     const textio::WriteGate gate;
+    errno = 0;
     const long written = device_.WriteStdout(start + done, waiting - done);
-    if (written <= 0) failed_ = true;
+    if (written <= 0) {
+      failed_ = true;
+      if (errno == EPIPE) *reader_left_ = true;
+    }
     if (written > 0) {
       textio::CountLines(start + done, static_cast<size_t>(written), lines_);
       done += static_cast<size_t>(written);
@@ -59,7 +65,7 @@ bool StandardOutputChannel::FlushBuffer() {
 
 std::string StandardOutputChannel::Close() {
   FlushBuffer();
-  return failed_ ? "cannot write to standard output" : "";
+  return failed_ && !*reader_left_ ? "cannot write to standard output" : "";
 }
 
 }  // namespace converter

@@ -37,10 +37,12 @@ class StandardInputChannel final : public textio::ChannelKind {
 /// Standard output as the target: the bytes an output file would get,
 /// through a buffer of a file's size.  A terminal or console is never sent
 /// a byte of the source raw: there, every byte but printable ASCII, TAB, CR
-/// and LF is written as '?'.
+/// and LF is written as '?'.  When a write fails because the reader has
+/// left (a broken pipe: `patconv big.txt - | head`), *reader_left is set
+/// and Close gives no reason: the run fails quietly, as a filter does.
 class StandardOutputChannel final : public textio::ChannelKind {
  public:
-  explicit StandardOutputChannel(console::Device& device);
+  StandardOutputChannel(console::Device& device, bool* reader_left);
 
   int EndTest(const textio::ChannelRecord& /*record*/) override { return 0; }
   textio::TextInput* input() override { return nullptr; }
@@ -58,6 +60,7 @@ class StandardOutputChannel final : public textio::ChannelKind {
   std::unique_ptr<char[]> buffer_;
   bool failed_ = false;
   textio::LineCount* lines_ = nullptr;
+  bool* reader_left_;
 };
 
 }  // namespace converter

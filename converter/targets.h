@@ -49,9 +49,12 @@ class Target {
 /// A file, or standard output for "-": named by `given`, asked for when it
 /// is none.  A file is opened only once the source is: a mistyped source
 /// name must not cost the file named for the output (which may even be the
-/// source).  While it is written, the program ended from outside says how
-/// far it got (interrupted_line.h).
-std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given);
+/// source).  A file named on the command line is checked before the screen
+/// is set up (and opened then when the source already is): an existing one
+/// is replaced only when it is empty or holds converted text (a pattern or
+/// a module this tool wrote), unless `force`.  While it is written, the
+/// program ended from outside says how far it got (interrupted_line.h).
+std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given, bool force = false);
 
 /// The clipboard, set to the bytes an output file would hold, ready to
 /// paste into Vortex Tracker II; left as it was when no row was converted.

@@ -48,7 +48,8 @@ def clipboard_lines(source):
     """Standard error of a run that put the rows of `source` on the clipboard."""
     warnings = [line.replace(b"the screen", b"the clipboard")
                 for line in paste_warnings(source, b"")]
-    return [b"patconv: %d rows are on the clipboard" % len(expected_rows(source))
+    return [b"patconv: %s rows are on the clipboard" % format(len(expected_rows(source)),
+                                                              ",").encode()
             + (b"" if warnings else b", ready to paste into Vortex Tracker II")] + warnings
 
 

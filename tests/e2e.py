@@ -217,8 +217,10 @@ def paste_warnings_for(kept, output=b"out.txt"):
                if paste_refusal(row)]
     lines = []
     if refused:
-        lines.append(where + b": %d of %d rows will not paste into Vortex Tracker II "
-                     b"(the tracker refuses the whole paste)" % (len(refused), len(kept)))
+        which = (b"the only row" if len(kept) == 1 else b"%s of %s rows" % (
+            format(len(refused), ",").encode(), format(len(kept), ",").encode()))
+        lines.append(where + b": " + which + b" will not paste into Vortex Tracker II "
+                     b"(the tracker refuses the whole paste)")
     for i, line, reason in refused[:5]:
         place = b"line %d" % (i + 1) if output else b"row %d" % i
         lines.append(b"  %s (source line %d): %s" % (place, line, reason))

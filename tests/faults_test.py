@@ -112,6 +112,15 @@ class Outputs(FaultTest):
         with open(self.path("out.txt"), "rb") as f:
             self.assertEqual(f.read(), target_file(rows))
 
+    @posix_only("pipes of the POSIX shell")
+    def test_reader_of_the_converted_text_leaves(self):
+        # As a filter: no line after a reader that chose to stop, status 1.
+        self.write("in.txt", b"|C-5........|...........|===\r\n" * 50000)
+        script = '"$0" in.txt - 2> stderr | head -1 > /dev/null; echo "${PIPESTATUS[0]}" > status'
+        subprocess.run(["bash", "-c", script, os.environ["PATCONV"]], cwd=self.directory,
+                       timeout=60, check=True)
+        self.assertEqual((self.read("stderr"), self.read("status")), (b"", b"1\n"))
+
     @posix_only("closed descriptors of the POSIX shell")
     def test_standard_output_closed_from_the_start(self):
         # Files the program opens may then get descriptor 1; the screen

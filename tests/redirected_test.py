@@ -352,7 +352,7 @@ class Arguments(E2ETest):
         with open(os.path.join(os.path.dirname(__file__), "..", "CMakeLists.txt")) as f:
             version = b"patconv %s\n" % re.search(
                 r"project\(patconv VERSION (\S+)", f.read()).group(1).encode()
-        usage = b"Usage: patconv [-h] [-V] [SOURCE [TARGET]]\n"
+        usage = b"Usage: patconv [OPTIONS] [SOURCE [TARGET]]\n"
         screen, file = redirected_screen(ROWS), target_file(ROWS)
         hint = b" (patconv --help lists the options)"
         warnings = paste_warnings(SOURCE)
@@ -377,26 +377,41 @@ class Arguments(E2ETest):
             (["-"], SOURCE, file, 0, paste_warnings(SOURCE, b"-"), {}),
             (["in.txt", "-"], b"", file, 0, paste_warnings(SOURCE, b"-"), {}),
             (["-", "out.txt"], SOURCE, screen, 0, warnings, {"out.txt": file}),
-            (["in.txt", "in.txt"], b"", screen, 1, [b"patconv: cannot open output file 'in.txt':"
-                                                  b" it is the file being read; left unchanged"],
+            (["in.txt", "in.txt"], b"", b"", 1, [b"patconv: cannot open output file 'in.txt':"
+                                               b" it is the file being read; left unchanged"],
              {}),
+            # Names given are checked before the screen; a pattern is never
+            # replaced without -f.
+            (["--", "in.txt", "-x.txt"], b"", b"", 1,
+             [b"patconv: cannot open output file '-x.txt': it holds something other than"
+              b" converted text; left unchanged (-f replaces it)"], {}),
+            (["-f", "--", "in.txt", "-x.txt"], b"", screen, 0, paste_warnings(SOURCE, b"-x.txt"),
+             {"-x.txt": file}),
+            ([".", "out.txt"], b"", b"", 1, [b"patconv: cannot open input file '.': it is a folder"],
+             {}),
+            (["no.txt"], b"out.txt\n", b"", 1,
+             [b"patconv: cannot open input file 'no.txt': it does not exist"], {}),
+            (["in.txt", "no/out.txt"], b"", b"", 1,
+             [b"patconv: cannot open output file 'no/out.txt': its folder does not exist"], {}),
             (["", "-"], b"in.txt\n", b"", 2, [b"patconv: an empty SOURCE names no file" + hint],
              {}),
         ]
         if under_wine():  # as every Windows tool, not a name
             cases.append((["/?"], b"", usage, 0, [], {}))
-        self.write("in.txt", SOURCE)
-        self.write("-x.txt", SOURCE)
+            cases.append((["in.txt", "NUL"], b"", b"", 1,
+                          [b"patconv: cannot open output file 'NUL': it is a device name"], {}))
         for arguments, answers, stdout, status, errors, files in cases:
             with self.subTest(arguments=arguments):
+                self.write("in.txt", SOURCE)
+                self.write("-x.txt", SOURCE)
                 r = self.run_patconv(answers, arguments=arguments)
                 shown = r.stdout
                 if stdout in (usage, version):  # text: CR LF from patconv.exe
                     shown = shown.replace(b"\r\n", b"\n")[:len(stdout) if stdout is usage else None]
                 self.assertEqual(shown, stdout)
                 self.assertEqual((r.status, stderr_lines(r.stderr)), (status, errors))
-                made = {n: r.file(n) for n in os.listdir(self.directory) if n != "-x.txt"}
-                self.assertEqual(made, dict({"in.txt": SOURCE}, **files))
+                made = {n: r.file(n) for n in os.listdir(self.directory)}
+                self.assertEqual(made, dict({"in.txt": SOURCE, "-x.txt": SOURCE}, **files))
                 for name in files:
                     os.remove(os.path.join(self.directory, name))
 
