@@ -134,7 +134,8 @@ class Device {
   /// once it has held it 40 ms, and before any wait.
   virtual void Flush() = 0;
   /// Writes raw bytes to a redirected standard output (WriteFile): the count
-  /// written, -1 when the write fails.
+  /// written, -1 with errno set (EPIPE when the reader has left) when the
+  /// write fails.
   virtual long WriteStdout(const char* data, size_t size) = 0;
 
   // --- Standard error ------------------------------------------------------

@@ -6,25 +6,25 @@
 // writes and cursor moves it vouches for are held back and gathered
 // (held_output): each call is a round trip to the console host.
 //
-// Text goes through the Unicode (W) calls and the program's one Windows-1251
-// table, never through the console's code pages, which are never changed:
-// a cell shows the Unicode form of its byte (control bytes as the console's
-// pictures, as on a terminal), a typed character becomes its Windows-1251
-// byte (or is marked as having none), and a typed line becomes UTF-8 text
-// for the Unicode file calls.  So what the user sees and types is the same
-// under every code page.
+// Text goes through the Unicode (W) calls and the one Windows-1251 table,
+// never the console's code pages (never changed): a cell shows its byte's
+// Unicode form (control bytes as the console's pictures), a typed character
+// becomes its Windows-1251 byte (or is marked as having none), a typed line
+// UTF-8 for the file calls.  So what is seen and typed is the same under
+// every code page.
 //
-// Library console_win32, Windows builds only: this device, and the console
+// Library console_win32, Windows builds only: this device, the console
 // window as the program's end sees it (console_window), the lines for
-// standard error and the control handler that writes them as the process
-// ends (error_lines), the buffer's remembered answer and held drawing
-// (held_output), and the key records and the keyboard layout (key_records).
+// standard error and the handler that writes them as the process ends
+// (error_lines), the remembered buffer answer and held drawing
+// (held_output), the key records and the keyboard layout (key_records).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <memory>
@@ -55,13 +55,11 @@ bool ToNative(Coord at, COORD* native) {
 }
 
 bool ToNative(Rect rect, SMALL_RECT* native) {
-  if (!FitsShort(rect.left) || !FitsShort(rect.top) || !FitsShort(rect.right) ||
-      !FitsShort(rect.bottom)) {
-    return false;
-  }
-  *native = SMALL_RECT{static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
-                       static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
-  return true;
+  COORD from{}, to{};
+  const bool fits =
+      ToNative(Coord{rect.left, rect.top}, &from) && ToNative(Coord{rect.right, rect.bottom}, &to);
+  if (fits) *native = SMALL_RECT{from.X, from.Y, to.X, to.Y};
+  return fits;
 }
 
 // What a cell holding a Windows-1251 byte shows: one UTF-16 unit, since
@@ -405,8 +403,11 @@ bool Win32Device::SetCursorVisible(bool visible) {
 long Win32Device::WriteStdout(const char* data, size_t size) {
   DWORD written = 0;
   DWORD count = static_cast<DWORD>(std::min(size, kLargestTransfer));
-  if (!::WriteFile(output_, data, count, &written, nullptr)) return -1;
-  return static_cast<long>(written);
+  if (::WriteFile(output_, data, count, &written, nullptr)) return static_cast<long>(written);
+  // A pipe whose reader has left, in the words a POSIX write uses for it.
+  const DWORD error = ::GetLastError();
+  errno = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? EPIPE : EIO;
+  return -1;
 }
 
 // --- Standard error ---------------------------------------------------------------------------
@@ -475,10 +476,8 @@ bool Win32Device::AddControlHandler(ControlHandler handler, void* context) {
 }
 
 void Win32Device::RemoveControlHandler() {
-  if (handler_added_) {
-    ::SetConsoleCtrlHandler(ControlTrampoline, FALSE);
-    handler_added_ = false;
-  }
+  if (handler_added_) ::SetConsoleCtrlHandler(ControlTrampoline, FALSE);
+  handler_added_ = false;
   g_control_handler.store(nullptr);
   g_control_context.store(nullptr);
 }
