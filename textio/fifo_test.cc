@@ -69,44 +69,45 @@ TEST_F(OsFileLonelyFifo, CannotBeOpenedForWritingWithoutAReader) {
   EXPECT_EQ(channels.Print(2, "x", kFlagLast), kStatusBadCall);
 }
 
-TEST(OsFileFifo, WithAReaderIsWrittenThroughBlockingWrites) {
-  ScopedTempDir directory;
-  const std::string path = directory.File("fifo");
-  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-  const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(reader, 0);
-  Channels channels;
-  ASSERT_EQ(channels.Open(path, kModeOutput, 0, 0, 2, 0), kStatusOk);
-  EXPECT_EQ(channels.Print(2, "Vortex", kFlagLast | kFlagLineEnd), kStatusOk);
-  EXPECT_EQ(channels.Close(2), kStatusOk);
+// A FIFO with a reader, open for writing on channel 2.
+class OsFileFifo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    reader_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader_, 0);
+    ASSERT_EQ(channels_.Open(path_, kModeOutput, 0, 0, 2, 0), kStatusOk);
+  }
+  void TearDown() override { ::close(reader_); }
+
+  ScopedTempDir directory_;
+  std::string path_ = directory_.File("fifo");
+  int reader_ = -1;
+  Channels channels_;
+};
+
+TEST_F(OsFileFifo, WithAReaderIsWrittenThroughBlockingWrites) {
+  EXPECT_EQ(channels_.Print(2, "Vortex", kFlagLast | kFlagLineEnd), kStatusOk);
+  EXPECT_EQ(channels_.Close(2), kStatusOk);
   char bytes[16] = {};
-  EXPECT_EQ(::read(reader, bytes, sizeof bytes), 8);
+  EXPECT_EQ(::read(reader_, bytes, sizeof bytes), 8);
   EXPECT_EQ(std::string(bytes, 8), "Vortex\r\n");
-  ::close(reader);
 }
 
 // A FIFO takes a counted buffer in pieces, none ending on a line end: the
 // count stays the complete lines that went through, and their bytes.
-TEST(OsFileFifo, CountsTheCompleteLinesOfEachPieceWritten) {
-  ScopedTempDir directory;
-  const std::string path = directory.File("fifo");
-  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-  const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(reader, 0);
-  Channels channels;
-  ASSERT_EQ(channels.Open(path, kModeOutput, 0, 0, 2, 0), kStatusOk);
+TEST_F(OsFileFifo, CountsTheCompleteLinesOfEachPieceWritten) {
   LineCount lines;
-  channels.CountLinesWritten(2, &lines);
+  channels_.CountLinesWritten(2, &lines);
   const std::string row(48, '.');  // 50 bytes a line: 8192 bytes end mid-line
-  for (int i = 0; i < 200; ++i) channels.Print(2, row, kFlagLast | kFlagLineEnd);
+  for (int i = 0; i < 200; ++i) channels_.Print(2, row, kFlagLast | kFlagLineEnd);
   EXPECT_EQ(lines.lines, 163);  // the first buffer, written when full
   EXPECT_EQ(lines.line_bytes, 163 * 50);
   EXPECT_EQ(lines.bytes, 8192);
   EXPECT_TRUE(lines.EndsMidLine());
-  EXPECT_EQ(channels.Close(2), kStatusOk);
+  EXPECT_EQ(channels_.Close(2), kStatusOk);
   EXPECT_EQ(lines.lines, 200);
   EXPECT_FALSE(lines.EndsMidLine());
-  ::close(reader);
 }
 
 }  // namespace
