@@ -50,6 +50,12 @@ else()
     endforeach()
     add_custom_target(patconv_compressed_texts ALL DEPENDS ${manual_page} ${changelog})
   endif()
+  # What `make install` builds: the program and the texts that go with it.
+  add_custom_target(patconv_installed)
+  add_dependencies(patconv_installed patconv)
+  if(TARGET patconv_compressed_texts)
+    add_dependencies(patconv_installed patconv_compressed_texts)
+  endif()
   install(TARGETS patconv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # The copyright file holds the license: Debian ships no second copy.
