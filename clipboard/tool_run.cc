@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "textio/posix_io.h"
+#include "textio/posix_io.h"  // MonotonicMs
 
 extern char** environ;
 
@@ -64,10 +64,11 @@ class ChildSignalBlock {
   sigset_t saved_;
 };
 
-// The child's side of Spawn, between fork and exec: async-signal-safe calls
-// only.  Every signal is blocked on entry.
+// The child's side of Spawn, between vfork and exec, on this program's
+// memory: system calls alone, and nothing written but *exec_error.  Every
+// signal is blocked on entry.
 [[noreturn]] void BecomeTool(const Tool& tool, const int streams[3], bool own_group, pid_t parent,
-                             int report) {
+                             volatile int* exec_error) {
   // The handlers of this program are not the tool's; what it ignores
   // (SIGPIPE) the tool must not.
   struct sigaction default_action {};
@@ -94,43 +95,36 @@ class ChildSignalBlock {
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
   ::execve(tool.path.c_str(), const_cast<char* const*>(tool.argv), environ);
-  const int error = errno;
-  textio::WriteAll(report, reinterpret_cast<const char*>(&error), sizeof error);
+  *exec_error = errno;
   ::_exit(127);
 }
 
 // Starts the tool with its standard streams on the given descriptors; 0, or
-// the errno value of a start that failed.  A setter goes into a process
-// group of its own: the owner it leaves behind must outlive a terminal
-// window that closes when this program ends (the hangup goes to the
-// foreground group) and a Ctrl+C typed after.  A reader stays in this
-// program's group and ends with it.
-// `forked` is called as soon as the tool's process is there.
+// the errno value of a start that failed.  vfork, not fork: this program
+// is not copied for a moment, which took a good part of a millisecond.  A
+// setter goes into a process group of its own: the owner it leaves behind
+// must outlive a terminal window that closes when this program ends (the
+// hangup goes to the foreground group) and a Ctrl+C typed after.  A reader
+// stays in this program's group and ends with it.  `forked` is called as
+// soon as the tool runs, before a signal held off meanwhile comes.
 int Spawn(const Tool& tool, const int streams[3], bool own_group,
           const std::function<void()>& forked, pid_t* pid) {
-  int report[2];  // an exec that fails says why; one that works closes it
-  if (::pipe2(report, O_CLOEXEC) != 0) return errno;
-  Descriptor report_read(report[0]);
-  Descriptor report_write(report[1]);
   sigset_t all, saved;
   sigfillset(&all);
   ::sigprocmask(SIG_SETMASK, &all, &saved);
   const pid_t parent = ::getpid();
-  *pid = ::fork();
-  if (*pid == 0) BecomeTool(tool, streams, own_group, parent, report_write.get());
-  const int fork_error = errno;
+  volatile int exec_error = 0;
+  *pid = ::vfork();
+  if (*pid == 0) BecomeTool(tool, streams, own_group, parent, &exec_error);
+  const int error = *pid < 0 ? errno : exec_error;
+  // Told before an ending signal can come.
+  if (error == 0 && forked) forked();
   ::sigprocmask(SIG_SETMASK, &saved, nullptr);
-  if (*pid < 0) return fork_error;
-  if (forked) forked();
-  report_write.Close();
-  int error = 0;
-  ssize_t got;
-  while ((got = ::read(report_read.get(), &error, sizeof error)) < 0 && errno == EINTR) {
+  if (*pid > 0 && error != 0) {
+    while (::waitpid(*pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
   }
-  if (got != static_cast<ssize_t>(sizeof error)) return 0;
-  while (::waitpid(*pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  return error != 0 ? error : ENOEXEC;
+  return error;
 }
 
 // Waits on `fd` for `events` until the deadline; false when the time is up.
