@@ -206,6 +206,9 @@ bool DesktopClipboard::Set(std::string_view text, std::string* error) {
   if (file == nullptr) return false;
   const ToolRun run = RunSetter({setter_path_, tools_->setter}, ::fileno(file),
                                 kTimeLimitSeconds * 1000, [this] { SetHandedOver(true); });
+  // The owner it left keeps the file open, but has read it (the setters end
+  // only then): its bytes need not stay on disk as long as the owner lives.
+  if (run.exit_status == 0) static_cast<void>(::ftruncate(::fileno(file), 0));
   std::fclose(file);
   *error = Failure(tools_->setter[0], run);
   if (!error->empty()) SetHandedOver(false);
