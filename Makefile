@@ -53,8 +53,9 @@ test:
 	@$(MAKE) --no-print-directory fuzz
 
 # --- Installing and packages ------------------------------------------------------
+# DESTDIR, when given, goes before PREFIX (a staging root).
 install: $(BUILD_DIR)/CMakeCache.txt
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target patconv > /dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target patconv_installed > /dev/null
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 package: $(BUILD_DIR)/CMakeCache.txt

@@ -109,6 +109,35 @@ class Block {
   bool copied_ = false;
 };
 
+// While the clipboard is emptied and filled, an ending console event (Ctrl+C,
+// Ctrl+Break, the window closing) waits for the set to finish: it comes on
+// a thread of its own, and the process would otherwise end between the
+// emptying and the filling, the old text gone and none in its place.  A set
+// that has not begun by then does not begin.
+SRWLOCK g_set_lock = SRWLOCK_INIT;
+bool g_ending = false;  // guarded by g_set_lock
+
+BOOL WINAPI AwaitSet(DWORD /*event*/) {
+  ::AcquireSRWLockExclusive(&g_set_lock);
+  g_ending = true;
+  ::ReleaseSRWLockExclusive(&g_set_lock);
+  return FALSE;  // on to the next handler, which ends the process
+}
+
+// The handler first in line while it lives.
+class EndingHeldOff {
+ public:
+  EndingHeldOff() : added_(::SetConsoleCtrlHandler(AwaitSet, TRUE) != FALSE) {}
+  ~EndingHeldOff() {
+    if (added_) ::SetConsoleCtrlHandler(AwaitSet, FALSE);
+  }
+  EndingHeldOff(const EndingHeldOff&) = delete;
+  EndingHeldOff& operator=(const EndingHeldOff&) = delete;
+
+ private:
+  bool added_;
+};
+
 std::wstring ThroughCp1251(std::string_view text) {
   std::wstring wide;
   wide.reserve(text.size() + 1);
@@ -149,7 +178,8 @@ Found WindowsClipboard::Read(std::string* text, std::string* error) {
 
 bool WindowsClipboard::Set(std::string_view text, std::string* error) {
   // Everything is made before the clipboard is emptied: a failure leaves it
-  // as it was.
+  // as it was.  The text goes in one piece, in one call: never a part of it.
+  SetHandedOver(false);
   const std::string ansi = std::string(text) + '\0';
   const std::wstring wide = ThroughCp1251(text);
   Block ansi_block(ansi.data(), ansi.size());
@@ -164,9 +194,13 @@ bool WindowsClipboard::Set(std::string_view text, std::string* error) {
     *error = SystemError("cannot make the window that owns it");
     return false;
   }
+  const EndingHeldOff held_off;
   if (!Open(owner.get(), error)) return false;
+  ::AcquireSRWLockExclusive(&g_set_lock);
   bool done = false;
-  if (!::EmptyClipboard()) {
+  if (g_ending) {
+    *error = "the program is being ended";
+  } else if (!::EmptyClipboard()) {
     *error = SystemError("cannot empty it");
   } else if (!ansi_block.HandTo(CF_TEXT) || !wide_block.HandTo(CF_UNICODETEXT)) {
     *error = SystemError("SetClipboardData failed");
@@ -180,6 +214,8 @@ bool WindowsClipboard::Set(std::string_view text, std::string* error) {
     *error = SystemError("cannot close it");
     done = false;
   }
+  SetHandedOver(done);
+  ::ReleaseSRWLockExclusive(&g_set_lock);
   return done;
 }
 

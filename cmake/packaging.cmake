@@ -50,6 +50,12 @@ else()
     endforeach()
     add_custom_target(patconv_compressed_texts ALL DEPENDS ${manual_page} ${changelog})
   endif()
+  # What `make install` builds: the program and the texts that go with it.
+  add_custom_target(patconv_installed)
+  add_dependencies(patconv_installed patconv)
+  if(TARGET patconv_compressed_texts)
+    add_dependencies(patconv_installed patconv_compressed_texts)
+  endif()
   install(TARGETS patconv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # The copyright file holds the license: Debian ships no second copy.
@@ -67,7 +73,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "writes the notes of its first three channels as pattern text that\n"
   "Vortex Tracker II accepts. It asks for the two file names and shows\n"
   "every converted row. With its standard streams redirected it works as\n"
-  "a plain filter.")
+  "a plain filter. With --clipboard it converts the pattern rows on the\n"
+  "clipboard and puts the result back, ready to paste into the tracker\n"
+  "(through xclip or xsel on X11, wl-clipboard on Wayland).")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
@@ -78,6 +86,8 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+  # The tools --clipboard reaches the desktop's clipboard through.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xclip | xsel | wl-clipboard")
   find_program(PATCONV_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PATCONV_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -4,6 +4,7 @@ under wine, which mirrors its clipboard to X's (CR LF going out as LF)."""
 import os
 import select
 import shutil
+import signal
 import subprocess
 import time
 import unittest
@@ -44,6 +45,29 @@ def within(seconds, done):
         time.sleep(0.1)
 
 
+def tool_of(parent, option):
+    """The pid of the xclip with `option` that `parent` started, or None."""
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                argv = f.read().split(b"\0")
+        except (OSError, ValueError, IndexError):
+            continue
+        if int(fields[1]) == parent and option.encode() in argv:
+            return int(entry)
+    return None
+
+
+def ended(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] == "Z"
+    except OSError:
+        return True
+
+
 def clipboard_lines(source):
     """Standard error of a run that put the rows of `source` on the clipboard."""
     warnings = [line.replace(b"the screen", b"the clipboard")
@@ -62,11 +86,13 @@ class X11(E2ETest):
         self.env = {"DISPLAY": self.x.display, "WAYLAND_DISPLAY": ""}
 
     def test_samples_come_back_as_their_file_conversion(self):
-        for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt")):
-            with self.subTest(sample=name):
+        names = sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt"))
+        # The NUL bytes of a text copied with its terminator are no row.
+        for name, terminator in [(n, b"") for n in names] + [(names[0], b"\0\0")]:
+            with self.subTest(sample=name, terminator=terminator):
                 with open(os.path.join(SAMPLES, name), "rb") as f:
                     source = f.read()
-                self.x.xclip("-i", source)
+                self.x.xclip("-i", source + terminator)
                 r = self.run_patconv(b"", arguments=["--clipboard"], env=self.env)
                 self.assertEqual((r.status, stderr_lines(r.stderr)), (0, clipboard_lines(source)))
                 self.assertEqual(r.stdout, redirected_screen(expected_rows(source)))
@@ -80,6 +106,40 @@ class X11(E2ETest):
                 r = self.run_patconv(b"", arguments=["-c"], env=self.env)
                 self.assertEqual((r.status, stderr_lines(r.stderr), r.stdout), (1, [NO_ROWS], b""))
                 self.assertEqual(self.x.xclip("-o"), text)
+
+    def test_a_signal_as_a_tool_runs_never_cuts_the_clipboard(self):
+        with open(os.path.join(SAMPLES, "mod_4ch_protrackr_example_64rows.txt"), "rb") as f:
+            lines = f.read().splitlines()
+        source = CRLF.join(lines[:1] + lines[1:65] * 1500) + CRLF  # 96,000 rows
+        result = target_file(expected_rows(source))
+        # A setter slow to start, as on a busy desktop; a reader kept waiting
+        # by an X server that does not answer.
+        self.write("bin/xclip", b'#!/bin/sh\n[ "$1" = -i ] && sleep 1\nexec %s "$@"\n'
+                   % shutil.which("xclip").encode())
+        os.chmod(os.path.join(self.directory, "bin", "xclip"), 0o755)
+        env = dict(os.environ, PATH=os.path.join(self.directory, "bin") + ":" + os.environ["PATH"],
+                   **self.env)
+        self.addCleanup(self.x.process.send_signal, signal.SIGCONT)
+        for option in ("-o", "-i"):  # the reader, the setter
+            with self.subTest(tool=option):
+                self.x.xclip("-i", source)
+                within(10, lambda: self.x.xclip("-o") == source)
+                if option == "-o":
+                    self.x.process.send_signal(signal.SIGSTOP)
+                run = subprocess.Popen(program() + ["-c"], stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                       env=env)
+                tool = None
+                while tool is None and run.poll() is None:
+                    tool = tool_of(run.pid, option)
+                run.send_signal(signal.SIGTERM)
+                self.assertEqual(run.wait(30), -signal.SIGTERM)
+                within(10, lambda: ended(tool))
+                tool_ended = ended(tool)
+                self.x.process.send_signal(signal.SIGCONT)
+                self.assertTrue(tool_ended)
+                within(10, lambda: self.x.xclip("-o") in (source, result))
+                self.assertEqual(self.x.xclip("-o"), result if option == "-i" else source)
 
     def test_no_display_and_no_tool(self):
         for env, reason in [({"DISPLAY": ""}, b"no display: neither WAYLAND_DISPLAY nor DISPLAY"

@@ -4,9 +4,11 @@
     PATCONV_VERSION    the project's version, which the package names carry
     MANUAL_PAGE        the manual page of the build; GROFF formats it
 
-Deb unpacks the Debian package into a scratch root (dpkg -x: nothing is
-installed on this machine) and converts a published sample with the program
-found there.  Zip unpacks the Windows zip and runs its patconv.exe through
+Install clones this repository into a scratch folder, runs the README's
+`make install` there into a staging root (DESTDIR), and converts a published
+sample with the program installed.  Deb unpacks the Debian package into a
+scratch root (dpkg -x: nothing is installed on this machine) and converts
+it with the program found there.  Zip unpacks the Windows zip and runs its patconv.exe through
 PATCONV_RUNNER (wine).  Both run the program on redirected streams and check
 its output file and standard output against the rules.
 """
@@ -71,6 +73,23 @@ class Deb(PackageTest):
             lintian = subprocess.run(["lintian", "--fail-on", "error,warning", deb], timeout=300,
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
             self.assertEqual(lintian.returncode, 0, lintian.stdout.decode(errors="replace"))
+
+
+class Install(PackageTest):
+    def test_make_install_in_a_fresh_clone(self):
+        clone, root = os.path.join(self.directory, "clone"), os.path.join(self.directory, "root")
+        subprocess.run(["git", "clone", "-q", SOURCE_DIR, clone], check=True, timeout=120)
+        make = subprocess.run(["make", "install", "PREFIX=/opt/patconv", "DESTDIR=" + root],
+                              cwd=clone, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=900)
+        self.assertEqual(make.returncode, 0, make.stdout.decode(errors="replace")[-3000:])
+        prefix = os.path.join(root, "opt/patconv")
+        files = sorted(os.path.relpath(os.path.join(d, f), prefix)
+                       for d, _, names in os.walk(prefix) for f in names)
+        self.assertEqual(files, ["bin/patconv", "share/doc/patconv/README.md",
+                                 "share/doc/patconv/changelog.gz", "share/doc/patconv/copyright",
+                                 "share/man/man1/patconv.1.gz"])
+        self.check_conversion([os.path.join(prefix, "bin/patconv")])
 
 
 class Zip(PackageTest):

@@ -1,5 +1,5 @@
-// Bytes on their way to the terminal: the one loop that writes them all, and
-// the batch that gathers a fast run of drawing into few writes.
+// Bytes on their way to the terminal: the batch that gathers a fast run of
+// drawing into few writes.
 #ifndef PATCONV_CONSOLE_VT_TERMINAL_OUTPUT_H_
 #define PATCONV_CONSOLE_VT_TERMINAL_OUTPUT_H_
 
@@ -8,17 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "textio/posix_io.h"
+
 namespace console {
 
-/// Writes the `size` bytes at `data` to `fd`, all of them: a write that a
-/// signal interrupts is made again, and while a descriptor that someone
-/// made non-blocking takes nothing (EAGAIN), poll() waits until it takes
-/// more.  Stops at any other failure, or at a write that takes nothing.
-/// Returns the bytes written.  Async-signal-safe.
-size_t WriteAll(int fd, const char* data, size_t size);
-
-/// Milliseconds of a monotonic clock: the batch's, and the key decoder's.
-int64_t MonotonicMs();
+/// The write-all loop and the clock of the batch and the key decoder, the
+/// ones the clipboard tools use too (textio/posix_io.h).
+using textio::MonotonicMs;
+using textio::WriteAll;
 
 /// The drawing not yet written to the terminal.  Written at once when it
 /// has grown big or when the last write is old; a fast run of prints is

@@ -1,7 +1,7 @@
-// The one write-all loop for the terminal, on pipes that refuse bytes for a
+// The write-all loop, on pipes that refuse bytes for a
 // while: made non-blocking (EAGAIN), or blocking while signals arrive
 // (EINTR, the handler installed without SA_RESTART).
-#include "console/vt/terminal_output.h"
+#include "textio/posix_io.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -15,13 +15,13 @@
 
 #include "gtest/gtest.h"
 
-namespace console {
+namespace textio {
 namespace {
 
 std::atomic<int> g_signals{0};
 void CountSignal(int) { ++g_signals; }
 
-TEST(TerminalOutput, WriteAllWaitsForRoomAndWritesAgainAfterASignal) {
+TEST(PosixIo, WriteAllWaitsForRoomAndWritesAgainAfterASignal) {
   struct sigaction action {};
   action.sa_handler = CountSignal;  // no SA_RESTART: a blocked write fails with EINTR
   struct sigaction saved {};
@@ -61,7 +61,7 @@ TEST(TerminalOutput, WriteAllWaitsForRoomAndWritesAgainAfterASignal) {
   sigaction(SIGUSR1, &saved, nullptr);
 }
 
-TEST(TerminalOutput, WriteAllStopsWhenNoOneReads) {
+TEST(PosixIo, WriteAllStopsWhenNoOneReads) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   struct sigaction saved {};
@@ -75,4 +75,4 @@ TEST(TerminalOutput, WriteAllStopsWhenNoOneReads) {
 }
 
 }  // namespace
-}  // namespace console
+}  // namespace textio
