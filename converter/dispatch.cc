@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "converter/command_line.h"
 #include "converter/conversion.h"
+#include "converter/interrupted_line.h"
 #include "converter/messages.h"
 #include "converter/session.h"
 #include "converter/sources.h"
@@ -43,6 +45,9 @@ int ConvertJob(console::Device& device, clipboard::Clipboard& board, const Job& 
   // The pieces outlive the session, which closes what they left open.
   const std::unique_ptr<Source> source = SourceFor(job, board);
   const std::unique_ptr<Target> target = TargetFor(job, board);
+  // Ended from outside, a clipboard run says what the clipboard holds.
+  std::optional<ClipboardInterruptedLine> interrupted;
+  if (job.action == Job::Action::kClipboard) interrupted.emplace(device, board);
   Session session(device, messages);
   return Convert(session, *source, *target, job.settings);
 }

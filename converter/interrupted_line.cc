@@ -69,4 +69,24 @@ size_t InterruptedLine::Compose(const void* line, char* out, size_t capacity) {
   return text.size();
 }
 
+ClipboardInterruptedLine::ClipboardInterruptedLine(console::Device& device,
+                                                   const clipboard::Clipboard& board)
+    : device_(device),
+      board_(board),
+      left_(MessageLine("interrupted: the clipboard is left as it was")),
+      set_(MessageLine("interrupted: the clipboard gets the converted rows")) {
+  device_.SetInterruptLine(&ClipboardInterruptedLine::Compose, this);
+}
+
+ClipboardInterruptedLine::~ClipboardInterruptedLine() {
+  device_.SetInterruptLine(nullptr, nullptr);
+}
+
+size_t ClipboardInterruptedLine::Compose(const void* line, char* out, size_t capacity) {
+  const auto* self = static_cast<const ClipboardInterruptedLine*>(line);
+  LineOut text(out, capacity);
+  text.Add(self->board_.HandedOver() ? self->set_ : self->left_);
+  return text.size();
+}
+
 }  // namespace converter

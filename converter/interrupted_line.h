@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "clipboard/clipboard.h"
 #include "console/device.h"
 #include "textio/write_gate.h"
 
@@ -46,6 +47,27 @@ class InterruptedLine {
   const std::string head_;  // "patconv: interrupted: 'out.txt' holds "
   const textio::LineCount* lines_;
   std::atomic<int64_t> finished_rows_{-1};  // -1 while rows are written
+};
+
+/// The same line for the clipboard as the target, armed for as long as it
+/// lives: "patconv: interrupted: the clipboard is left as it was" until the
+/// converted text is handed over to it, and after that "... gets the
+/// converted rows" (the tool that sets it goes on without this process).
+class ClipboardInterruptedLine {
+ public:
+  ClipboardInterruptedLine(console::Device& device, const clipboard::Clipboard& board);
+  ~ClipboardInterruptedLine();
+  ClipboardInterruptedLine(const ClipboardInterruptedLine&) = delete;
+  ClipboardInterruptedLine& operator=(const ClipboardInterruptedLine&) = delete;
+
+  /// A console::LineComposer with the line as its context.
+  static size_t Compose(const void* line, char* out, size_t capacity);
+
+ private:
+  console::Device& device_;
+  const clipboard::Clipboard& board_;
+  const std::string left_;  // the two lines, made before they may be needed
+  const std::string set_;
 };
 
 }  // namespace converter

@@ -127,13 +127,18 @@ class X11(E2ETest):
                 if option == "-o":
                     self.x.process.send_signal(signal.SIGSTOP)
                 run = subprocess.Popen(program() + ["-c"], stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                        env=env)
                 tool = None
                 while tool is None and run.poll() is None:
                     tool = tool_of(run.pid, option)
                 run.send_signal(signal.SIGTERM)
                 self.assertEqual(run.wait(30), -signal.SIGTERM)
+                # It says what the clipboard will hold.
+                self.assertEqual(stderr_lines(run.stderr.read())[-1:], [
+                    b"patconv: interrupted: the clipboard gets the converted rows" if option == "-i"
+                    else b"patconv: interrupted: the clipboard is left as it was"])
+                run.stderr.close()
                 within(10, lambda: ended(tool))
                 tool_ended = ended(tool)
                 self.x.process.send_signal(signal.SIGCONT)
