@@ -8,6 +8,7 @@
 #include "converter/command_line.h"
 #include "converter/conversion.h"
 #include "converter/messages.h"
+#include "converter/module_target.h"
 #include "converter/session.h"
 #include "converter/sources.h"
 #include "converter/targets.h"
@@ -23,12 +24,13 @@ void WriteStdout(std::string_view text) {
 }
 
 std::unique_ptr<Source> SourceFor(const Job& job, clipboard::Clipboard& board) {
-  if (job.action == Job::Action::kClipboard) return ClipboardSource(board);
+  if (job.action == Job::Action::kClipboard || job.from_clipboard) return ClipboardSource(board);
   return NamedSource(job.source);
 }
 
 std::unique_ptr<Target> TargetFor(const Job& job, clipboard::Clipboard& board) {
   if (job.action == Job::Action::kClipboard) return ClipboardTarget(board);
+  if (job.action == Job::Action::kSong) return ModuleTarget(job.source, *job.target, job.settings);
   return NamedTarget(job.target);
 }
 

@@ -27,7 +27,7 @@ bool OpenFile(Session& session, const Answer& answer) {
 
 class Named final : public Target {
  public:
-  explicit Named(std::optional<GivenName> given) : given_(std::move(given)) {}
+  Named(std::optional<GivenName> given, OutputText text) : given_(std::move(given)), text_(text) {}
 
   bool OnStandardOutput() const override {
     return given_ && given_->kind == NameKind::kStandardStream;
@@ -36,7 +36,7 @@ class Named final : public Target {
   void Open(Session& session) override {
     if (answer_.standard_stream ? OpenStandardOutput(session) : OpenFile(session, answer_)) {
       session.channels.CountLinesWritten(kOutputChannel, &lines_written_);
-      interrupted_.emplace(session.device, ShownName(answer_.name), &lines_written_);
+      interrupted_.emplace(session.device, ShownName(answer_.name), &lines_written_, text_);
     } else if (!answer_.name.empty()) {
       session.Fail("cannot open output file '" + ShownName(answer_.name) +
                    "': " + session.channels.last_error());
@@ -63,6 +63,7 @@ class Named final : public Target {
 
  private:
   const std::optional<GivenName> given_;
+  const OutputText text_;
   Answer answer_;
   textio::LineCount lines_written_{0};
   std::optional<InterruptedLine> interrupted_;
@@ -106,8 +107,8 @@ class ToClipboard final : public Target {
 
 }  // namespace
 
-std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given) {
-  return std::make_unique<Named>(given);
+std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given, OutputText text) {
+  return std::make_unique<Named>(given, text);
 }
 
 std::unique_ptr<Target> ClipboardTarget(clipboard::Clipboard& board) {

@@ -13,18 +13,21 @@
 #include <vector>
 
 #include "clipboard/clipboard.h"
+#include "converter/interrupted_line.h"
 #include "converter/job.h"
 #include "converter/paste_check.h"
 #include "converter/session.h"
 
 namespace converter {
 
+class SongRows;
+
 /// One target of the converted text, written through the output channel.
 class Target {
  public:
   virtual ~Target() = default;
   /// The converted text goes to standard output, and nothing else does:
-  /// the console is never set up.
+  /// the console is never set up.  (So for a module too, wherever it goes.)
   virtual bool OnStandardOutput() const { return false; }
   /// Before the screen is set up or a question asked (where a name from
   /// the command line can be tried): false, the failure reported, when the
@@ -35,6 +38,9 @@ class Target {
   /// Opens the output channel, once the source is open (a failure
   /// reported; the rows are then only shown).
   virtual void Open(Session& session) = 0;
+  /// A target of a whole song (a module) takes the source's fields, not
+  /// rows: the song they are read into; null for rows.
+  virtual SongRows* song() { return nullptr; }
   /// Every row has been printed to the output channel, `rows` in all.
   virtual void RowsDone(int64_t /*rows*/) {}
   /// Closes the output channel, reporting a failed write.
@@ -50,8 +56,9 @@ class Target {
 /// is none.  A file is opened only once the source is: a mistyped source
 /// name must not cost the file named for the output (which may even be the
 /// source).  While it is written, the program ended from outside says how
-/// far it got (interrupted_line.h).
-std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given);
+/// far it got (interrupted_line.h), counting the lines of `text`.
+std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given,
+                                    OutputText text = OutputText::kRows);
 
 /// The clipboard, set to the bytes an output file would hold, ready to
 /// paste into Vortex Tracker II; left as it was when no row was converted.
