@@ -29,6 +29,21 @@ int64_t PrintModule(textio::Channels& channels, std::string_view text) {
   return lines;
 }
 
+// The source file, read and closed, as a channel that reads it: the channel
+// table empties no file a channel reads.
+class ReadFile final : public textio::ChannelKind {
+ public:
+  explicit ReadFile(textio::FileIdentity identity) : identity_(identity) {}
+  int EndTest(const textio::ChannelRecord& /*record*/) override { return -1; }
+  textio::TextInput* input() override { return nullptr; }
+  size_t Write(const char* /*data*/, size_t /*size*/) override { return 0; }
+  std::string Close() override { return {}; }
+  textio::FileIdentity ReadIdentity() const override { return identity_; }
+
+ private:
+  const textio::FileIdentity identity_;
+};
+
 class Module final : public Target {
  public:
   Module(const std::optional<GivenName>& source, GivenName target, const Settings& settings)
@@ -40,7 +55,9 @@ class Module final : public Target {
   bool OnStandardOutput() const override { return true; }  // nothing shown
   bool Check(Session& session) override { return named_->Check(session); }
   void Name(Session& session) override { named_->Name(session); }
-  void Open(Session& /*session*/) override {}  // once the song is whole
+  void Open(Session& session) override {  // the module is written once the song is whole
+    source_file_ = session.channels.Lookup(kInputChannel)->kind->ReadIdentity();
+  }
   SongRows* song() override { return &song_; }
   void Close(Session& /*session*/) override {}
   void Deliver(Session& session, const PasteTally& /*tally*/,
@@ -56,7 +73,10 @@ class Module final : public Target {
     // UTF-8, on POSIX systems); a title is Windows-1251.
     const std::string title =
         ModuleTitle(song_.name(), file ? textio::Utf8ToCp1251(source_->text) : "");
+    session.channels.OpenStream(kInputChannel, textio::kModeInput,
+                                std::make_unique<ReadFile>(source_file_));
     named_->Open(session);
+    session.channels.Close(kInputChannel);
     if (session.failed) return;
     named_->RowsDone(PrintModule(session.channels, ModuleText(song, title)));
     named_->Close(session);
@@ -79,6 +99,7 @@ class Module final : public Target {
   const GivenName target_;
   const std::unique_ptr<Target> named_;
   SongRows song_;
+  textio::FileIdentity source_file_;
 };
 
 }  // namespace
