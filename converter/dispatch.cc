@@ -30,7 +30,7 @@ std::unique_ptr<Source> SourceFor(const Job& job, clipboard::Clipboard& board) {
 
 std::unique_ptr<Target> TargetFor(const Job& job, clipboard::Clipboard& board) {
   if (job.action == Job::Action::kClipboard) return ClipboardTarget(board);
-  if (job.action == Job::Action::kSong) return ModuleTarget(job.source, *job.target, job.settings);
+  if (job.action == Job::Action::kSong) return ModuleTarget(job);
   return NamedTarget(job.target);
 }
 

@@ -126,9 +126,9 @@ void SongRows::Read(Session& session) {
   }
 }
 
-std::unique_ptr<Target> ModuleTarget(const std::optional<GivenName>& source,
-                                     const GivenName& target, const Settings& settings) {
-  return std::make_unique<Module>(source, target, settings);
+std::unique_ptr<Target> ModuleTarget(const Job& job) {
+  return std::make_unique<Module>(job.from_clipboard ? std::nullopt : job.source, *job.target,
+                                  job.settings);
 }
 
 }  // namespace converter

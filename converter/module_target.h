@@ -44,12 +44,12 @@ class SongRows {
   SongReader reader_;
 };
 
-/// The module of the song read from `source` (a file or "-"; none for the
-/// clipboard), written to `target` (a file, or "-" for standard output)
-/// once the copy has been read and makes one.  The end line counts what
-/// was written; the song's warnings and the mapping's follow it.
-std::unique_ptr<Target> ModuleTarget(const std::optional<GivenName>& source,
-                                     const GivenName& target, const Settings& settings);
+/// The module of the song a kSong job reads (from its source, a file or
+/// "-", or the clipboard), written to its target (a file, or "-" for
+/// standard output) once the copy has been read and makes one.  The end
+/// line counts what was written; the song's warnings and the mapping's
+/// follow it.
+std::unique_ptr<Target> ModuleTarget(const Job& job);
 
 }  // namespace converter
 
