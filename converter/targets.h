@@ -27,7 +27,8 @@ class Target {
  public:
   virtual ~Target() = default;
   /// The converted text goes to standard output, and nothing else does:
-  /// the console is never set up.  (So for a module too, wherever it goes.)
+  /// the console is never set up.  A module target says so wherever the
+  /// module goes: it shows nothing.
   virtual bool OnStandardOutput() const { return false; }
   /// Before the screen is set up or a question asked (where a name from
   /// the command line can be tried): false, the failure reported, when the
