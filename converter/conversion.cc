@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "converter/dialogue.h"
+#include "converter/module_target.h"
 #include "converter/paste_check.h"
 #include "converter/row_translation.h"
 
@@ -50,11 +51,16 @@ void ConvertRows(Session& session, Translator& translator, PasteTally* tally) {
   }
 }
 
-// The rows, translated as `settings` say.  Only the plain conversion
+// The rows, translated as `settings` say; for a module, the fields read
+// into its song, and no row written or shown.  Only the plain conversion
 // (settings.IsDefault()) so far: other settings take a translator of their
 // own here, the same loop made for it, and add its warnings after the run.
-PasteTally ConvertAll(Session& session, [[maybe_unused]] const Settings& settings) {
+PasteTally ConvertAll(Session& session, [[maybe_unused]] const Settings& settings, SongRows* song) {
   PasteTally tally;
+  if (song != nullptr) {
+    song->Read(session);
+    return tally;
+  }
   RowLines lines;
   ConvertRows(session, lines, &tally);
   return tally;
@@ -69,9 +75,11 @@ int Convert(Session& session, Source& source, Target& target, const Settings& se
   if (!source.Name(session)) return 1;
   target.Name(session);
   if (source.Open(session)) target.Open(session);
-  ShowStatusLine(session);
-  session.channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
-  const PasteTally tally = ConvertAll(session, settings);
+  if (target.song() == nullptr) {
+    ShowStatusLine(session);
+    session.channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
+  }
+  const PasteTally tally = ConvertAll(session, settings, target.song());
   target.RowsDone(tally.rows());
   source.Close(session);
   target.Close(session);

@@ -10,6 +10,7 @@
 #include "converter/conversion.h"
 #include "converter/interrupted_line.h"
 #include "converter/messages.h"
+#include "converter/module_target.h"
 #include "converter/session.h"
 #include "converter/sources.h"
 #include "converter/targets.h"
@@ -25,12 +26,13 @@ void WriteStdout(std::string_view text) {
 }
 
 std::unique_ptr<Source> SourceFor(const Job& job, clipboard::Clipboard& board) {
-  if (job.action == Job::Action::kClipboard) return ClipboardSource(board);
+  if (job.action == Job::Action::kClipboard || job.from_clipboard) return ClipboardSource(board);
   return NamedSource(job.source);
 }
 
 std::unique_ptr<Target> TargetFor(const Job& job, clipboard::Clipboard& board) {
   if (job.action == Job::Action::kClipboard) return ClipboardTarget(board);
+  if (job.action == Job::Action::kSong) return ModuleTarget(job);
   return NamedTarget(job.target, job.force);
 }
 

@@ -9,6 +9,9 @@
 #include "converter/command_line.h"
 
 namespace converter {
+
+std::string LoadModule(const std::string& text);  // song_test.cc
+
 namespace {
 
 using clipboard::Found;
@@ -115,6 +118,35 @@ TEST(ClipboardRun, ShowsTheRowsAsTheDialogueDoes) {
             (std::vector<std::string>{"Korvani pattern CONVERTER V0.2 betta", "", "", "",
                                       "\xC7\xE0\xEF\xE8\xF1\xE8 \xE2 \xF4\xE0\xE9\xEB\xE5:", "",
                                       kConverted.substr(32, 49), kConverted.substr(83, 49), ""}));
+}
+
+// A whole song's copy from the clipboard, left as it was, to a module on
+// standard output: no screen, the end line and the warnings on standard error.
+TEST(SongRun, WritesTheModuleOfTheCopy) {
+  FakeClipboard board;
+  const std::string copy =
+      "ModPlug Tracker  XM\r\nOrders: 0,1,+,0,7,2,-,1\r\nRows: 64\r\nName: Intro\r\n"
+      "|C-501v64F03|E-502v32A01\r\n|===........\r\nRows: 1\r\n|D-503...C20\r\nRows: 9\r\n"
+      "|G-410......\r\n";
+  board.text = copy;
+  console::MemoryDevice::Options options;
+  options.stdin_console = options.stdout_console = false;
+  console::MemoryDevice device(options);
+  EXPECT_EQ(Dispatch(device, board, ParseCommandLine({"--song", "-c", "-"})), 0);
+  const std::string& module = device.stdout_bytes();
+  EXPECT_EQ(LoadModule(module), "Intro|3|L0,1,0,2|2,1,1|1,2,3,10");
+  EXPECT_NE(module.find("[Pattern0]\r\n....|..|C-5 1..F B..3|E-5 2..D ....|--- .... ....\r\n"
+                        "....|..|R-- .... ....|--- .... ....|--- .... ....\r\n\r\n[Pattern1]\r\n"
+                        "....|..|D-5 3..D ....|"),
+            std::string::npos);
+  EXPECT_EQ(device.error_lines(),
+            (std::vector<std::string>{"patconv: '-': 3 patterns, 4 rows, 4 positions",
+                                      "patconv: warning: 1 entry of the play order names no "
+                                      "pattern of the copy and was left out",
+                                      "patconv: warning: left out, no counterpart in the tracker: "
+                                      "1 volume slide"}));
+  EXPECT_EQ(board.text, copy);
+  EXPECT_TRUE(device.WindowRows()[0].empty());
 }
 
 }  // namespace

@@ -35,10 +35,11 @@ class LineOut {
 }  // namespace
 
 InterruptedLine::InterruptedLine(console::Device& device, const std::string& shown_name,
-                                 const textio::LineCount* lines)
+                                 const textio::LineCount* lines, OutputText text)
     : device_(device),
       head_(MessageLine("interrupted: '" + shown_name + "' holds ")),
-      lines_(lines) {
+      lines_(lines),
+      module_(text == OutputText::kModule) {
   device_.SetInterruptLine(&InterruptedLine::Compose, this);
 }
 
@@ -48,18 +49,19 @@ size_t InterruptedLine::Compose(const void* line, char* out, size_t capacity) {
   const auto* self = static_cast<const InterruptedLine*>(line);
   const int64_t lines = self->lines_->lines.load(std::memory_order_relaxed);
   const int64_t finished = self->finished_rows_.load(std::memory_order_relaxed);
-  if (finished >= 0 && lines >= finished + 1) return 0;  // whole: the header and every row
-  const int64_t rows = std::max<int64_t>(lines - 1, 0);
+  const int64_t header = self->module_ ? 0 : 1;
+  if (finished >= 0 && lines >= finished + header) return 0;  // whole: the header and every row
+  const int64_t rows = std::max<int64_t>(lines - header, 0);
   LineOut text(out, capacity);
   text.Add(self->head_);
   if (rows == 0) {
-    text.Add("no rows");
+    text.Add(self->module_ ? "no line of the module" : "no rows");
   } else if (rows == 1) {
-    text.Add("only the first row");
+    text.Add(self->module_ ? "only the first line of the module" : "only the first row");
   } else {
     text.Add("only the first ");
     text.AddCount(rows);
-    text.Add(" rows");
+    text.Add(self->module_ ? " lines of the module" : " rows");
   }
   // An output that could not be cut back to its last complete line (a
   // standard output) also holds the start of the next.

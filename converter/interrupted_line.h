@@ -6,7 +6,8 @@
 //
 // The count is of the rows the output holds once the process has ended:
 // the complete lines that reached it, its header line aside.  The rows
-// still in the output's buffer never reach it.
+// still in the output's buffer never reach it.  A module (module_target.h)
+// is counted in its lines: "holds only the first 1,203 lines of the module".
 #ifndef PATCONV_CONVERTER_INTERRUPTED_LINE_H_
 #define PATCONV_CONVERTER_INTERRUPTED_LINE_H_
 
@@ -21,20 +22,27 @@
 
 namespace converter {
 
+/// What an output holds, which tells how the line counts it.
+enum class OutputText : uint8_t {
+  kRows,    ///< the header line, then rows
+  kModule,  ///< the lines of a module
+};
+
 /// The line, armed on a device for as long as it lives.
 class InterruptedLine {
  public:
   /// Arms the line on `device` for the output shown as `shown_name`, whose
   /// complete lines (the header line first) `lines` counts.
   InterruptedLine(console::Device& device, const std::string& shown_name,
-                  const textio::LineCount* lines);
+                  const textio::LineCount* lines, OutputText text = OutputText::kRows);
   /// Disarms the line.
   ~InterruptedLine();
   InterruptedLine(const InterruptedLine&) = delete;
   InterruptedLine& operator=(const InterruptedLine&) = delete;
 
-  /// Every row has been handed to the output, `rows` in all: an output
-  /// that holds them all is whole, and the line is then not written.
+  /// Every row has been handed to the output, `rows` in all (the lines of
+  /// a module): an output that holds them all is whole, and the line is
+  /// then not written.
   void Finished(int64_t rows) { finished_rows_.store(rows, std::memory_order_relaxed); }
 
   /// The line for the count at this moment into `out` (at most `capacity`
@@ -46,6 +54,7 @@ class InterruptedLine {
   console::Device& device_;
   const std::string head_;  // "patconv: interrupted: 'out.txt' holds "
   const textio::LineCount* lines_;
+  const bool module_;
   std::atomic<int64_t> finished_rows_{-1};  // -1 while rows are written
 };
 

@@ -15,10 +15,10 @@
 #include "textio/channels.h"
 
 namespace converter {
-namespace {
 
 // Loads a module by the tracker's rules (a broken one fails the test) and
 // tells what it holds: "title|speed|play order|rows of each pattern|samples".
+// (Also for the runs of dispatch_test.cc.)
 std::string LoadModule(const std::string& text) {
   std::map<std::string, std::string> keys;
   std::string section, rows, samples;
@@ -69,6 +69,8 @@ std::string LoadModule(const std::string& text) {
   }
   return keys["Title"] + "|" + keys["Speed"] + "|" + order + "|" + rows + "|" + samples;
 }
+
+namespace {
 
 // A row of the copy: for the stand-in conversion, '|' and the target row.
 std::string Row(char sample = '.', std::string_view command = "....") {

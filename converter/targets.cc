@@ -79,7 +79,8 @@ bool MayReplace(Session& session, const std::string& name) {
 
 class Named final : public Target {
  public:
-  Named(std::optional<GivenName> given, bool force) : given_(std::move(given)), force_(force) {}
+  Named(std::optional<GivenName> given, bool force, OutputText text)
+      : given_(std::move(given)), force_(force), text_(text) {}
 
   bool OnStandardOutput() const override {
     return given_ && given_->kind == NameKind::kStandardStream;
@@ -98,8 +99,11 @@ class Named final : public Target {
                    "replaces it)");
       return false;
     }
-    // With the source open, the file can be made now, and a failure told.
-    if (!session.channels.Lookup(kInputChannel)->is_open()) return true;
+    // With the source open, the file can be made now, and a failure told;
+    // not a module, which is made only once the song is whole.
+    if (text_ == OutputText::kModule || !session.channels.Lookup(kInputChannel)->is_open()) {
+      return true;
+    }
     opened_ = OpenFile(session, {name, textio::TextOrigin::kTyped, false});
     if (!opened_) {
       session.Fail("cannot open output file " + shown + ": " + session.channels.last_error());
@@ -111,7 +115,7 @@ class Named final : public Target {
     if (opened_ || (answer_.standard_stream ? OpenStandardOutput(session, &reader_left_)
                                             : OpenFile(session, answer_))) {
       session.channels.CountLinesWritten(kOutputChannel, &lines_written_);
-      interrupted_.emplace(session.device, ShownName(answer_.name), &lines_written_);
+      interrupted_.emplace(session.device, ShownName(answer_.name), &lines_written_, text_);
     } else if (!answer_.name.empty()) {
       session.Fail("cannot open output file '" + ShownName(answer_.name) +
                    "': " + session.channels.last_error());
@@ -143,6 +147,7 @@ class Named final : public Target {
  private:
   const std::optional<GivenName> given_;
   const bool force_;
+  const OutputText text_;
   bool opened_ = false;  // the name from the command line, opened by Check
   bool reader_left_ = false;
   Answer answer_;
@@ -187,8 +192,9 @@ class ToClipboard final : public Target {
 
 }  // namespace
 
-std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given, bool force) {
-  return std::make_unique<Named>(given, force);
+std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given, bool force,
+                                    OutputText text) {
+  return std::make_unique<Named>(given, force, text);
 }
 
 std::unique_ptr<Target> ClipboardTarget(clipboard::Clipboard& board) {

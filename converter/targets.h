@@ -13,18 +13,22 @@
 #include <vector>
 
 #include "clipboard/clipboard.h"
+#include "converter/interrupted_line.h"
 #include "converter/job.h"
 #include "converter/paste_check.h"
 #include "converter/session.h"
 
 namespace converter {
 
+class SongRows;
+
 /// One target of the converted text, written through the output channel.
 class Target {
  public:
   virtual ~Target() = default;
   /// The converted text goes to standard output, and nothing else does:
-  /// the console is never set up.
+  /// the console is never set up.  A module target says so wherever the
+  /// module goes: it shows nothing.
   virtual bool OnStandardOutput() const { return false; }
   /// Before the screen is set up or a question asked (where a name from
   /// the command line can be tried): false, the failure reported, when the
@@ -35,6 +39,9 @@ class Target {
   /// Opens the output channel, once the source is open (a failure
   /// reported; the rows are then only shown).
   virtual void Open(Session& session) = 0;
+  /// A target of a whole song (a module) takes the source's fields, not
+  /// rows: the song they are read into; null for rows.
+  virtual SongRows* song() { return nullptr; }
   /// Every row has been printed to the output channel, `rows` in all.
   virtual void RowsDone(int64_t /*rows*/) {}
   /// Closes the output channel, reporting a failed write.
@@ -53,8 +60,10 @@ class Target {
 /// is set up (and opened then when the source already is): an existing one
 /// is replaced only when it is empty or holds converted text (a pattern or
 /// a module this tool wrote), unless `force`.  While it is written, the
-/// program ended from outside says how far it got (interrupted_line.h).
-std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given, bool force = false);
+/// program ended from outside says how far it got (interrupted_line.h),
+/// counting the lines of `text`.
+std::unique_ptr<Target> NamedTarget(const std::optional<GivenName>& given, bool force = false,
+                                    OutputText text = OutputText::kRows);
 
 /// The clipboard, set to the bytes an output file would hold, ready to
 /// paste into Vortex Tracker II; left as it was when no row was converted.

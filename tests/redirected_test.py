@@ -347,6 +347,37 @@ class Failures(E2ETest):
             self.assertEqual(f.read(), target_file(rows))
 
 
+class Song(E2ETest):
+    COPY = (b"ModPlug Tracker  IT\r\nOrders: 0,1,+,0,2,-,1\r\nRows: 64\r\n"
+            b"|C-501v64A03|...........\r\n|...........|===........\r\n"
+            b"Rows: 1\r\n|D-502......\r\nRows: 1\r\n|E-503......\r\n")
+
+    def test_module_to_standard_output_or_a_file(self):
+        self.write("My song.txt", self.COPY)
+        r = self.run_patconv(self.COPY, arguments=["--song", "-", "-"])
+        self.assertEqual((r.status, stderr_lines(r.stderr)),
+                         (0, [b"patconv: '-': 3 patterns, 4 rows, 4 positions"]))
+        self.assertIn(b"\r\nTitle=\r\nAuthor=\r\nNoteTable=2\r\nSpeed=3\r\nPlayOrder=L0,1,0,2\r\n"
+                      b"\r\n[Ornament1]\r\n", r.stdout)
+        f = self.run_patconv(b"", arguments=["--song", "My song.txt", "out.txt"])
+        self.assertEqual(f.file("out.txt"), r.stdout.replace(b"Title=", b"Title=My song"))
+
+    def test_a_copy_that_makes_no_module_writes_nothing(self):
+        self.write("module.txt", b"[Module]\r\nVortexTrackerII=1\r\n")
+        cases = [(b"Rows: 1\r\n|C-501......\r\n" * 86,
+                  b"the song has at least 86 patterns; a module holds at most 85"),
+                 (b"Orders: " + b"0," * 257 + b"\r\n|C-501......\r\n",
+                  b"the song's play order has at least 257 positions; a module holds at most 256"),
+                 (b"ModPlug Tracker  IT\r\nOrders: 0,-\r\n", b"'in.txt' holds no pattern rows")]
+        for copy, error in cases:
+            self.write("in.txt", copy)
+            for target in ("module.txt", "new.txt"):
+                r = self.run_patconv(b"", arguments=["--song", "in.txt", target])
+                self.assertEqual((r.status, stderr_lines(r.stderr)), (1, [b"patconv: " + error]))
+                self.assertEqual(sorted(os.listdir(r.directory)), ["in.txt", "module.txt"])
+                self.assertEqual(r.file("module.txt"), b"[Module]\r\nVortexTrackerII=1\r\n")
+
+
 class Arguments(E2ETest):
     def test_command_lines(self):
         with open(os.path.join(os.path.dirname(__file__), "..", "CMakeLists.txt")) as f:
