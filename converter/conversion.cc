@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/column_mapping.h"
 #include "converter/dialogue.h"
 #include "converter/paste_check.h"
 #include "converter/row_translation.h"
@@ -50,14 +51,27 @@ void ConvertRows(Session& session, Translator& translator, PasteTally* tally) {
   }
 }
 
-// The rows, translated as `settings` say.  Only the plain conversion
-// (settings.IsDefault()) so far: other settings take a translator of their
-// own here, the same loop made for it, and add its warnings after the run.
-PasteTally ConvertAll(Session& session, [[maybe_unused]] const Settings& settings) {
+// What the loop made: the rows as the tracker will see them, and the
+// translation's warnings (none for the plain conversion).
+struct Converted {
   PasteTally tally;
-  RowLines lines;
-  ConvertRows(session, lines, &tally);
-  return tally;
+  std::vector<std::string> warnings;
+};
+
+// The rows, translated as `settings` say: the plain conversion by RowLines,
+// any other by one ColumnMapping for the whole text, at most one pattern's
+// rows when fitted.  The choice is made once, outside the loop.
+Converted ConvertAll(Session& session, const Settings& settings) {
+  Converted converted;
+  if (settings.IsDefault()) {
+    RowLines lines;
+    ConvertRows(session, lines, &converted.tally);
+  } else {
+    ColumnMapping mapping(settings);
+    ConvertRows(session, mapping, &converted.tally);
+    converted.warnings = mapping.Warnings();
+  }
+  return converted;
 }
 
 }  // namespace
@@ -71,8 +85,8 @@ int Convert(Session& session, Source& source, Target& target, const Settings& se
   if (source.Open(session)) target.Open(session);
   ShowStatusLine(session);
   session.channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
-  const PasteTally tally = ConvertAll(session, settings);
-  target.RowsDone(tally.rows());
+  const Converted converted = ConvertAll(session, settings);
+  target.RowsDone(converted.tally.rows());
   source.Close(session);
   target.Close(session);
   // After a failure (a source that could not be opened or read, a target
@@ -82,7 +96,8 @@ int Convert(Session& session, Source& source, Target& target, const Settings& se
   session.console.FlushOutput();  // the rows come before the lines below them
   std::vector<std::string> warnings;
   source.AddWarnings(&warnings);
-  target.Deliver(session, tally, warnings);
+  warnings.insert(warnings.end(), converted.warnings.begin(), converted.warnings.end());
+  target.Deliver(session, converted.tally, warnings);
   return session.failed ? 1 : 0;
 }
 
