@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,26 +52,42 @@ void ConvertRows(Session& session, Translator& translator, PasteTally* tally) {
   }
 }
 
+// The translator of a run: RowLines for the plain conversion, one
+// ColumnMapping for the whole text under other settings.  Both go through
+// the one loop, chosen by a test per row: a second copy of the loop, made
+// for the mapping, left the plain conversion slower (the field reader no
+// longer inlined into it).
+class RunTranslator {
+ public:
+  explicit RunTranslator(const Settings& settings) {
+    if (!settings.IsDefault()) mapping_.emplace(settings);
+  }
+  const RowLine* Translate(std::string_view source_row) {
+    return mapping_ ? mapping_->Translate(source_row) : lines_.Translate(source_row);
+  }
+  /// The mapping's warnings; none for the plain conversion.
+  std::vector<std::string> Warnings() const {
+    return mapping_ ? mapping_->Warnings() : std::vector<std::string>();
+  }
+
+ private:
+  RowLines lines_;
+  std::optional<ColumnMapping> mapping_;  // at most one pattern's rows when fitted
+};
+
 // What the loop made: the rows as the tracker will see them, and the
-// translation's warnings (none for the plain conversion).
+// translation's warnings.
 struct Converted {
   PasteTally tally;
   std::vector<std::string> warnings;
 };
 
-// The rows, translated as `settings` say: the plain conversion by RowLines,
-// any other by one ColumnMapping for the whole text, at most one pattern's
-// rows when fitted.  The choice is made once, outside the loop.
+// The rows, translated as `settings` say.
 Converted ConvertAll(Session& session, const Settings& settings) {
   Converted converted;
-  if (settings.IsDefault()) {
-    RowLines lines;
-    ConvertRows(session, lines, &converted.tally);
-  } else {
-    ColumnMapping mapping(settings);
-    ConvertRows(session, mapping, &converted.tally);
-    converted.warnings = mapping.Warnings();
-  }
+  RunTranslator translator(settings);
+  ConvertRows(session, translator, &converted.tally);
+  converted.warnings = translator.Warnings();
   return converted;
 }
 
