@@ -468,11 +468,13 @@ class Samples(E2ETest):
         notes = lambda row: [row[at:at + 3] for at in (8, 22, 36)]
         up = lambda n: (n if not n[2:].isdigit() else b"---" if n[2:] == b"8" else
                         n[:2] + bytes([n[2] + 1]))
+        # Wine and valgrind: too slow for a second list (channel 3 has the speeds).
+        lists = ["2,4,5"] if os.environ.get("PATCONV_RUNNER") else ["2,4,5", "3,1"]
         carried = set()
         for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt")):
             with open(os.path.join(SAMPLES, name), "rb") as f:
                 self.write("in.txt", f.read())
-            for channels in ("2,4,5", "3,1"):
+            for channels in lists:
                 runs = [self.run_patconv(b"", arguments=options + ["--channels", channels,
                                                                    "in.txt", "-"])
                         for options in (["--full"], ["--fit"], ["--fit", "--octave", "1"])]
@@ -494,7 +496,8 @@ class Samples(E2ETest):
                                            for row in full])
                     self.assertEqual([notes(row) for row in shifted],
                                      [[up(n) for n in notes(row)] for row in fit])
-        self.assertEqual(carried, {"sample", "volume", "speed"})
+        if len(lists) > 1:
+            self.assertEqual(carried, {"sample", "volume", "speed"})
 
     def test_rows_have_the_target_trackers_layout(self):
         # Rows of real target files: the separators stand where ours do.
