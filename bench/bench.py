@@ -17,10 +17,13 @@
 
 Options: --patconv PATH (default build/converter/patconv), --rows N,
 --runs N (filter: best and median of N side-by-side runs, default 5;
-terminal: best of N, default 3).
+terminal: best of N, default 3), --args=ARGS (filter: options for patconv,
+as "--args=--full --channels 2,4,5"; the plain conversion is then timed
+beside it).
 """
 import argparse
 import os
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -119,11 +122,12 @@ def filter_bench(args):
             f.write("in.txt\nout.txt\n")
         size_mb = os.path.getsize(source) / 1e6
         awk = awk_program()
-        ours_argv = [args.patconv]
+        extra = shlex.split(args.args)
+        ours_argv = [args.patconv] + extra
         awk_argv = [awk, "-v", "out=awk_out.txt", AWK_CONVERSION, "in.txt"]
 
-        def ours():
-            return run_once(ours_argv, work, stdin_path=answers,
+        def ours(argv=ours_argv):
+            return run_once(argv, work, stdin_path=answers,
                             stdout_path=os.path.join(work, "screen.txt"), removed=["out.txt"])
 
         def copy():
@@ -137,10 +141,14 @@ def filter_bench(args):
             return run_once(awk_argv, work, stdout_path=os.path.join(work, "awk_screen.txt"),
                             removed=["awk_out.txt"])
 
-        # Side by side: each round runs all three in turn, so that a busy
+        # Side by side: each round runs them all in turn, so that a busy
         # moment of the machine falls on all of them alike.
         times = {"ours": [], "copy": [], "awk": []}
+        if extra:
+            times["plain"] = []
         for _ in range(args.runs):
+            if extra:
+                times["plain"].append(ours([args.patconv]))
             times["ours"].append(ours())
             times["copy"].append(copy())
             times["awk"].append(awk_run())
@@ -158,10 +166,17 @@ def filter_bench(args):
         print("source: %d rows, %.1f MB; files in %s; %d side-by-side runs"
               % (args.rows, size_mb, os.path.dirname(work), args.runs))
         print("%-34s %8s %8s" % ("", "best s", "median s"))
-        for key, label in (("ours", "patconv (redirected)"),
-                           ("copy", "copy: cat of the source, twice"),
-                           ("awk", "%s one-line conversion" % awk)):
-            print("%-34s %8.3f %8.3f" % (label, best_of[key], median_of[key]))
+        labels = [("ours", "patconv %s" % args.args if extra else "patconv (redirected)"),
+                  ("copy", "copy: cat of the source, twice"),
+                  ("awk", "%s one-line conversion" % awk)]
+        if extra:
+            labels.insert(1, ("plain", "patconv without options"))
+        for key, label in labels:
+            print("%-34s %8.3f %8.3f" % (label[:34], best_of[key], median_of[key]))
+        if extra:
+            print("%-34s %7.2f x %7.2f x   (target for --full: at most 1.5 x)" % (
+                "with the options / without", best_of["ours"] / best_of["plain"],
+                median_of["ours"] / median_of["plain"]))
         print("%-34s %7.2f x %7.2f x   (target: at most 1.8 x)" % (
             "patconv / copy", best_of["ours"] / best_of["copy"],
             median_of["ours"] / median_of["copy"]))
@@ -170,7 +185,8 @@ def filter_bench(args):
             median_of["awk"] / median_of["ours"]))
         print("peak RSS: %d KiB for 1,000 rows, %d KiB for %d rows: %+d KiB   "
               "(target: within 1024 KiB)" % (rss_small, rss_big, args.rows, rss_big - rss_small))
-        print("%s output file identical to ours: %s" % (awk, same))
+        if not extra:
+            print("%s output file identical to ours: %s" % (awk, same))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -294,6 +310,7 @@ def main():
                                                       "patconv.exe"))
     parser.add_argument("--rows", type=int, default=1000000)
     parser.add_argument("--runs", type=int, default=None)
+    parser.add_argument("--args", default="")
     args = parser.parse_args()
     args.patconv = os.path.abspath(args.patconv)
     if args.runs is None:

@@ -2,9 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "converter/column_mapping.h"
 #include "converter/dialogue.h"
 #include "converter/module_target.h"
 #include "converter/paste_check.h"
@@ -51,19 +53,48 @@ void ConvertRows(Session& session, Translator& translator, PasteTally* tally) {
   }
 }
 
-// The rows, translated as `settings` say; for a module, the fields read
-// into its song, and no row written or shown.  Only the plain conversion
-// (settings.IsDefault()) so far: other settings take a translator of their
-// own here, the same loop made for it, and add its warnings after the run.
-PasteTally ConvertAll(Session& session, [[maybe_unused]] const Settings& settings, SongRows* song) {
+// The translator of a run: RowLines for the plain conversion, one
+// ColumnMapping for the whole text under other settings.  Both go through
+// the one loop, chosen by a test per row: a second copy of the loop, made
+// for the mapping, left the plain conversion slower (the field reader no
+// longer inlined into it).
+class RunTranslator {
+ public:
+  explicit RunTranslator(const Settings& settings) {
+    if (!settings.IsDefault()) mapping_.emplace(settings);
+  }
+  const RowLine* Translate(std::string_view source_row) {
+    return mapping_ ? mapping_->Translate(source_row) : lines_.Translate(source_row);
+  }
+  /// The mapping's warnings; none for the plain conversion.
+  std::vector<std::string> Warnings() const {
+    return mapping_ ? mapping_->Warnings() : std::vector<std::string>();
+  }
+
+ private:
+  RowLines lines_;
+  std::optional<ColumnMapping> mapping_;  // at most one pattern's rows when fitted
+};
+
+// What the loop made: the rows as the tracker will see them, and the
+// translation's warnings.
+struct Converted {
   PasteTally tally;
+  std::vector<std::string> warnings;
+};
+
+// The rows, translated as `settings` say; for a module, the fields read
+// into its song (which gives its own warnings), and no row written or shown.
+Converted ConvertAll(Session& session, const Settings& settings, SongRows* song) {
+  Converted converted;
   if (song != nullptr) {
     song->Read(session);
-    return tally;
+    return converted;
   }
-  RowLines lines;
-  ConvertRows(session, lines, &tally);
-  return tally;
+  RunTranslator translator(settings);
+  ConvertRows(session, translator, &converted.tally);
+  converted.warnings = translator.Warnings();
+  return converted;
 }
 
 }  // namespace
@@ -79,8 +110,8 @@ int Convert(Session& session, Source& source, Target& target, const Settings& se
     ShowStatusLine(session);
     session.channels.Print(kOutputChannel, kTargetHeader, kPrintLine);
   }
-  const PasteTally tally = ConvertAll(session, settings, target.song());
-  target.RowsDone(tally.rows());
+  const Converted converted = ConvertAll(session, settings, target.song());
+  target.RowsDone(converted.tally.rows());
   source.Close(session);
   target.Close(session);
   // After a failure (a source that could not be opened or read, a target
@@ -90,7 +121,8 @@ int Convert(Session& session, Source& source, Target& target, const Settings& se
   session.console.FlushOutput();  // the rows come before the lines below them
   std::vector<std::string> warnings;
   source.AddWarnings(&warnings);
-  target.Deliver(session, tally, warnings);
+  warnings.insert(warnings.end(), converted.warnings.begin(), converted.warnings.end());
+  target.Deliver(session, converted.tally, warnings);
   return session.failed ? 1 : 0;
 }
 

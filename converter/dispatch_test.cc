@@ -55,8 +55,9 @@ struct Case {
   std::string text;
   bool refuse_set;
   int status;
-  std::string after;  // what the clipboard holds after the run
-  std::string lines;  // for standard error, each ended by a line feed
+  std::string after;                      // what the clipboard holds after the run
+  std::string lines;                      // for standard error, each ended by a line feed
+  std::vector<std::string> options = {};  // before --clipboard
 };
 
 TEST(ClipboardRun, SetOnlyWithConvertedRows) {
@@ -85,6 +86,25 @@ TEST(ClipboardRun, SetOnlyWithConvertedRows) {
        "patconv: cannot read the clipboard: xclip: Error: Can't open display: :9\\x1B\n"},
       {"set failure", Found::kText, kSource, true, 1, kSource,
        "patconv: cannot set the clipboard: another program holds it open\n"},
+      {"full",
+       Found::kText,
+       "ModPlug Tracker  XM\r\n|C-501v64F06|...........|E-410v32...\n|^^^",
+       false,
+       0,
+       "Vortex Tracker II v1.0 Pattern\r\n....|..|C-5 1..F B..6|--- .... ....|E-4 A..D ....\r\n"
+       "....|..|R-- .... ....|--- .... ....|--- .... ....\r\n",
+       "patconv: 2 rows are on the clipboard\n"
+       "patconv: warning: fitted for the tracker: 1 note cut or fade written as R--\n",
+       {"--full"}},
+      {"channels, octave",
+       Found::kText,
+       kSource,
+       false,
+       0,
+       "Vortex Tracker II v1.0 Pattern\r\n....|..|--- .... ....|C-4 .... ....|--- .... ....\r\n"
+       "....|..|D#4 .... ....|--- .... ....|--- .... ....\r\n",
+       "patconv: 2 rows are on the clipboard, ready to paste into Vortex Tracker II\n",
+       {"--channels=2,1", "--octave", "-1"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -95,7 +115,9 @@ TEST(ClipboardRun, SetOnlyWithConvertedRows) {
     board.refuse_set = c.refuse_set;
     console::MemoryDevice device;
     device.window_closes_at_end = true;
-    EXPECT_EQ(Dispatch(device, board, ParseCommandLine({"--clipboard"})), c.status);
+    std::vector<std::string> arguments = c.options;
+    arguments.push_back("--clipboard");
+    EXPECT_EQ(Dispatch(device, board, ParseCommandLine(arguments)), c.status);
     EXPECT_EQ(board.text, c.after);
     EXPECT_EQ(board.found, c.status == 0 ? Found::kText : c.found);
     std::string lines;

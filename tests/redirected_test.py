@@ -7,8 +7,8 @@ import subprocess
 import unittest
 
 from e2e import (CRLF, HEADER, MARKS, REFUSAL, SAMPLES, STATUS_LINE, TITLE, E2ETest, Result,
-                 expected_rows, paste_warnings, program, redirected_screen, stderr_lines,
-                 target_file, target_row, under_wine)
+                 expected_rows, paste_refusal, paste_warnings, paste_warnings_for, program,
+                 redirected_screen, stderr_lines, target_file, target_row, under_wine)
 
 SOURCE = (b"ModPlug Tracker MOD\r\n"
           b"|C-501v64...|...........|===........\r\n"
@@ -387,6 +387,17 @@ class Arguments(E2ETest):
         screen, file = redirected_screen(ROWS), target_file(ROWS)
         hint = b" (patconv --help lists the options)"
         warnings = paste_warnings(SOURCE)
+        # The options, one case each (their words: the command-line table).
+        fitted = [b"....|..|C-5 .... ....|--- .... ....|R-- .... ....",
+                  b"....|..|--- .... ....|D#4 .... ....|C-5 .... ....",
+                  b"....|..|R-- .... ....|R-- .... ....|--- .... ...."]
+        full = [fitted[0].replace(b"C-5 ....", b"C-5 1..F"), fitted[1].replace(b"D#4 .", b"D#4 3"),
+                fitted[2]]
+        chosen = [b"....|..|--- .... ....|C-4 .... ....|--- .... ....",
+                  b"....|..|D#3 .... ....|--- .... ....|--- .... ....",
+                  b"....|..|^^^ .... ....|R-- .... ....|--- .... ...."]
+        fit_warning = [b"patconv: warning: fitted for the tracker: 1 note cut or fade written as "
+                       b"R--, 1 lower-case note upper-cased"]
         # Arguments, standard input, standard output (of the usage text its
         # first line), status, standard error's lines, the files made.
         cases = [
@@ -426,6 +437,13 @@ class Arguments(E2ETest):
              [b"patconv: cannot open output file 'no/out.txt': its folder does not exist"], {}),
             (["", "-"], b"in.txt\n", b"", 2, [b"patconv: an empty SOURCE names no file" + hint],
              {}),
+            (["--full", "in.txt", "out.txt"], b"", redirected_screen(full), 0, fit_warning,
+             {"out.txt": target_file(full)}),
+            (["--fit", "-"], SOURCE, target_file(fitted), 0, fit_warning, {}),
+            (["--channels", "2,1", "--octave", "-1", "in.txt", "-"], b"", target_file(chosen), 0,
+             paste_warnings_for(list(zip(chosen, [2, 3, 4])), b"-"), {}),
+            (["--octave", "8", "in.txt", "out.txt"], b"", b"", 2,
+             [b"patconv: --octave '8': the shift is a number from -7 to 7" + hint], {}),
         ]
         if under_wine():  # as every Windows tool, not a name
             cases.append((["/?"], b"", usage, 0, [], {}))
@@ -483,6 +501,49 @@ class Samples(E2ETest):
                 self.assertEqual(r.status, 0)
                 self.assertEqual(stderr_lines(r.stderr), paste_warnings(source))
                 self.assertEqual(r.stderr == b"", name in self.PASTE_CLEAN)
+
+    def test_options_give_rows_the_tracker_takes(self):
+        # --full: rows the tracker takes, a sample only beside a note, a
+        # volume, a speed command B; --fit: the same notes alone; --octave:
+        # those notes shifted.  The warnings name only what was changed or
+        # left out.
+        cell = (rb"\|(---|R--|[A-G][-#][1-8]) [.1-9A-V]\.\.[.1-9A-F] "
+                rb"(\.{4}|B\.(\.[1-9A-F]|[1-9A-F][0-9A-F]))")
+        warned = (rb"^patconv: warning: (fitted for the tracker|"
+                  rb"left out, no counterpart in the tracker|--octave 1): ")
+        notes = lambda row: [row[at:at + 3] for at in (8, 22, 36)]
+        up = lambda n: (n if not n[2:].isdigit() else b"---" if n[2:] == b"8" else
+                        n[:2] + bytes([n[2] + 1]))
+        # Wine and valgrind: too slow for a second list (channel 3 has the speeds).
+        lists = ["2,4,5"] if os.environ.get("PATCONV_RUNNER") else ["2,4,5", "3,1"]
+        carried = set()
+        for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".txt")):
+            with open(os.path.join(SAMPLES, name), "rb") as f:
+                self.write("in.txt", f.read())
+            for channels in lists:
+                runs = [self.run_patconv(b"", arguments=options + ["--channels", channels,
+                                                                   "in.txt", "-"])
+                        for options in (["--full"], ["--fit"], ["--fit", "--octave", "1"])]
+                full, fit, shifted = (r.stdout.split(CRLF)[1:-1] for r in runs)
+                with self.subTest(sample=name, channels=channels):
+                    self.assertEqual([r.status for r in runs], [0, 0, 0])
+                    for line in b"".join(r.stderr for r in runs).splitlines():
+                        self.assertRegex(line, warned)
+                    for row in full:
+                        self.assertRegex(row, rb"^\.{4}\|\.\.(" + cell + rb"){3}$")
+                        self.assertIsNone(paste_refusal(row))
+                        for at in (8, 22, 36):
+                            if row[at + 4] != ord("."):
+                                self.assertRegex(row[at:at + 3], rb"[A-G]")
+                            carried |= {kind for kind, i in (("sample", 4), ("volume", 7),
+                                                             ("speed", 9))
+                                        if row[at + i] != ord(".")}
+                    self.assertEqual(fit, [re.sub(rb" \S{4} \S{4}", b" .... ....", row)
+                                           for row in full])
+                    self.assertEqual([notes(row) for row in shifted],
+                                     [[up(n) for n in notes(row)] for row in fit])
+        if len(lists) > 1:
+            self.assertEqual(carried, {"sample", "volume", "speed"})
 
     def test_rows_have_the_target_trackers_layout(self):
         # Rows of real target files: the separators stand where ours do.
