@@ -351,7 +351,7 @@ class WineConsoleTest(unittest.TestCase):
         # line with the closing line, and waits; a key ends it with its
         # status, Ctrl+C at once.
         self.start(arguments="missing.txt out.txt", alone=True)
-        error = "patconv: cannot open input file 'missing.txt': No such file or directory"
+        error = "patconv: cannot open input file 'missing.txt': it does not exist"
         rows = self.pane.wait_for(lambda rows: CLOSE in rows, START_TIMEOUT, "the closing line")
         self.assertEqual(rows[rows.index(CLOSE) - 1], error)
         self.assertEqual(self.pane.cursor(), (len(CLOSE), rows.index(CLOSE)))
