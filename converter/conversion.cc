@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,7 +61,7 @@ void ConvertRows(Session& session, Translator& translator, PasteTally* tally) {
 class RunTranslator {
  public:
   explicit RunTranslator(const Settings& settings) {
-    if (!settings.IsDefault()) mapping_.emplace(settings);
+    if (!settings.IsDefault()) mapping_ = std::make_unique<ColumnMapping>(settings);
   }
   const RowLine* Translate(std::string_view source_row) {
     return mapping_ ? mapping_->Translate(source_row) : lines_.Translate(source_row);
@@ -73,7 +73,7 @@ class RunTranslator {
 
  private:
   RowLines lines_;
-  std::optional<ColumnMapping> mapping_;  // at most one pattern's rows when fitted
+  std::unique_ptr<ColumnMapping> mapping_;  // at most one pattern's rows when fitted
 };
 
 // What the loop made: the rows as the tracker will see them, and the
