@@ -28,7 +28,8 @@
 //   e. Warnings ("patconv: warning: ") come only with status 0, after any
 //      error line: first, when a 0x1A byte ended the source early, where it
 //      stands; then "no rows were converted" when no row is shown; otherwise
-//      none, or a count "X of N rows" with N the rows shown, then 1 to 5
+//      none, or a count "X of N rows" with N the rows shown ("the only
+//      row" of one), then 1 to 5
 //      refused rows; last, when N is over 256, "only the first 256 of N".
 //      A name may hold any text, so each warning is read whole, naming "s"
 //      or the output as the harness knows them (the file it finds made, or
@@ -191,12 +192,16 @@ void CheckWarnings(std::vector<std::string> warnings, std::string_view where,
     Check(warnings.size() == 1 && warnings[0] == named + "no rows were converted",
           "a run without rows says so");
   } else if (!warnings.empty()) {
+    // "X of N rows", or "the only row" of a run of one.
     std::string_view count = warnings[0];
-    Check(TakePrefix(&count, named) && TakeCount(&count, false) &&
-              count == " of " + std::to_string(shown) +
-                           " rows will not paste into Vortex Tracker II (the tracker refuses "
-                           "the whole paste)",
-          "the count is of the rows shown");
+    const std::string_view refusal =
+        " will not paste into Vortex Tracker II (the tracker refuses the whole paste)";
+    const bool counted =
+        shown == 1 ? count == named + "the only row" + std::string(refusal)
+                   : TakePrefix(&count, named) && TakeCount(&count, true) &&
+                         count == " of " + converter::ShownCount(static_cast<int64_t>(shown)) +
+                                      " rows" + std::string(refusal);
+    Check(counted, "the count is of the rows shown");
     Check(warnings.size() >= 2 && warnings.size() <= 6, "1 to 5 refused rows are named");
   }
 }
