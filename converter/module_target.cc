@@ -114,12 +114,14 @@ SongRows::SongRows(const Settings& settings)
       }) {}
 
 void SongRows::Read(Session& session) {
+  // The channel operations one by one: the conversion loop's NextField
+  // stays the one call of it, which the compiler then puts in line there.
   textio::Channels& channels = session.channels;
-  std::string storage;
-  std::string_view field;
+  std::string field;
   bool line_start = true;
-  for (int64_t ends = channels.LineEndsRead(kInputChannel);
-       channels.NextField(kInputChannel, &storage, &field);) {
+  for (int64_t ends = channels.LineEndsRead(kInputChannel); channels.EndTest(kInputChannel) == 0;) {
+    channels.SelectInput(kInputChannel);
+    channels.ReadField(&field);
     if (line_start && IsHeader(field)) mapping_.Translate(field);
     const int64_t before = std::exchange(ends, channels.LineEndsRead(kInputChannel));
     line_start = ends > before;

@@ -42,6 +42,7 @@ bool StandardOutputChannel::FlushBuffer() {
   char* start = buffer_.get();
   const size_t waiting = static_cast<size_t>(put_ - start);
   if (terminal_) MaskForTerminal(start, waiting);
+  textio::LineEnds ends = TakeLineEnds(start);
   // The rest again after a partial write.  Each write and its count are
   // one step for a handler that ends the process (the device's write may
   // wait for room, the gate open meanwhile).
@@ -54,7 +55,7 @@ bool StandardOutputChannel::FlushBuffer() {
       if (errno == EPIPE) *reader_left_ = true;
     }
     if (written > 0) {
-      textio::CountLines(start + done, static_cast<size_t>(written), lines_);
+      textio::CountWritten(start, done, static_cast<size_t>(written), &ends, lines_);
       done += static_cast<size_t>(written);
     }
   }

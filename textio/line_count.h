@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace textio {
 
@@ -52,14 +53,35 @@ inline int64_t CountLines(const char* data, size_t size, LineCount* lines) {
   if (lines == nullptr) return 0;
   int64_t feeds = 0;
   size_t after_last = 0;
-  for (size_t i = 0; i < size; ++i) {
-    if (data[i] == '\n') {
-      ++feeds;
-      after_last = size - i - 1;
-    }
+  // memchr: a row's bytes are passed over many at a time.
+  const char* const end = data + size;
+  for (const char* at = data;
+       (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) !=
+       nullptr;
+       ++at) {
+    ++feeds;
+    after_last = static_cast<size_t>(end - at - 1);
   }
   lines->Add(size, feeds, after_last);
   return feeds;
+}
+
+/// Adds to *lines a write of `written` bytes at data + done, out of bytes
+/// about to be written from `data` whose line ends are *ends: a write that
+/// takes the last of them (or follows it) counts from *ends, one that stops
+/// short of it (a pipe's piece) byte by byte.  Nothing when `lines` is null.
+inline void CountWritten(const char* data, size_t done, size_t written, LineEnds* ends,
+                         LineCount* lines) {
+  if (lines == nullptr) return;
+  const size_t end = done + written;
+  if (ends->count == 0) {
+    lines->Add(written, 0, 0);
+  } else if (end >= ends->after_last) {
+    lines->Add(written, ends->count, end - ends->after_last);
+    ends->count = 0;
+  } else {
+    ends->count -= CountLines(data + done, written, lines);
+  }
 }
 
 }  // namespace textio

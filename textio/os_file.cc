@@ -17,7 +17,7 @@ bool OsFile::WriteAll(const char* data, size_t size, int* error, LineEnds ends) 
     } else {
       const WriteGate gate;
       n = WriteSome(data + done, size - done);
-      if (n > 0) CountWritten(data, done, static_cast<size_t>(n), &ends);
+      if (n > 0) CountWritten(data, done, static_cast<size_t>(n), &ends, lines_);
     }
     if (n < 0 && errno == EINTR) continue;  // a signal came first: again
     if (n < 0) {
@@ -31,21 +31,6 @@ bool OsFile::WriteAll(const char* data, size_t size, int* error, LineEnds ends) 
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-// The line ends known beforehand count a write that takes the last of them
-// (or follows it); a write that stops short of it (a pipe's piece) is
-// counted byte by byte.
-void OsFile::CountWritten(const char* data, size_t done, size_t written, LineEnds* ends) {
-  const size_t end = done + written;
-  if (ends->count == 0) {
-    lines_->Add(written, 0, 0);
-  } else if (end >= ends->after_last) {
-    lines_->Add(written, ends->count, end - ends->after_last);
-    ends->count = 0;
-  } else {
-    ends->count -= CountLines(data + done, written, lines_);
-  }
 }
 
 std::string SystemErrorText(int error) {

@@ -98,9 +98,6 @@ class OsFile final : public ByteSource {
   long WriteSome(const char* data, size_t size);
   /// The errno value of a write that took nothing.
   static const int kNothingWrittenError;
-  /// Counts `written` bytes at data + done, with the line ends not yet
-  /// counted in *ends (from `data`).
-  void CountWritten(const char* data, size_t done, size_t written, LineEnds* ends);
 
   int descriptor_;
   LineCount* lines_ = nullptr;
