@@ -1,5 +1,7 @@
 // The delayed notice on POSIX systems: a thread that waits for the time or
 // for the notice to go.
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,6 +26,13 @@ DelayedNotice::DelayedNotice(std::string line, int milliseconds)
   if (::isatty(STDERR_FILENO) != 1) return;
   state_->line = std::move(line) + "\n";
   State* state = state_.get();
+  // The thread takes no signal: each goes to the program's own thread,
+  // where the clipboard tools' ends (SIGCHLD) are awaited and the ending
+  // signals handled.  A thread starts with the mask of the one that makes it.
+  sigset_t all;
+  sigset_t saved;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &saved);
   state->waiter = std::thread([state, milliseconds] {
     std::unique_lock<std::mutex> lock(state->mutex);
     if (state->gone.wait_for(lock, std::chrono::milliseconds(milliseconds),
@@ -33,6 +42,7 @@ DelayedNotice::DelayedNotice(std::string line, int milliseconds)
     const ssize_t ignored = ::write(STDERR_FILENO, state->line.data(), state->line.size());
     static_cast<void>(ignored);
   });
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
 DelayedNotice::~DelayedNotice() {
