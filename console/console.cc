@@ -98,7 +98,7 @@ int Console::PromptedInput(std::string_view prompt, bool question, bool line_end
   if (!prompt.empty()) Print(prompt);
   if (question) Print("? ");
   std::string line = ReadLine(std::string(prompt) + (question ? "? " : ""));
-  if (line_end) Print("\r\n");
+  if (line_end) Print(textio::kLineEnd);
   channels_.SetAnswerLine(device_.TypedLineToNative(line));
   return textio::kStatusOk;
 }
@@ -116,7 +116,7 @@ void Console::ShowAnswered(std::string_view prompt, bool question, bool line_end
   if (!prompt.empty()) Print(prompt);
   if (question) Print("? ");
   Print(line);
-  if (line_end) Print("\r\n");
+  if (line_end) Print(textio::kLineEnd);
 }
 
 std::string Console::ReadLine(std::string_view lead) {
@@ -129,7 +129,7 @@ void Console::CursorAdvance(int d, Position from, Position size) {
   Position to = Screen::Advanced(d, from, size);
   if (to.column == 1 && to.row == size.row + 1) {
     PlaceCursor(size.row, size.column, -1);
-    Print("\r\n");
+    Print(textio::kLineEnd);
   } else if (to.row < 1) {
     // Above the window: refused like any place outside the text view.  Row
     // 0 must not reach place cursor, which would take it as "this row".
